@@ -1,8 +1,16 @@
+// kestrafon-cli: every subcommand lives in its own cmd_*.cpp and registers here.
 #include <CLI/CLI.hpp>
+
+#include "app/commands.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Kestrafon sound designer, command line"};
     app.require_subcommand(1);
-    CLI11_PARSE(app, argc, argv);
-    return 0;
+    kf::cli::registerAll(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    return kf::cli::exitCode();
 }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace kf::cli {
+
+// Each add*Command registers one subcommand; its callback sets the exit
+// code through setExitCode (errors are printed as one line on stderr).
+void addToneCommand(CLI::App& app);
+
+void registerAll(CLI::App& app);
+void setExitCode(int code);
+int exitCode();
+// Prints "kestrafon-cli: <message>" on stderr and sets a non-zero exit code.
+void fail(const std::string& message);
+
+}  // namespace kf::cli
