@@ -10,9 +10,12 @@ namespace kf {
 struct Status {
     bool ok = true;
     std::string message;
+    std::string caption;  // title of the message box the window shows, if any
 
     static Status success() { return {}; }
-    static Status error(std::string m) { return Status{false, std::move(m)}; }
+    static Status error(std::string m, std::string caption = {}) {
+        return Status{false, std::move(m), std::move(caption)};
+    }
     explicit operator bool() const { return ok; }
 };
 
