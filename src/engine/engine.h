@@ -1,0 +1,92 @@
+// The render engine: the module state of one synthesizer (work buffers,
+// filter and effect memories, generator parameters) and the stages that
+// turn a timbre record into samples. Several engines can live side by side.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/effects.h"
+#include "engine/filters.h"
+#include "engine/generators.h"
+#include "engine/midi_state.h"
+#include "engine/random.h"
+#include "engine/records.h"
+#include "engine/sound_buffer.h"
+#include "engine/status.h"
+#include "engine/tuning.h"
+
+namespace kf {
+
+class Engine {
+public:
+    Engine();
+
+    // --- inputs, set by the caller before a render -------------------------
+    int32_t sampleRate = 22050;
+    Random random;
+    NoteTables tuning;
+    GeneratorParams gen;
+    // The sequencer curves ("Seq", "SEnv"): filled by the sound units, which
+    // live in the layer above; they get (buffer, start, total).
+    std::function<Status(SoundBuffer&, int32_t, int32_t)> sequencerFrequency, sequencerEnvelope;
+    std::vector<int16_t> sample1Data, sample2Data;  // the sample views' samples
+    MidiQueue* midiQueue = nullptr;     // shared with MIDI input; may be null
+    std::function<void(int)> progress;  // progress positions 2..6 of ordinary renders
+
+    // --- running state -----------------------------------------------------
+    MidiRunState midiRun;
+    std::array<int16_t, 1025> customWave{};
+    int32_t renderPosition = 0;
+    CutOffState cutOff;
+    int32_t resonancePosition = 0, resonanceVelocity = 0;
+    EffectsState effects;
+    Status lastUnitError;  // first sequencer-unit error of the last render
+
+    // Buffers: every work buffer gets this capacity (in samples).
+    void allocate(int32_t capacity);
+    int32_t capacity() const { return capacity_; }
+
+    // Samples the custom-waveform curve at i*16 for i = 0..1024.
+    void initCustomWaveForm(const CurveData& wave);
+
+    // The timbre render chain. target.count is the number of samples to
+    // render (the chain may lengthen it with silence); storage must hold the
+    // capacity. The timbre's oscillator state words are updated.
+    void renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged);
+
+    // The oscillator bank: pass 1 = filtered oscillators, 0 = the others.
+    void renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int pass, bool noteStream);
+
+    // Runs modulation source s (1..13) into buf at renderPosition.
+    void generate(int source, SoundBuffer buf, int32_t length);
+
+    // Individual generators (also used by the wave display).
+    void envelope(int n, SoundBuffer buf, int32_t start, int32_t length) const;
+    int16_t envelopeValue(int n, int32_t position, int32_t length) const;
+    void lfo(int n, SoundBuffer buf, int32_t start);
+    void noise(SoundBuffer buf, int32_t start);
+    void graphEnvelope(SoundBuffer buf, int32_t start, int32_t length) const;
+    void midiLevel(int n, SoundBuffer buf) const;
+    void midiEnvelope(int n, SoundBuffer buf, int32_t start);
+    void noteFollower(SoundBuffer buf, int32_t start);
+
+    SoundBuffer filteredCache() { return SoundBuffer{cacheCount_, filteredCache_.data()}; }
+
+private:
+    int32_t capacity_ = 0;
+    int32_t cacheCount_ = 0;
+    std::vector<int16_t> filteredCache_, levelMod_, frequencyMod_, shapeMod_, source_;
+    CurveData graphRepaired_;
+
+    void unitError(const Status& s);
+};
+
+// Parses one chord token as the chain does; returns the NoteName index
+// (1..129) or 0 when the token names no note.
+int chordTokenToNote(std::string token);
+
+}  // namespace kf
