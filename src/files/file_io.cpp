@@ -1,0 +1,52 @@
+#include "files/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace kf {
+
+namespace {
+Status ioError(const std::string& fileName, int err) {
+    return Status::error(fileName + ": " + std::strerror(err), "Input/output error");
+}
+}  // namespace
+
+Status writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec)) return ioError(fileName, EISDIR);
+    std::FILE* f = std::fopen(fileName.c_str(), "wb");
+    if (!f) return ioError(fileName, errno);
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+        int err = errno;
+        std::fclose(f);
+        return ioError(fileName, err ? err : EIO);
+    }
+    if (std::fclose(f) != 0) return ioError(fileName, errno ? errno : EIO);
+    return Status::success();
+}
+
+Status readFileBytes(const std::string& fileName, size_t maxBytes, std::vector<uint8_t>& out) {
+    out.clear();
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec)) return ioError(fileName, EISDIR);
+    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    if (!f) return ioError(fileName, errno);
+    out.resize(maxBytes);
+    size_t got = std::fread(out.data(), 1, maxBytes, f);
+    out.resize(got);
+    std::fclose(f);
+    return Status::success();
+}
+
+bool canOpenForReading(const std::string& fileName) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec)) return false;
+    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace kf

@@ -1,0 +1,88 @@
+#include "files/sample.h"
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <new>
+
+namespace kf {
+
+namespace {
+
+bool isReadableFile(const std::string& path) {
+    std::error_code ec;
+    auto st = std::filesystem::status(path, ec);
+    return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
+}
+
+// Reads the file as little-endian 16-bit samples; false when it cannot be
+// opened. A short read leaves zeros behind.
+bool readSamples(const std::string& path, std::vector<int16_t>& out) {
+    if (!isReadableFile(path)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    in.seekg(0, std::ios::beg);
+    // The slot's count is a signed 32-bit number.
+    uint64_t count = static_cast<uint64_t>(size) / 2;
+    if (count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+        count = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.assign(static_cast<size_t>(count) * 2, 0);
+        out.assign(static_cast<size_t>(count), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<int16_t>(static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+    return true;
+}
+
+}  // namespace
+
+std::string bareFileName(const std::string& path) {
+    size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+void SampleSlot::load(const std::string& fileName, int32_t startPos) {
+    std::string name = fileName;
+    std::vector<int16_t> fresh;
+    if (name.empty() || !readSamples(name, fresh)) {
+        fresh.clear();
+        name.clear();
+    }
+    data_ = std::move(fresh);
+    swapped_ = false;
+    storedPath_ = name.substr(0, kMaxSamplePath);
+    name_ = bareFileName(name);
+    // A start taken from a file may be negative; reading before the data
+    // would be out of bounds, so it counts as 0.
+    int64_t s = startPos < 0 ? 0 : startPos;
+    int64_t n = static_cast<int64_t>(data_.size());
+    if (s > n) s = n;
+    view_.samples = data_.empty() ? nullptr : data_.data() + s;
+    view_.count = static_cast<int32_t>(n - s);
+}
+
+std::string SampleSlot::label() const { return name_.empty() ? "No sample" : name_; }
+
+void SampleSlot::byteSwap() {
+    swapSampleBytes(view_);
+    swapped_ = !swapped_;
+}
+
+std::string findDefaultSample(const std::string& name) {
+    if (isReadableFile(name)) return name;
+    for (const char* dir : {KF_DATA_DIR, KF_SOURCE_DATA_DIR}) {
+        std::string candidate = std::string(dir) + "/" + name;
+        if (isReadableFile(candidate)) return candidate;
+    }
+    return name;
+}
+
+}  // namespace kf

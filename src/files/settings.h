@@ -1,0 +1,31 @@
+// Machine-specific choices that outlive a run: devices, the two external
+// utilities, the "Save" directory and the real-time buffer length. Stored as
+// an initialisation file with one section "Main".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/status.h"
+
+namespace kf {
+
+struct Settings {
+    int32_t midiIn = 0, waveOut = 0;
+    std::string util1, util1Path, util2, util2Path, saveDir = "./";
+    int32_t bufSize = 2;
+};
+
+// Missing file, missing keys and unreadable values give the defaults.
+Settings readSettings(const std::string& path);
+// Rewrites the "Main" section with all eight keys in their fixed order and
+// keeps any other section of an existing file. Creates the directory.
+Status writeSettings(const std::string& path, const Settings& s);
+// $XDG_CONFIG_HOME/kestrafon/Kestra.Ini, else ~/.config/kestrafon/Kestra.Ini.
+std::string settingsPath();
+
+// Value parsing as the settings reader does it (exposed for tests):
+// decimal, or hexadecimal after "0x"/"0X" when longer than two characters.
+int32_t parseSettingsInt(const std::string& text, int32_t fallback);
+
+}  // namespace kf
