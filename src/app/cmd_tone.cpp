@@ -1,5 +1,203 @@
+// "tone": render one oscillator into a WAV file.
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
 #include "app/commands.h"
+#include "engine/arith.h"
+#include "engine/curve.h"
+#include "engine/oscillator.h"
+#include "engine/random.h"
+#include "engine/records.h"
+#include "engine/sound_buffer.h"
+#include "files/wav.h"
 
 namespace kf::cli {
-void addToneCommand(CLI::App& app) { app.add_subcommand("tone", "Render one oscillator into a WAV file"); }
+
+namespace {
+
+struct ToneOptions {
+    std::string out;
+    std::string wave = "Sine";
+    std::string freq, rel, volume, shape, phase, harmonics, detune, rate, length, bits, seed;
+    bool calm = false;
+};
+
+// Whole-string decimal integer in lo..hi; on failure reports and returns false.
+bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t hi, int64_t& value,
+              const char* rangeText = nullptr) {
+    int64_t v = 0;
+    const char* b = text.data();
+    const char* e = b + text.size();
+    auto [p, ec] = std::from_chars(b, e, v);
+    if (text.empty() || ec == std::errc::invalid_argument || p != e) {
+        fail(std::string("tone: ") + option + " needs an integer, got \"" + text + "\"");
+        return false;
+    }
+    if (ec == std::errc::result_out_of_range || v < lo || v > hi) {
+        fail(std::string("tone: ") + option + " must be " +
+             (rangeText ? std::string(rangeText) : std::to_string(lo) + ".." + std::to_string(hi)) + ", got " +
+             text);
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// Comma-separated list of up to 16 integers 0..256.
+bool parseList(const std::string& text, const char* option, std::vector<int64_t>& values) {
+    values.clear();
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        int64_t v = 0;
+        if (!parseInt(item, option, 0, 256, v)) return false;
+        values.push_back(v);
+        if (values.size() > 16) {
+            fail(std::string("tone: ") + option + " takes at most 16 values");
+            return false;
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+int waveByName(const std::string& name) {
+    // The loaded-sample waveforms need sample files, which this command has not.
+    for (int pos = 0; pos < kWaveListSize; ++pos) {
+        const uint8_t code = waveListToCode(pos);
+        if (code == kWaveSample1 || code == kWaveSample2) continue;
+        if (name == waveListName(pos)) return code;
+    }
+    return -1;
+}
+
+void runTone(const ToneOptions& o) {
+    if (o.out.empty()) return fail("tone: missing output file, use -o OUT.wav");
+    const int code = waveByName(o.wave);
+    if (code < 0)
+        return fail("tone: unknown wave \"" + o.wave +
+                    "\" (Sine, |Sine|, EvenSine, Square, Triangle, Saw, 2xSaw, Noise, Light noise, Custom)");
+
+    OscillatorRecord osc;
+    for (int k = 1; k <= 16; ++k) {
+        osc.harmonics[static_cast<size_t>(k - 1)].level = static_cast<uint16_t>(256 / k);
+        osc.harmonics[static_cast<size_t>(k - 1)].detune = 0;
+    }
+    osc.volume = 128 * 128;
+    osc.frequency = 523;
+    osc.relativeFrequency = 1000;
+    osc.shape = 1024;
+    osc.phase = 0;
+    osc.active = 1;
+    osc.harmonicsActive = 0;
+    osc.flags = kFlagFilter | kFlagMelodic;
+    osc.volumeModulation.sources = osc.frequencyModulation.sources = osc.shapeModulation.sources = srcBit(kSrcNone);
+    osc.waveForm = static_cast<uint8_t>(code);
+    osc.resetState();
+
+    int64_t v = 0;
+    int32_t rate = 22050, length = 10, bits = 16;
+    uint32_t seed = 0;
+    if (!o.freq.empty()) {
+        if (!parseInt(o.freq, "--freq", 0, 11025, v)) return;
+        osc.frequency = static_cast<int32_t>(v);
+    }
+    if (!o.rel.empty()) {
+        if (!parseInt(o.rel, "--rel", 0, 4000, v)) return;
+        osc.relativeFrequency = static_cast<int32_t>(v);
+    }
+    if (!o.volume.empty()) {
+        if (!parseInt(o.volume, "--volume", 0, 256, v)) return;
+        osc.volume = static_cast<int32_t>(v) * 128;
+    }
+    if (!o.shape.empty()) {
+        if (!parseInt(o.shape, "--shape", 0, 2048, v)) return;
+        osc.shape = static_cast<int32_t>(v);
+    }
+    if (!o.phase.empty()) {
+        if (!parseInt(o.phase, "--phase", 0, 256, v)) return;
+        osc.phase = static_cast<uint16_t>(v);
+    }
+    std::vector<int64_t> list;
+    if (!o.harmonics.empty()) {
+        if (!parseList(o.harmonics, "--harmonics", list)) return;
+        osc.harmonicsActive = 1;
+        for (size_t k = 0; k < 16; ++k)
+            osc.harmonics[k].level = static_cast<uint16_t>(k < list.size() ? list[k] : 0);
+    }
+    if (!o.detune.empty()) {
+        if (!parseList(o.detune, "--detune", list)) return;
+        for (size_t k = 0; k < 16; ++k)
+            osc.harmonics[k].detune = static_cast<uint16_t>(k < list.size() ? list[k] : 0);
+    }
+    if (!o.rate.empty()) {
+        if (!parseInt(o.rate, "--rate", 1000, 48000, v, "1000..48000 in steps of 5")) return;
+        if (v % 5 != 0) return fail("tone: --rate must be 1000..48000 in steps of 5, got " + o.rate);
+        rate = static_cast<int32_t>(v);
+    }
+    if (!o.length.empty()) {
+        if (!parseInt(o.length, "--length", 1, 256, v)) return;
+        length = static_cast<int32_t>(v);
+    }
+    if (!o.bits.empty()) {
+        if (o.bits != "8" && o.bits != "16") return fail("tone: --bits must be 8 or 16, got " + o.bits);
+        bits = o.bits == "8" ? 8 : 16;
+    }
+    if (!o.seed.empty()) {
+        if (!parseInt(o.seed, "--seed", 0, 4294967295LL, v)) return;
+        seed = static_cast<uint32_t>(v);
+    }
+
+    // The custom waveform is the drawing editor's start curve, sampled the
+    // way a render samples it.
+    std::vector<int16_t> custom(1025);
+    const Curve wave;
+    for (int32_t i = 0; i <= 1024; ++i) custom[static_cast<size_t>(i)] = wrap16(Curve::valueAt(wave.data(), i * 16));
+
+    Random random;
+    random.seed = seed;
+    OscillatorInputs in;
+    in.sampleRate = rate;
+    in.customWave = custom.data();
+    in.random = &random;
+
+    SoundStorage sound;
+    sound.data.assign(static_cast<size_t>(length) * 1024, 0);
+    renderOscillator(sound.view(), 256, osc, in, o.calm ? 1 : 0);
+
+    const Status st = bits == 16 ? saveWav16(sound.view(), o.out, rate) : saveWav8(soundTo8Bit(sound.view()), o.out, rate);
+    if (!st) return fail(st.message);
+    std::printf("Wrote %s (%d samples at %d Hz)\n", o.out.c_str(), sound.view().count, rate);
+    setExitCode(0);
+}
+
+}  // namespace
+
+void addToneCommand(CLI::App& app) {
+    auto opts = std::make_shared<ToneOptions>();
+    CLI::App* sub = app.add_subcommand("tone", "Render one oscillator into a WAV file");
+    sub->add_option("-o,--output", opts->out, "Output WAV file");
+    sub->add_option("--wave", opts->wave,
+                    "Sine, \"|Sine|\", EvenSine, Square, Triangle, Saw, 2xSaw, Noise, \"Light noise\" or Custom");
+    sub->add_option("--freq", opts->freq, "Base frequency in Hz, 0..11025 (default 523)");
+    sub->add_option("--rel", opts->rel, "Relative frequency in thousandths, 0..4000 (default 1000)");
+    sub->add_option("--volume", opts->volume, "Volume position 0..256 (default 128)");
+    sub->add_option("--shape", opts->shape, "Shape in 1/1024, 0..2048 (default 1024)");
+    sub->add_option("--phase", opts->phase, "Start phase in 1/256 cycle, 0..256 (default 0)");
+    sub->add_option("--harmonics", opts->harmonics, "Harmonic levels L1,L2,... (0..256 each, up to 16)");
+    sub->add_option("--detune", opts->detune, "Harmonic detunes D1,D2,... (0..256 each, up to 16)");
+    sub->add_flag("--calm", opts->calm, "Enable the DC-removing calm stage");
+    sub->add_option("--rate", opts->rate, "Sample rate 1000..48000 in steps of 5 (default 22050)");
+    sub->add_option("--length", opts->length, "Length in units of 1024 samples, 1..256 (default 10)");
+    sub->add_option("--bits", opts->bits, "8 or 16 (default 16)");
+    sub->add_option("--seed", opts->seed, "Random generator seed (default 0)");
+    sub->callback([opts] { runTone(*opts); });
+}
+
 }  // namespace kf::cli
