@@ -7,6 +7,7 @@ namespace kf::cli {
 // Each add*Command registers one subcommand; its callback sets the exit
 // code through setExitCode (errors are printed as one line on stderr).
 void addToneCommand(CLI::App& app);
+void addPresetCommands(CLI::App& app);
 
 void registerAll(CLI::App& app);
 void setExitCode(int code);

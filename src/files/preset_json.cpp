@@ -1,0 +1,543 @@
+#include "files/preset_json.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "files/file_io.h"
+
+namespace kf {
+
+using nlohmann::json;
+
+namespace {
+
+constexpr const char* kFormat = "kestrafon-preset";
+constexpr int kVersion = 1;
+
+enum class Kind { I32, I16, U16, U8, Set16, Flags8, Wave8, Hex, PStr, Curve, Osc };
+
+struct Field {
+    const char* name;
+    Kind kind;
+    uint16_t offset;     // from the start of the enclosing record
+    uint16_t size = 0;   // Hex: bytes; PStr: characters after the length byte
+    bool preset = false; // shown under "preset" instead of "timbre"
+};
+
+// The timbre record (offsets from its start). The stretches the engine does
+// not use are shown as hex (left out when zero), the preset's own fields
+// inside them by name.
+const std::vector<Field>& timbreFields() {
+    static const std::vector<Field> f = {
+        {"lfo1Frequency", Kind::I32, 0}, {"lfo1Base", Kind::I32, 4}, {"lfo1Amplitude", Kind::I32, 8},
+        {"lfo1Shape", Kind::U8, 12}, {"reserved13", Kind::Hex, 13, 3},
+        {"lfo2Frequency", Kind::I32, 16}, {"lfo2Base", Kind::I32, 20}, {"lfo2Amplitude", Kind::I32, 24},
+        {"lfo2Shape", Kind::U8, 28}, {"reserved29", Kind::Hex, 29, 3},
+        {"noiseFrequency", Kind::I32, 32}, {"noiseBase", Kind::I32, 36}, {"noiseAmplitude", Kind::I32, 40},
+        {"reserved44", Kind::Hex, 44, 4},
+        {"resonanceFrequencyModulation", Kind::Set16, 48}, {"cutOffMode", Kind::U8, 50},
+        {"renderLength", Kind::I32, 51}, {"reserved55", Kind::Hex, 55, 3},
+        {"cutOffModulation", Kind::Set16, 58}, {"reserved60", Kind::Hex, 60, 12},
+        {"resonanceFrequency", Kind::I32, 72}, {"resonanceVolume", Kind::I32, 76},
+        {"resonanceCalmingSpeed", Kind::I32, 80}, {"chorusVolume", Kind::I32, 84},
+        {"reserved88", Kind::Hex, 88, 20},
+        {"length", Kind::I32, 108}, {"resonanceActive", Kind::U8, 112}, {"cutOffActive", Kind::U8, 113},
+        {"cutOff", Kind::I32, 114}, {"averageFilterWindowWidth", Kind::I32, 118},
+        {"averageFilterTrebleVolume", Kind::I32, 122}, {"averageFilterBassVolume", Kind::I32, 126},
+        {"oscillators", Kind::Osc, 130},
+        {"oscillatorsVolume", Kind::I32, 1310}, {"waveFormGraph", Kind::Curve, 1314},
+        {"feedBackActive", Kind::U8, 2342}, {"feedBackVolume", Kind::I32, 2343},
+        {"feedBackDelay", Kind::I32, 2347}, {"additionalSilence", Kind::I32, 2351},
+        {"feedBackCyclic", Kind::U8, 2355}, {"mainVolume", Kind::I32, 2356},
+        {"preOverdrive", Kind::I32, 2360}, {"postOverdrive", Kind::I32, 2364},
+        {"wrapOverdrive", Kind::I32, 2368}, {"wrapOverdriveActive", Kind::U8, 2372},
+        {"volumeModulation", Kind::Set16, 2373}, {"feedBackDecay", Kind::I32, 2375},
+        {"feedBackCutOff", Kind::I32, 2379}, {"windowFilterActive", Kind::U8, 2383},
+        {"fwWindowPos", Kind::I32, 2384}, {"fwWindowWidth", Kind::I32, 2388},
+        {"envelopeGraph", Kind::Curve, 2392},
+        {"lfo1Phase", Kind::I32, 3420}, {"lfo2Phase", Kind::I32, 3424}, {"tempo", Kind::I32, 3428},
+        {"sample1StartPos", Kind::I32, 3432}, {"sample2StartPos", Kind::I32, 3436},
+        {"chordActive", Kind::U8, 3440}, {"chord", Kind::PStr, 3441, 30},
+        {"midiEnv1Attack", Kind::I32, 3472}, {"midiEnv1Decay", Kind::I32, 3476},
+        {"midiEnv1Sustain", Kind::I32, 3480}, {"midiEnv1Release", Kind::I32, 3484},
+        {"flangerActive", Kind::U8, 3488}, {"flangerMinDelay", Kind::I16, 3489},
+        {"flangerMaxDelay", Kind::I16, 3491}, {"flangerRate", Kind::I32, 3493},
+        {"flangerInvert", Kind::U8, 3497}, {"flangerCrossFade", Kind::I32, 3498},
+        {"chorusActive", Kind::U8, 3502}, {"chorusVoices", Kind::I32, 3503},
+        {"chorusMaxDelay", Kind::I32, 3507},
+        {"midiEnv2Attack", Kind::I32, 3511}, {"midiEnv2Decay", Kind::I32, 3515},
+        {"midiEnv2Sustain", Kind::I32, 3519}, {"midiEnv2Release", Kind::I32, 3523},
+        {"midiEnv1Amplitude", Kind::I32, 3527}, {"midiEnv2Amplitude", Kind::I32, 3531},
+        {"realTime", Kind::U8, 3535},
+        {"captureScratch", Kind::Hex, 3536, 100, true},
+        {"sample1Path", Kind::PStr, 3636, 100, true}, {"sample2Path", Kind::PStr, 3737, 100, true},
+        {"averageFilterActive", Kind::U8, 3838}, {"oscillatorsCalm", Kind::U8, 3839},
+        {"chorusVibratoRate", Kind::I32, 3840},
+        {"sample1ByteSwap", Kind::U8, 3844, 0, true}, {"sample2ByteSwap", Kind::U8, 3845, 0, true},
+        {"reserved3846", Kind::Hex, 3846, 4, true},
+        {"resonanceDependence", Kind::I32, 3850}, {"ratePosition", Kind::I32, 3854, 0, true},
+        {"reverbActive", Kind::U8, 3858}, {"reverbDryVolume", Kind::I16, 3859},
+        {"reverbWetVolume", Kind::I16, 3861}, {"reverbLength", Kind::I32, 3863},
+        {"reverbAttack", Kind::I32, 3867}, {"reverbCutOff", Kind::I32, 3871},
+    };
+    return f;
+}
+
+// One oscillator record (118 bytes); the harmonics (0..63) are handled apart.
+const std::vector<Field>& oscillatorFields() {
+    static const std::vector<Field> f = {
+        {"volume", Kind::I32, 64}, {"frequency", Kind::I32, 68}, {"relativeFrequency", Kind::I32, 72},
+        {"shape", Kind::I32, 76}, {"phase", Kind::U16, 80}, {"unused82", Kind::Hex, 82, 2},
+        {"active", Kind::U8, 84}, {"harmonicsActive", Kind::U8, 85}, {"flags", Kind::Flags8, 86},
+        {"waveForm", Kind::Wave8, 117},
+    };
+    return f;
+}
+struct Slot { const char* name; uint16_t offset; };
+constexpr Slot kSlots[] = {{"volumeModulation", 87}, {"frequencyModulation", 97}, {"shapeModulation", 107}};
+
+const char* const kSourceNames[16] = {"None", "Env1", "Env2", "Env3", "LFO1", "LFO2", "Noise", "Graph",
+                                      "Seq", "SEnv", "Midi1", "Midi2", "MEnv1", "MEnv2", "Bit14", "Bit15"};
+const char* const kFlagNames[8] = {"Filter", "Melodic", "Invert", "RingMod", "Sync", "PhaseMod", "FM", "Bit7"};
+const char* const kWaveNames[12] = {"Sine", "|Sine|", "Square", "Triangle", "Saw", "2xSaw",
+                                    "Noise", "Light noise", "Custom", "Sample 1", "Sample 2", "EvenSine"};
+const char* const kEnvelopeParts[7] = {"Attack", "Sustain", "Release", "Amplitude", "Base", "Shape", "Iterations"};
+const char* const kEnvelopeDoubles[5] = {"attack", "decayAngle", "release", "releaseStart", "amplitude"};
+
+std::string envelopeBarName(int i) {
+    return "Env" + std::to_string(i / 7 + 1) + kEnvelopeParts[i % 7] + "Bar";
+}
+
+// ---- dump -------------------------------------------------------------
+
+int32_t i32(const uint8_t* p) { return static_cast<int32_t>(getLE32(p)); }
+
+std::string toHex(const uint8_t* p, size_t n) {
+    static const char* d = "0123456789abcdef";
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+        s += d[p[i] >> 4];
+        s += d[p[i] & 15];
+    }
+    return s;
+}
+
+bool allZero(const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (p[i]) return false;
+    return true;
+}
+
+json bitNames(uint32_t bits, const char* const* names, int count) {
+    json list = json::array();
+    for (int i = 0; i < count; ++i)
+        if (bits & (1u << i)) list.push_back(names[i]);
+    return list;
+}
+
+// Plain text when that is all there is; otherwise every byte as hex.
+json dumpPString(const uint8_t* p, size_t cap) {
+    size_t len = p[0];
+    bool plain = len <= cap && allZero(p + 1 + len, cap - len);
+    for (size_t i = 0; plain && i < len; ++i) plain = p[1 + i] >= 0x20 && p[1 + i] < 0x7F;
+    if (plain) return std::string(reinterpret_cast<const char*>(p + 1), len);
+    std::string readable;
+    for (size_t i = 0; i < std::min(len, cap); ++i)
+        readable += (p[1 + i] >= 0x20 && p[1 + i] < 0x7F) ? static_cast<char>(p[1 + i]) : '?';
+    return json{{"length", len}, {"bytes", toHex(p + 1, cap)}, {"text", readable}};
+}
+
+json dumpCurve(const uint8_t* p) {
+    int last = -1;
+    for (int i = 0; i < 128; ++i)
+        if (!allZero(p + 8 * i, 8)) last = i;
+    json points = json::array();
+    for (int i = 0; i <= last; ++i) points.push_back(json::array({i32(p + 8 * i), i32(p + 8 * i + 4)}));
+    return json{{"points", points}, {"count", i32(p + 1024)}};
+}
+
+void dumpFields(const std::vector<Field>& fields, const uint8_t* base, json& main, json* preset);
+
+json dumpOscillator(const uint8_t* o) {
+    json j;
+    json levels = json::array(), detunes = json::array();
+    for (int h = 0; h < 16; ++h) {
+        levels.push_back(getLE16(o + 4 * h));
+        detunes.push_back(getLE16(o + 4 * h + 2));
+    }
+    j["harmonicLevelsStored"] = levels;
+    j["harmonicDetunes"] = detunes;
+    for (const Slot& s : kSlots)
+        j[s.name] = json{{"sources", bitNames(getLE16(o + s.offset), kSourceNames, 16)},
+                         {"word0", i32(o + s.offset + 2)},
+                         {"word1", i32(o + s.offset + 6)}};
+    dumpFields(oscillatorFields(), o, j, nullptr);
+    return j;
+}
+
+void dumpFields(const std::vector<Field>& fields, const uint8_t* base, json& main, json* preset) {
+    for (const Field& f : fields) {
+        json& target = (f.preset && preset) ? *preset : main;
+        const uint8_t* p = base + f.offset;
+        switch (f.kind) {
+            case Kind::I32: target[f.name] = i32(p); break;
+            case Kind::I16: target[f.name] = static_cast<int16_t>(getLE16(p)); break;
+            case Kind::U16: target[f.name] = getLE16(p); break;
+            case Kind::U8: target[f.name] = p[0]; break;
+            case Kind::Set16: target[f.name] = bitNames(getLE16(p), kSourceNames, 16); break;
+            case Kind::Flags8: target[f.name] = bitNames(p[0], kFlagNames, 8); break;
+            case Kind::Wave8:
+                if (p[0] < 12) target[f.name] = kWaveNames[p[0]];
+                else target[f.name] = p[0];
+                break;
+            case Kind::Hex:
+                if (!allZero(p, f.size)) target[f.name] = toHex(p, f.size);
+                break;
+            case Kind::PStr: target[f.name] = dumpPString(p, f.size); break;
+            case Kind::Curve: target[f.name] = dumpCurve(p); break;
+            case Kind::Osc: {
+                json list = json::array();
+                for (int k = 0; k < 10; ++k) list.push_back(dumpOscillator(p + OscillatorRecord::kSize * k));
+                target[f.name] = list;
+                break;
+            }
+        }
+    }
+}
+
+json dumpLinks(const uint8_t* p) {
+    json list = json::array();
+    for (int i = 0; i < 10; ++i) list.push_back(i32(p + 4 * i));
+    return list;
+}
+
+json dumpDouble(const uint8_t* p) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits |= uint64_t{p[i]} << (8 * i);
+    double v;
+    std::memcpy(&v, &bits, 8);
+    if (std::isfinite(v)) return v;
+    char s[24];
+    std::snprintf(s, sizeof s, "0x%016llx", static_cast<unsigned long long>(bits));
+    return s;  // NaN and infinities keep their exact bits
+}
+
+// ---- build ------------------------------------------------------------
+
+struct BuildError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void bad(const std::string& path, const std::string& what) { throw BuildError(path + ": " + what); }
+
+const json& member(const json& obj, const std::string& key, const std::string& path) {
+    auto it = obj.find(key);
+    if (it == obj.end()) bad(path + "." + key, "missing");
+    return *it;
+}
+
+const json& object(const json& j, const std::string& path) {
+    if (!j.is_object()) bad(path, "expected an object");
+    return j;
+}
+
+// Every key of obj must be one the reader knows (catches misspelt names).
+void onlyKeys(const json& obj, const std::set<std::string>& known, const std::string& path) {
+    for (auto it = obj.begin(); it != obj.end(); ++it)
+        if (!known.count(it.key())) bad(path + "." + it.key(), "unknown field");
+}
+
+int64_t integer(const json& j, int64_t lo, int64_t hi, const std::string& path) {
+    int64_t v;
+    if (j.is_number_unsigned()) {
+        uint64_t u = j.get<uint64_t>();
+        if (u > static_cast<uint64_t>(hi)) bad(path, "out of range " + std::to_string(lo) + ".." + std::to_string(hi));
+        v = static_cast<int64_t>(u);
+    } else if (j.is_number_integer()) {
+        v = j.get<int64_t>();
+    } else {
+        bad(path, "expected an integer");
+    }
+    if (v < lo || v > hi) bad(path, "out of range " + std::to_string(lo) + ".." + std::to_string(hi));
+    return v;
+}
+
+void put32(uint8_t* p, int64_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
+}
+void put16(uint8_t* p, int64_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> 8);
+}
+
+void fromHex(const json& j, uint8_t* p, size_t n, const std::string& path) {
+    if (!j.is_string()) bad(path, "expected a hex string");
+    const std::string& s = j.get_ref<const std::string&>();
+    if (s.size() != 2 * n) bad(path, "expected " + std::to_string(2 * n) + " hex digits");
+    auto digit = [&](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        bad(path, "not a hex digit");
+    };
+    for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(digit(s[2 * i]) << 4 | digit(s[2 * i + 1]));
+}
+
+uint32_t namesToBits(const json& j, const char* const* names, int count, const std::string& path) {
+    if (!j.is_array()) bad(path, "expected a list of names");
+    uint32_t bits = 0;
+    for (const auto& item : j) {
+        if (!item.is_string()) bad(path, "expected a list of names");
+        const std::string& s = item.get_ref<const std::string&>();
+        int found = -1;
+        for (int i = 0; i < count; ++i)
+            if (s == names[i]) found = i;
+        if (found < 0) bad(path, "unknown name \"" + s + "\"");
+        bits |= 1u << found;
+    }
+    return bits;
+}
+
+uint8_t waveCode(const std::string& name, const std::string& path) {
+    for (int i = 0; i < 12; ++i)
+        if (name == kWaveNames[i]) return static_cast<uint8_t>(i);
+    bad(path, "unknown waveform \"" + name + "\"");
+}
+
+void buildPString(const json& j, uint8_t* p, size_t cap, const std::string& path) {
+    std::memset(p, 0, cap + 1);
+    if (j.is_string()) {
+        const std::string& s = j.get_ref<const std::string&>();
+        if (s.size() > cap) bad(path, "longer than " + std::to_string(cap) + " characters");
+        p[0] = static_cast<uint8_t>(s.size());
+        std::memcpy(p + 1, s.data(), s.size());
+        return;
+    }
+    object(j, path);
+    onlyKeys(j, {"length", "bytes", "text"}, path);
+    p[0] = static_cast<uint8_t>(integer(member(j, "length", path), 0, 255, path + ".length"));
+    fromHex(member(j, "bytes", path), p + 1, cap, path + ".bytes");
+}
+
+void buildCurve(const json& j, uint8_t* p, const std::string& path) {
+    object(j, path);
+    onlyKeys(j, {"points", "count"}, path);
+    const json& pts = member(j, "points", path);
+    if (!pts.is_array() || pts.size() > 128) bad(path + ".points", "expected a list of at most 128 [x, y] pairs");
+    std::memset(p, 0, 1024);
+    for (size_t i = 0; i < pts.size(); ++i) {
+        const std::string ip = path + ".points[" + std::to_string(i) + "]";
+        if (!pts[i].is_array() || pts[i].size() != 2) bad(ip, "expected [x, y]");
+        put32(p + 8 * i, integer(pts[i][0], INT32_MIN, INT32_MAX, ip));
+        put32(p + 8 * i + 4, integer(pts[i][1], INT32_MIN, INT32_MAX, ip));
+    }
+    put32(p + 1024, integer(member(j, "count", path), INT32_MIN, INT32_MAX, path + ".count"));
+}
+
+void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& main, const json* preset,
+                 const std::string& mainPath, const std::string& presetPath);
+
+void buildOscillator(const json& j, uint8_t* o, const std::string& path) {
+    object(j, path);
+    std::set<std::string> known = {"harmonicLevelsStored", "harmonicDetunes"};
+    for (const Slot& s : kSlots) known.insert(s.name);
+    for (const Field& f : oscillatorFields()) known.insert(f.name);
+    onlyKeys(j, known, path);
+    for (int part = 0; part < 2; ++part) {
+        const char* key = part == 0 ? "harmonicLevelsStored" : "harmonicDetunes";
+        const json& list = member(j, key, path);
+        if (!list.is_array() || list.size() != 16) bad(path + "." + key, "expected 16 numbers");
+        for (int h = 0; h < 16; ++h)
+            put16(o + 4 * h + 2 * part, integer(list[h], 0, 65535, path + "." + key + "[" + std::to_string(h) + "]"));
+    }
+    for (const Slot& s : kSlots) {
+        const std::string sp = path + "." + s.name;
+        const json& slot = object(member(j, s.name, path), sp);
+        onlyKeys(slot, {"sources", "word0", "word1"}, sp);
+        put16(o + s.offset, namesToBits(member(slot, "sources", sp), kSourceNames, 16, sp + ".sources"));
+        put32(o + s.offset + 2, integer(member(slot, "word0", sp), INT32_MIN, INT32_MAX, sp + ".word0"));
+        put32(o + s.offset + 6, integer(member(slot, "word1", sp), INT32_MIN, INT32_MAX, sp + ".word1"));
+    }
+    buildFields(oscillatorFields(), o, j, nullptr, path, path);
+}
+
+void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& main, const json* preset,
+                 const std::string& mainPath, const std::string& presetPath) {
+    for (const Field& f : fields) {
+        const json& src = (f.preset && preset) ? *preset : main;
+        const std::string& parent = (f.preset && preset) ? presetPath : mainPath;
+        const std::string path = parent + "." + f.name;
+        uint8_t* p = base + f.offset;
+        if (f.kind == Kind::Hex) {
+            std::memset(p, 0, f.size);
+            if (src.contains(f.name)) fromHex(src[f.name], p, f.size, path);
+            continue;
+        }
+        const json& v = member(src, f.name, parent);
+        switch (f.kind) {
+            case Kind::I32: put32(p, integer(v, INT32_MIN, INT32_MAX, path)); break;
+            case Kind::I16: put16(p, integer(v, INT16_MIN, INT16_MAX, path)); break;
+            case Kind::U16: put16(p, integer(v, 0, 65535, path)); break;
+            case Kind::U8: p[0] = static_cast<uint8_t>(integer(v, 0, 255, path)); break;
+            case Kind::Set16: put16(p, namesToBits(v, kSourceNames, 16, path)); break;
+            case Kind::Flags8: p[0] = static_cast<uint8_t>(namesToBits(v, kFlagNames, 8, path)); break;
+            case Kind::Wave8:
+                p[0] = v.is_string() ? waveCode(v.get_ref<const std::string&>(), path)
+                                     : static_cast<uint8_t>(integer(v, 0, 255, path));
+                break;
+            case Kind::PStr: buildPString(v, p, f.size, path); break;
+            case Kind::Curve: buildCurve(v, p, path); break;
+            case Kind::Osc:
+                if (!v.is_array() || v.size() != 10) bad(path, "expected 10 oscillators");
+                for (int k = 0; k < 10; ++k)
+                    buildOscillator(v[k], p + OscillatorRecord::kSize * k, path + "[" + std::to_string(k) + "]");
+                break;
+            case Kind::Hex: break;
+        }
+    }
+}
+
+std::set<std::string> knownNames(const std::vector<Field>& fields, bool presetGroup) {
+    std::set<std::string> s;
+    for (const Field& f : fields)
+        if (f.preset == presetGroup) s.insert(f.name);
+    return s;
+}
+
+void buildLinks(const json& j, uint8_t* p, const std::string& path) {
+    if (!j.is_array() || j.size() != 10) bad(path, "expected 10 links");
+    for (int i = 0; i < 10; ++i) put32(p + 4 * i, integer(j[i], INT32_MIN, INT32_MAX, path + "[" + std::to_string(i) + "]"));
+}
+
+void buildDouble(const json& j, uint8_t* p, const std::string& path) {
+    uint64_t bits;
+    if (j.is_string()) {
+        const std::string& s = j.get_ref<const std::string&>();
+        if (s.size() != 18 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X')) bad(path, "expected a number or 0x + 16 hex digits");
+        uint8_t raw[8];
+        fromHex(json(s.substr(2)), raw, 8, path);
+        bits = 0;
+        for (int i = 0; i < 8; ++i) bits = bits << 8 | raw[i];
+    } else if (j.is_number()) {
+        double v = j.get<double>();
+        std::memcpy(&bits, &v, 8);
+    } else {
+        bad(path, "expected a number");
+    }
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+void buildAll(const json& j, uint8_t* out) {
+    object(j, "preset file");
+    onlyKeys(j, {"format", "version", "reserved", "envelopeBars", "timbre", "preset", "noteSequencer",
+                 "envelopeSequencer", "frequencySequencer"}, "");
+    const json& format = member(j, "format", "");
+    if (!format.is_string() || format.get<std::string>() != kFormat) bad(".format", std::string("expected \"") + kFormat + "\"");
+    if (integer(member(j, "version", ""), 0, INT32_MAX, ".version") != kVersion) bad(".version", "unsupported version");
+
+    std::memset(out, 0, kPresetFileSize);
+    if (j.contains("reserved")) fromHex(j["reserved"], out, 8, ".reserved");
+
+    const json& bars = object(member(j, "envelopeBars", ""), ".envelopeBars");
+    std::set<std::string> barNames;
+    for (int i = 0; i < kEnvelopeBarCount; ++i) {
+        const std::string name = envelopeBarName(i);
+        barNames.insert(name);
+        put32(out + 8 + 4 * i, integer(member(bars, name, ".envelopeBars"), INT32_MIN, INT32_MAX, ".envelopeBars." + name));
+    }
+    onlyKeys(bars, barNames, ".envelopeBars");
+
+    const json& timbre = object(member(j, "timbre", ""), ".timbre");
+    const json& preset = object(member(j, "preset", ""), ".preset");
+    onlyKeys(timbre, knownNames(timbreFields(), false), ".timbre");
+    onlyKeys(preset, knownNames(timbreFields(), true), ".preset");
+    buildFields(timbreFields(), out + kPresetTimbreOffset, timbre, &preset, ".timbre", ".preset");
+
+    const json& note = object(member(j, "noteSequencer", ""), ".noteSequencer");
+    onlyKeys(note, {"inputs", "noteCount", "steps"}, ".noteSequencer");
+    uint8_t* nb = out + kPresetNoteBlockOffset;
+    buildLinks(member(note, "inputs", ".noteSequencer"), nb, ".noteSequencer.inputs");
+    put32(nb + 40, integer(member(note, "noteCount", ".noteSequencer"), INT32_MIN, INT32_MAX, ".noteSequencer.noteCount"));
+    const json& steps = member(note, "steps", ".noteSequencer");
+    if (!steps.is_array() || steps.size() != 32) bad(".noteSequencer.steps", "expected 32 steps");
+    for (int i = 0; i < 32; ++i) {
+        const std::string sp = ".noteSequencer.steps[" + std::to_string(i) + "]";
+        const json& s = object(steps[i], sp);
+        onlyKeys(s, {"frequency", "porta", "tie"}, sp);
+        put16(nb + 44 + 4 * i, integer(member(s, "frequency", sp), INT16_MIN, INT16_MAX, sp + ".frequency"));
+        nb[46 + 4 * i] = static_cast<uint8_t>(integer(member(s, "porta", sp), 0, 255, sp + ".porta"));
+        nb[47 + 4 * i] = static_cast<uint8_t>(integer(member(s, "tie", sp), 0, 255, sp + ".tie"));
+    }
+
+    const json& env = object(member(j, "envelopeSequencer", ""), ".envelopeSequencer");
+    std::set<std::string> envKeys = {"inputs"};
+    for (const char* n : kEnvelopeDoubles) envKeys.insert(n);
+    onlyKeys(env, envKeys, ".envelopeSequencer");
+    uint8_t* eb = out + kPresetEnvelopeBlockOffset;
+    buildLinks(member(env, "inputs", ".envelopeSequencer"), eb, ".envelopeSequencer.inputs");
+    for (int i = 0; i < 5; ++i)
+        buildDouble(member(env, kEnvelopeDoubles[i], ".envelopeSequencer"), eb + 40 + 8 * i,
+                    std::string(".envelopeSequencer.") + kEnvelopeDoubles[i]);
+
+    const json& freq = object(member(j, "frequencySequencer", ""), ".frequencySequencer");
+    onlyKeys(freq, {"inputs", "portamentoSpeed"}, ".frequencySequencer");
+    uint8_t* fb = out + kPresetFrequencyBlockOffset;
+    buildLinks(member(freq, "inputs", ".frequencySequencer"), fb, ".frequencySequencer.inputs");
+    put32(fb + 40, integer(member(freq, "portamentoSpeed", ".frequencySequencer"), INT32_MIN, INT32_MAX,
+                           ".frequencySequencer.portamentoSpeed"));
+}
+
+}  // namespace
+
+json presetFileToJson(const uint8_t* b) {
+    json j;
+    j["format"] = kFormat;
+    j["version"] = kVersion;
+    if (!allZero(b, 8)) j["reserved"] = toHex(b, 8);
+    json bars;
+    for (int i = 0; i < kEnvelopeBarCount; ++i) bars[envelopeBarName(i)] = i32(b + 8 + 4 * i);
+    j["envelopeBars"] = bars;
+    json timbre = json::object(), preset = json::object();
+    dumpFields(timbreFields(), b + kPresetTimbreOffset, timbre, &preset);
+    j["timbre"] = timbre;
+    j["preset"] = preset;
+
+    const uint8_t* nb = b + kPresetNoteBlockOffset;
+    json steps = json::array();
+    for (int i = 0; i < 32; ++i)
+        steps.push_back(json{{"frequency", static_cast<int16_t>(getLE16(nb + 44 + 4 * i))},
+                             {"porta", nb[46 + 4 * i]},
+                             {"tie", nb[47 + 4 * i]}});
+    j["noteSequencer"] = json{{"inputs", dumpLinks(nb)}, {"noteCount", i32(nb + 40)}, {"steps", steps}};
+
+    const uint8_t* eb = b + kPresetEnvelopeBlockOffset;
+    json env{{"inputs", dumpLinks(eb)}};
+    for (int i = 0; i < 5; ++i) env[kEnvelopeDoubles[i]] = dumpDouble(eb + 40 + 8 * i);
+    j["envelopeSequencer"] = env;
+
+    const uint8_t* fb = b + kPresetFrequencyBlockOffset;
+    j["frequencySequencer"] = json{{"inputs", dumpLinks(fb)}, {"portamentoSpeed", i32(fb + 40)}};
+    return j;
+}
+
+Status jsonToPresetFile(const json& j, std::array<uint8_t, kPresetFileSize>& out) {
+    std::array<uint8_t, kPresetFileSize> built{};
+    try {
+        buildAll(j, built.data());
+    } catch (const BuildError& e) {
+        std::string m = e.what();
+        if (!m.empty() && m[0] == '.') m.erase(0, 1);
+        return Status::error("Bad preset JSON: " + m);
+    } catch (const json::exception& e) {
+        return Status::error(std::string("Bad preset JSON: ") + e.what());
+    }
+    out = built;
+    return Status::success();
+}
+
+}  // namespace kf
