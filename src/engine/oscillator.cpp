@@ -102,6 +102,56 @@ inline void plainWave(uint8_t code, int64_t phi, int32_t j, int32_t j0, double o
     }
 }
 
+// Sine for the harmonic path's arguments (0 .. 32 pi): Cody-Waite reduction
+// and the classic minimax kernels. Its error is below 3e-16, so it is only
+// used where that cannot change an integer result (see harmonicTrig).
+inline double fastSin(double x) {
+    constexpr double kTwoOverPi = 6.36619772367581382433e-01;
+    constexpr double kPio2Hi = 1.57079632673412561417e+00;  // 33 bits: n * hi is exact
+    constexpr double kPio2Lo = 6.07710050650619224932e-11;
+    // Arguments are never negative; any nearest quadrant works for the reduction.
+    const double n = static_cast<double>(static_cast<int64_t>(x * kTwoOverPi + 0.5));
+    const double r = (x - n * kPio2Hi) - n * kPio2Lo;
+    const double z = r * r;
+    const int q = static_cast<int>(static_cast<int64_t>(n) & 3);
+    if (q & 1) {
+        const double c =
+            1.0 - 0.5 * z +
+            z * z *
+                (4.16666666666666019037e-02 +
+                 z * (-1.38888888888741095749e-03 +
+                      z * (2.48015872894767294178e-05 +
+                           z * (-2.75573143513906633035e-07 +
+                                z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
+        return q == 1 ? c : -c;
+    }
+    const double sn =
+        r + r * z *
+                (-1.66666666666666324348e-01 +
+                 z * (8.33333333332248946124e-03 +
+                      z * (-1.98412698298579493134e-04 +
+                           z * (2.75573137070700676789e-06 +
+                                z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)))));
+    return q == 0 ? sn : -sn;
+}
+
+// True when v lies so near a rounding boundary (n + 0.5) that a sine a few
+// ulps off could round it differently.
+inline bool nearHalf(double v) {
+    const double a = std::fabs(v);  // |v| is n + 0.5 exactly when v is
+    return std::fabs(a - static_cast<double>(static_cast<int64_t>(a)) - 0.5) < 1e-9;
+}
+
+// Sine-based harmonic value before shaping (Sine, |Sine|, EvenSine).
+inline double harmonicTrig(uint8_t code, double sineArg, double absArg, double xk, bool exact) {
+    switch (code) {
+        case kWaveSine: return exact ? std::sin(sineArg) : fastSin(sineArg);
+        case kWaveAbsSine: return 2.0 * std::fabs(exact ? std::sin(absArg) : fastSin(absArg)) - 1.0;
+        default:  // EvenSine: positive half of harmonic k, as in plain mode
+            return xk < 0.5 ? (exact ? std::sin(sineArg) : fastSin(sineArg)) : 0.0;
+    }
+}
+
 struct HarmonicTerm {
     int k;
     double level;
@@ -244,25 +294,40 @@ void renderOscillator(SoundBuffer target, int32_t bankLevel, OscillatorRecord& o
                 // Frac(k*G/2^20): k*G is an exact integer, so its low 20 bits are the fraction.
                 const double xk = static_cast<double>((t.k * g) & (kCycle - 1)) * kInvCycle;
                 double a;
-                switch (code) {
-                    case kWaveSine: a = std::sin(t.twoPiK * gd / 1048576.0); break;
-                    case kWaveAbsSine: a = 2.0 * std::fabs(std::sin(t.piK * gd / 1048576.0)) - 1.0; break;
-                    case kWaveSquare: a = xk < o / 2.0 ? 1.0 : -1.0; break;
-                    case kWaveTriangle: a = std::fabs(2.0 - 4.0 * xk) - 1.0; break;
-                    case kWaveSaw: a = 2.0 * xk - 1.0; break;
-                    case kWave2xSaw: a = xk < 0.5 ? 1.0 - 2.0 * xk : 2.0 * xk - 2.0; break;
-                    case kWaveCustom:
-                        a = in.customWave ? -static_cast<double>(in.customWave[roundToInt32(xk * 1023.0)]) / 32768.0
-                                          : 0.0;
-                        break;
-                    case kWaveEvenSine:  // positive half of harmonic k, as in plain mode
-                        a = xk < 0.5 ? std::sin(t.twoPiK * gd / 1048576.0) : 0.0;
-                        break;
-                    default: a = 0.0; break;  // unknown code: contributes nothing
+                double tv;
+                if (code == kWaveSine || code == kWaveAbsSine || code == kWaveEvenSine) {
+                    const double sineArg = t.twoPiK * gd / 1048576.0;
+                    const double absArg = t.piK * gd / 1048576.0;
+                    // Without shaping and at in-range levels (|tv| <= 32768) the fast
+                    // sine gives the same integer unless tv sits at a rounding
+                    // boundary; then the library sine decides.
+                    const bool approx = w == 1.0 && t.level <= 256.0;
+                    a = harmonicTrig(code, sineArg, absArg, xk, !approx);
+                    a = bend(a, w);
+                    if (code == kWaveEvenSine) a -= 0.35;
+                    tv = t.level * a * 128.0;
+                    if (approx && nearHalf(tv)) {
+                        a = harmonicTrig(code, sineArg, absArg, xk, true);
+                        if (code == kWaveEvenSine) a -= 0.35;
+                        tv = t.level * a * 128.0;
+                    }
+                } else {
+                    switch (code) {
+                        case kWaveSquare: a = xk < o / 2.0 ? 1.0 : -1.0; break;
+                        case kWaveTriangle: a = std::fabs(2.0 - 4.0 * xk) - 1.0; break;
+                        case kWaveSaw: a = 2.0 * xk - 1.0; break;
+                        case kWave2xSaw: a = xk < 0.5 ? 1.0 - 2.0 * xk : 2.0 * xk - 2.0; break;
+                        case kWaveCustom:
+                            a = in.customWave
+                                    ? -static_cast<double>(in.customWave[roundToInt32(xk * 1023.0)]) / 32768.0
+                                    : 0.0;
+                            break;
+                        default: a = 0.0; break;  // unknown code: contributes nothing
+                    }
+                    if (code != kWaveSquare) a = bend(a, w);
+                    tv = t.level * a * 128.0;
                 }
-                if (code != kWaveSquare) a = bend(a, w);
-                if (code == kWaveEvenSine) a -= 0.35;
-                const int64_t term = toLevel(t.level * a * 128.0);
+                const int64_t term = toLevel(tv);
                 acc = clampSample(acc + term * u / 4096);
             }
             e = static_cast<int32_t>(acc);
