@@ -11,6 +11,7 @@ int g_exit = 0;  // process exit status of the one command a run executes
 void registerAll(CLI::App& app) {
     addToneCommand(app);
     addPresetCommands(app);
+    addRenderCommands(app);
 }
 
 void setExitCode(int code) { g_exit = code; }

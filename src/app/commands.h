@@ -8,6 +8,7 @@ namespace kf::cli {
 // code through setExitCode (errors are printed as one line on stderr).
 void addToneCommand(CLI::App& app);
 void addPresetCommands(CLI::App& app);
+void addRenderCommands(CLI::App& app);
 
 void registerAll(CLI::App& app);
 void setExitCode(int code);

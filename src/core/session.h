@@ -161,7 +161,8 @@ public:
     // ---- presets, samples, export -----------------------------------------
     PresetRecord getPreset();
     void setPreset(const PresetRecord& rec);
-    Status openPreset(const std::string& fileName);  // "Open preset..."
+    // "Open preset..."; `render` false applies the preset without rendering it.
+    Status openPreset(const std::string& fileName, bool render = true);
     Status savePreset(const std::string& fileName);  // "Save preset..." after the question
     void newPreset();
     Status loadSample(int slot, const std::string& fileName);

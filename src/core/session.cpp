@@ -502,3 +502,180 @@ Status Session::lastError() const {
 }
 
 }  // namespace kf
+
+namespace kf {
+
+// ---------------------------------------------------------------------------
+// Samples
+
+Status Session::loadSample(int slot, const std::string& fileName) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    SampleSlot& s = slot == 2 ? sample2 : sample1;
+    s.load(fileName, slot == 2 ? panel.sample2StartPos : panel.sample1StartPos);
+    oscillatorsChanged = true;
+    notify(Change::Samples);
+    generateSoundBuf();
+    if (!fileName.empty() && s.loadedCount() == 0 && s.storedPath().empty())
+        return Status::error("Cannot open sample file " + fileName);
+    return Status::success();
+}
+
+void Session::byteSwapSample(int slot) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    (slot == 2 ? sample2 : sample1).byteSwap();
+    oscillatorsChanged = true;
+    notify(Change::Samples);
+    generateSoundBuf();
+}
+
+void Session::sampleStartChanged(int slot, int32_t start) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (slot == 2) {
+        panel.sample2StartPos = start;
+        sample2.reload(start);
+    } else {
+        panel.sample1StartPos = start;
+        sample1.reload(start);
+    }
+    oscillatorsChanged = true;
+    notify(Change::Samples);
+    generateSoundBuf();
+}
+
+// ---------------------------------------------------------------------------
+// Export
+
+Status Session::saveSoundFile(SaveFormat format, std::string* writtenName) {
+    std::string name, base;
+    int32_t rate = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        name = generateSaveName(presetName, settings.saveDir, format);
+        base = presetName.substr(0, presetName.find('.'));
+        rate = sampleRate();
+    }
+    std::vector<int16_t> sound = playBuffer.copy();
+    Status st = saveSound(name, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, format, rate, base);
+    if (st.ok && writtenName) *writtenName = name;
+    return st;
+}
+
+Status Session::saveSampleAs(const std::string& fileName, int filterIndex) {
+    std::vector<int16_t> sound = playBuffer.copy();
+    return kf::saveSampleAs(fileName, filterIndex, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()},
+                            sampleRate());
+}
+
+}  // namespace kf
+
+namespace kf {
+
+// ---------------------------------------------------------------------------
+// Presets
+
+PresetRecord Session::getPreset() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    getOscillatorParams();
+    getTimbre(current());
+    PresetRecord out;
+    out.timbre = current();
+    out.envelopeBars = envelopeBars.bars;
+    out.setSamplePath(1, sample1.storedPath());
+    out.setSamplePath(2, sample2.storedPath());
+    out.setByteSwapFlag(1, sample1.swapped());
+    out.setByteSwapFlag(2, sample2.swapped());
+    out.setRatePosition(frequencyScrollBar);
+    out.clearCaptureStretch();
+    return out;
+}
+
+void Session::setPreset(const PresetRecord& rec) {
+    bool restart = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        ++loadingCount;
+        current() = rec.timbre;
+        setTimbre(current());
+        envelopeBars.bars = rec.envelopeBars;
+        auto loadSlot = [](SampleSlot& slot, const std::string& path, int32_t start) {
+            slot.load(path, start);
+            if (slot.view().count == 0) slot.load(bareSampleName(path), start);
+            // Presets name the shipped samples by their bare names; find those
+            // in the data directory too when they are not in the current one.
+            if (slot.view().count == 0 && !path.empty()) slot.load(findDefaultSample(bareSampleName(path)), start);
+        };
+        loadSlot(sample1, rec.samplePath(1), panel.sample1StartPos);
+        loadSlot(sample2, rec.samplePath(2), panel.sample2StartPos);
+        if (rec.byteSwapFlag(1)) {
+            sample1.byteSwap();
+            oscillatorsChanged = true;
+        }
+        if (rec.byteSwapFlag(2)) {
+            sample2.byteSwap();
+            oscillatorsChanged = true;
+        }
+        // The rate control holds positions 200..9600 only; a damaged value
+        // must not turn into a zero sample rate.
+        frequencyScrollBar = std::clamp(rec.ratePosition(), 200, 9600);
+        --loadingCount;
+        restart = playback && playback->playing();
+    }
+    notify(Change::Samples);
+    notify(Change::SampleRate);
+    if (restart) playback->playClick();
+}
+
+Status Session::openPreset(const std::string& fileName, bool render) {
+    PresetRecord rec;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        bool rememberedAuto = autoRender;
+        autoRender = false;
+        Status st = kf::openPreset(fileName, defaultPreset, rec, units);
+        if (!st) {
+            autoRender = rememberedAuto;
+            return st;  // nothing applied, name and caption unchanged
+        }
+        caption = presetCaption(fileName);
+        presetName = bareFileName(fileName);
+        ++loadingCount;
+        setPreset(rec);
+        --loadingCount;
+        initEnvelopers();
+        renderRequested = render;  // opening renders the loaded sound
+        if (render) oscillatorsChanged = true;
+        parametersChanged();
+        autoRender = rememberedAuto;
+    }
+    notify(Change::Preset);
+    return Status::success();
+}
+
+Status Session::savePreset(const std::string& fileName) {
+    PresetRecord stored = toStoredForm(getPreset());
+    Status st;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        st = savePresetFile(fileName, stored, units);
+        if (!st) return st;
+        caption = presetCaption(fileName);
+        presetName = bareFileName(fileName);
+    }
+    notify(Change::Preset);
+    return st;
+}
+
+void Session::newPreset() {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        caption = "Kestrafon";
+        presetName = "NoName";
+        setPreset(defaultPreset);
+        renderRequested = true;
+        oscillatorsChanged = true;
+        generateSoundBuf();
+    }
+    notify(Change::Preset);
+}
+
+}  // namespace kf

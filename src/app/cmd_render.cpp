@@ -1,0 +1,133 @@
+// render, save and default-preset: the session's ordinary render from the
+// command line.
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <map>
+
+#include "app/commands.h"
+#include "core/session.h"
+
+namespace kf::cli {
+
+namespace {
+
+const std::map<std::string, SaveFormat>& formatNames() {
+    static const std::map<std::string, SaveFormat> m{
+        {"wav", SaveFormat::Wav16},          {"wav8", SaveFormat::Wav8},
+        {"xi", SaveFormat::XI},              {"raw-intel", SaveFormat::RawIntel},
+        {"raw-motorola", SaveFormat::RawMotorola}, {"raw8-signed", SaveFormat::Raw8Signed},
+        {"raw8-unsigned", SaveFormat::Raw8Unsigned}};
+    return m;
+}
+
+bool formatFromExtension(const std::string& path, SaveFormat& f) {
+    auto dot = path.find_last_of('.');
+    auto slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == "wav") f = SaveFormat::Wav16;
+    else if (ext == "xi") f = SaveFormat::XI;
+    else if (ext == "raw" || ext == "smp" || ext == "pcm") f = SaveFormat::RawIntel;
+    else return false;
+    return true;
+}
+
+// Loads the preset the way "Open preset..." applies it, without the render
+// that opening would start, so the command's own render is the first one.
+bool loadForRender(Session& s, const std::string& preset, uint32_t seed) {
+    s.waitForRender();
+    if (!preset.empty()) {
+        {
+            std::lock_guard<std::recursive_mutex> lock(s.mutex());
+            s.autoRender = false;
+        }
+        Status st = s.openPreset(preset);
+        {
+            std::lock_guard<std::recursive_mutex> lock(s.mutex());
+            s.autoRender = true;
+        }
+        if (!st) {
+            fail(st.message);
+            return false;
+        }
+        s.waitForRender();
+    }
+    s.random.seed = seed;
+    s.renderNow();
+    if (Status e = s.lastError(); !e) std::cerr << "kestrafon-cli: warning: " << e.message << "\n";
+    return true;
+}
+
+}  // namespace
+
+void addRenderCommands(CLI::App& app) {
+    {
+        auto* cmd = app.add_subcommand("render", "Render a preset (or the start-up sound) into a sound file");
+        auto preset = std::make_shared<std::string>();
+        auto out = std::make_shared<std::string>();
+        auto format = std::make_shared<std::string>();
+        auto seed = std::make_shared<uint32_t>(0);
+        cmd->add_option("preset", *preset, "Preset file (.kfp)");
+        cmd->add_option("-o,--output", *out, "Output file")->required();
+        cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned");
+        cmd->add_option("--seed", *seed, "Random generator seed before the render");
+        cmd->callback([=] {
+            SaveFormat f = SaveFormat::Wav16;
+            if (!format->empty()) {
+                auto it = formatNames().find(*format);
+                if (it == formatNames().end()) return fail("unknown format '" + *format + "'");
+                f = it->second;
+            } else if (!formatFromExtension(*out, f)) {
+                return fail("cannot tell the format from '" + *out + "'; use --format");
+            }
+            Session s;
+            if (!loadForRender(s, *preset, *seed)) return;
+            std::vector<int16_t> sound = s.playBuffer.copy();
+            std::string base = s.presetName.substr(0, s.presetName.find('.'));
+            Status st = saveSound(*out, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, f,
+                                  s.sampleRate(), base);
+            if (!st) return fail(st.message);
+            std::cout << "Wrote " << *out << " (" << sound.size() << " samples at " << s.sampleRate() << " Hz)\n";
+        });
+    }
+    {
+        auto* cmd = app.add_subcommand("save", "The \"Save\" command: render and write under a generated name");
+        auto preset = std::make_shared<std::string>();
+        auto dir = std::make_shared<std::string>();
+        auto format = std::make_shared<std::string>("xi");
+        auto seed = std::make_shared<uint32_t>(0);
+        cmd->add_option("preset", *preset, "Preset file (.kfp)");
+        cmd->add_option("--dir", *dir, "Save directory (default: the settings file's)");
+        cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned")
+            ->capture_default_str();
+        cmd->add_option("--seed", *seed, "Random generator seed before the render");
+        cmd->callback([=] {
+            auto it = formatNames().find(*format);
+            if (it == formatNames().end()) return fail("unknown format '" + *format + "'");
+            Session s;
+            s.settings = readSettings(settingsPath());
+            if (!dir->empty()) s.settings.saveDir = *dir;
+            if (!loadForRender(s, *preset, *seed)) return;
+            std::string name;
+            Status st = s.saveSoundFile(it->second, &name);
+            if (!st) return fail(st.message);
+            std::cout << name << "\n";
+        });
+    }
+    {
+        auto* cmd = app.add_subcommand("default-preset", "Write the start-up preset");
+        auto out = std::make_shared<std::string>();
+        cmd->add_option("-o,--output", *out, "Output preset file")->required();
+        cmd->callback([=] {
+            Session s;
+            s.waitForRender();
+            Status st = s.savePreset(*out);
+            if (!st) return fail(st.message);
+            std::cout << "Wrote " << *out << "\n";
+        });
+    }
+}
+
+}  // namespace kf::cli
