@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "core/session.h"
+
+using namespace kf;
+
+TEST(Session, TimbreSwitchRoundTripRestoresEveryControl) {
+    Session s;
+    s.waitForRender();
+    s.panel.cutOffModulation = srcBit(kSrcNone) | srcBit(kSrcLfo2);
+    s.panel.reverbLength = 1234;
+    s.chordEdit = "C-5,G-5,E-6";
+    CurveData c;
+    c.count = 3;
+    c.points[1] = {8192, 30000};
+    c.points[2] = {16384, 0};
+    s.envelopeGraph.setData(c);
+    s.osc.frequency = 777;
+    s.osc.volumeSources = srcBit(kSrcEnv1);
+    s.activeLights[0] = true;
+    s.oscillatorControlChanged();
+    s.waitForRender();
+    TimbreRecord before;
+    s.getTimbre(before);
+
+    s.selectTimbre(1);
+    EXPECT_EQ(s.panel.reverbLength, 200);
+    EXPECT_EQ(s.osc.frequency, 523);
+    s.selectTimbre(0);
+    TimbreRecord after;
+    s.getTimbre(after);
+    EXPECT_EQ(toImage(before), toImage(after));
+    EXPECT_EQ(s.osc.frequency, 777);
+    EXPECT_EQ(s.envelopeGraph.data().points[1].y, 30000);
+    EXPECT_TRUE(s.oscillatorsChanged || s.rendersDone() > 0);
+}
+
+TEST(Session, ChordTextIsCutAndWaveCodeAbove11KeepsTheList) {
+    Session s;
+    s.waitForRender();
+    s.chordEdit = std::string(40, 'x');
+    s.getTimbre(s.current());
+    EXPECT_EQ(s.current().chordText().size(), 30u);
+    s.osc.waveList = 4;
+    s.current().oscillators[0].waveForm = 12;
+    s.setOscillatorParams();
+    EXPECT_EQ(s.osc.waveList, 4);
+}
+
+TEST(Session, NormalizeLeavesSilenceAndPresetRoundTrips) {
+    Session s;
+    s.waitForRender();
+    s.normalize();
+    s.waitForRender();
+    EXPECT_EQ(s.panel.oscillatorsVolume, 256);
+    PresetRecord p = s.getPreset();
+    EXPECT_EQ(p.ratePosition(), 4410);
+    EXPECT_EQ(p.timbre.realTime, 0);
+}
