@@ -12,6 +12,7 @@ void registerAll(CLI::App& app) {
     addToneCommand(app);
     addPresetCommands(app);
     addRenderCommands(app);
+    addDevicesCommand(app);
 }
 
 void setExitCode(int code) { g_exit = code; }

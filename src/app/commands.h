@@ -9,6 +9,7 @@ namespace kf::cli {
 void addToneCommand(CLI::App& app);
 void addPresetCommands(CLI::App& app);
 void addRenderCommands(CLI::App& app);
+void addDevicesCommand(CLI::App& app);
 
 void registerAll(CLI::App& app);
 void setExitCode(int code);

@@ -1,0 +1,40 @@
+// kestrafon-cli devices: the wave-output and MIDI-input lists with the item
+// numbers the settings file and the other commands use.
+#include <iostream>
+
+#include "app/commands.h"
+
+#ifdef KF_HAVE_AUDIO
+#include "audio/midi_in.h"
+#include "audio/wave_out.h"
+#include "engine/midi_state.h"
+#endif
+
+namespace kf::cli {
+
+void addDevicesCommand(CLI::App& app) {
+    auto* cmd = app.add_subcommand("devices", "List wave-output and MIDI-input devices with their item numbers");
+#ifdef KF_HAVE_AUDIO
+    auto waveApi = std::make_shared<std::string>();
+    auto midiApi = std::make_shared<std::string>();
+    cmd->add_option("--audio-api", *waveApi, "Audio interface (e.g. alsa, pulse, jack); default: automatic");
+    cmd->add_option("--midi-api", *midiApi, "MIDI interface (alsa or jack); default: automatic");
+    cmd->callback([waveApi, midiApi] {
+        RtAudioWaveOut wave(*waveApi);
+        std::cout << "Wave Out Devices\n";
+        auto outs = wave.devices();
+        for (size_t i = 0; i < outs.size(); ++i) std::cout << "  " << i << "  " << outs[i] << "\n";
+        MidiQueue queue;
+        MidiControllers controllers;
+        MidiIn midi(queue, controllers, {}, *midiApi);
+        std::cout << "Midi In Devices (" << midi.apiName() << ")\n";
+        auto ins = midi.devices();
+        for (size_t i = 0; i < ins.size(); ++i) std::cout << "  " << i << "  " << ins[i] << "\n";
+        setExitCode(0);
+    });
+#else
+    cmd->callback([] { fail("this build has no audio support"); });
+#endif
+}
+
+}  // namespace kf::cli
