@@ -35,7 +35,11 @@ void recordMidiMessage(uint32_t m, MidiQueue& queue, MidiControllers& controller
 
 namespace {
 
-void silentError(RtMidiError::Type, const std::string&, void*) {}
+// Errors are not shown; a non-warning only marks the last call as failed.
+void silentError(RtMidiError::Type type, const std::string&, void* user) {
+    if (type != RtMidiError::WARNING && type != RtMidiError::DEBUG_WARNING)
+        static_cast<std::atomic<bool>*>(user)->store(true);
+}
 
 void deliver(double, std::vector<unsigned char>* message, void* user) {
     if (message && !message->empty()) static_cast<MidiIn*>(user)->onMessage(message->data(), message->size());
@@ -61,7 +65,7 @@ std::string MidiIn::apiName() const { return RtMidi::getApiName(chooseApi(apiNam
 std::unique_ptr<RtMidiIn> MidiIn::makeInput() {
     try {
         auto in = std::make_unique<RtMidiIn>(chooseApi(apiName_), "Kestrafon");
-        in->setErrorCallback(&silentError, nullptr);
+        in->setErrorCallback(&silentError, &failed_);
         return in;
     } catch (const std::exception&) {
         return nullptr;
@@ -94,8 +98,9 @@ bool MidiIn::openMidiIn(int item) {
     try {
         if (static_cast<unsigned>(id) >= in->getPortCount()) return false;
         in->setCallback(&deliver, this);
+        failed_ = false;
         in->openPort(static_cast<unsigned>(id), "Kestrafon MIDI In");
-        if (!in->isPortOpen()) return false;
+        if (failed_ || !in->isPortOpen()) return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -110,9 +115,10 @@ bool MidiIn::openVirtual(const std::string& portName) {
     if (!in) return false;
     try {
         in->setCallback(&deliver, this);
+        failed_ = false;
         in->openVirtualPort(portName);
-        // JACK reports a failed registration only through the error callback.
-        if (in->getCurrentApi() == RtMidi::UNIX_JACK && !in->isPortOpen()) return false;
+        // With an error callback set, failures arrive there instead of as exceptions.
+        if (failed_) return false;
     } catch (const std::exception&) {
         return false;
     }

@@ -3,6 +3,7 @@
 // set the "Midi1"/"Midi2" values. Failures are silent.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -58,6 +59,7 @@ private:
     std::string apiName_;
     std::unique_ptr<RtMidiIn> input_;
     bool opened_ = false;
+    std::atomic<bool> failed_{false};  // set by the backend's error callback
 };
 
 }  // namespace kf

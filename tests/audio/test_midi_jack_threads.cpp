@@ -1,0 +1,132 @@
+// MIDI input through a real JACK server (dummy driver, no sound card): an
+// RtMidiOut in this process plays into the program's input.
+#include <RtMidi.h>
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "audio/midi_in.h"
+
+extern char** environ;
+
+namespace kf {
+namespace {
+
+class JackServer : public ::testing::Environment {
+public:
+    void SetUp() override {
+        std::string name = "kftest" + std::to_string(getpid());
+        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+        setenv("JACK_NO_START_SERVER", "1", 1);
+        const char* argv[] = {"jackd", "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256", nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        int rc = posix_spawnp(&pid_, "jackd", &actions, nullptr, const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) {
+            why_ = "jackd could not be started (" + std::to_string(rc) + ")";
+            pid_ = 0;
+            return;
+        }
+        if (std::system("jack_wait -w -t 10 >/dev/null 2>&1") != 0) why_ = "jackd did not come up within 10 s";
+    }
+    void TearDown() override {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status = 0;
+            waitpid(pid_, &status, 0);
+        }
+    }
+    static const std::string& unavailable() { return why_; }
+
+private:
+    pid_t pid_ = 0;
+    static inline std::string why_;
+};
+
+::testing::Environment* const jack = ::testing::AddGlobalTestEnvironment(new JackServer);
+
+struct JackMidiTest : ::testing::Test {
+    MidiQueue queue;
+    MidiControllers controllers;
+    std::atomic<int32_t> stamp{4242};
+    MidiIn in{queue, controllers, [this] { return stamp.load(); }, "jack"};
+
+    void SetUp() override {
+        if (!JackServer::unavailable().empty()) GTEST_SKIP() << "JACK server unavailable: " << JackServer::unavailable();
+    }
+
+    static void send(RtMidiOut& out, std::vector<unsigned char> m) { out.sendMessage(&m); }
+
+    void play(RtMidiOut& out) {
+        send(out, {0x90, 60, 100});
+        send(out, {0x90, 64, 100});
+        send(out, {0x90, 60, 0});  // not the last note: dropped
+        send(out, {0x90, 64, 0});
+        send(out, {0xB3, 7, 33});
+        send(out, {0xBF, 10, 90});
+    }
+
+    bool arrived() {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < until) {
+            if (queue.writeIndex() == 3 && controllers.value[1].load() == 90) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    void check() {
+        ASSERT_TRUE(arrived()) << "events in queue: " << int(queue.writeIndex());
+        EXPECT_EQ(queue.at(0).message, 0x90u | 60u << 8 | 100u << 16);
+        EXPECT_EQ(queue.at(1).message, 0x90u | 64u << 8 | 100u << 16);
+        EXPECT_EQ(queue.at(2).message, 0x90u | 64u << 8);
+        EXPECT_EQ(queue.at(2).time, 4242);
+        EXPECT_EQ(controllers.value[0].load(), 33);
+        EXPECT_EQ(controllers.lastNote.load(), 64);
+    }
+};
+
+TEST_F(JackMidiTest, ListedInputDeviceDeliversNotesAndControllers) {
+    RtMidiOut out(RtMidi::UNIX_JACK, "kfkeys");
+    out.openVirtualPort("keys");
+    auto list = in.devices();
+    int item = -1;
+    for (size_t i = 1; i < list.size(); ++i)
+        if (list[i].find("kfkeys") != std::string::npos) item = static_cast<int>(i);
+    ASSERT_GT(item, 0) << "the test's output port is not listed";
+    ASSERT_TRUE(in.openMidiIn(item));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // connection takes a cycle
+    play(out);
+    check();
+    in.closeMidiIn();
+    EXPECT_FALSE(in.opened());
+    EXPECT_FALSE(in.openMidiIn(0));  // "No midi input"
+}
+
+TEST_F(JackMidiTest, VirtualInputPortReceives) {
+    ASSERT_TRUE(in.openVirtual("kfin"));
+    RtMidiOut out(RtMidi::UNIX_JACK, "kfsender");
+    int port = -1;
+    for (unsigned i = 0; i < out.getPortCount(); ++i)
+        if (out.getPortName(i).find("kfin") != std::string::npos) port = static_cast<int>(i);
+    ASSERT_GE(port, 0) << "the virtual input is not visible";
+    out.openPort(static_cast<unsigned>(port));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    play(out);
+    check();
+}
+
+}  // namespace
+}  // namespace kf
