@@ -9,17 +9,10 @@
 #include "audio/realtime.h"
 #include "audio/wave_out.h"
 #include "engine/play_buffer.h"
+#include "engine/playback_control.h"
 #include "engine/status.h"
 
 namespace kf {
-
-// What the render driver needs of playback (restart after a length change).
-struct PlaybackControl {
-    virtual bool playing() const = 0;
-    virtual void stopClick() = 0;
-    virtual void playClick() = 0;
-    virtual ~PlaybackControl() = default;
-};
 
 class Playback : public PlaybackControl {
 public:

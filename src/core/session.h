@@ -22,6 +22,7 @@
 #include "engine/generators.h"
 #include "engine/midi_state.h"
 #include "engine/play_buffer.h"
+#include "engine/playback_control.h"
 #include "engine/random.h"
 #include "engine/records.h"
 #include "engine/render_thread.h"
@@ -55,15 +56,6 @@ struct EnvelopeBars {
     std::array<int32_t, 21> bars{0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1};
     int32_t& at(int env, int field) { return bars[static_cast<size_t>(env * 7 + field)]; }
     int32_t at(int env, int field) const { return bars[static_cast<size_t>(env * 7 + field)]; }
-};
-
-// What playback does when a render changes the sound's length (implemented
-// by the audio layer; the core runs without one).
-struct PlaybackControl {
-    virtual ~PlaybackControl() = default;
-    virtual bool playing() const = 0;
-    virtual void stopClick() = 0;
-    virtual void playClick() = 0;
 };
 
 enum class Change {
