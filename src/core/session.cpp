@@ -245,13 +245,15 @@ void Session::oscillatorsAffectingChanged() {
     generateSoundBuf();
 }
 
-void Session::lengthChanged(int32_t length) {
+// Length and additional silence size the buffers: stop playback and the
+// render, reallocate, render anew and play again if it was playing.
+void Session::resizeSound(int32_t TimbreRecord::*field, int32_t value) {
     bool wasPlaying = playback && playback->playing();
     if (playback) playback->stopClick();
     stopRender();
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        panel.length = length;
+        panel.*field = value;
         reallocIfNeeded();
         oscillatorsChanged = true;
         generateSoundBuf();
@@ -259,19 +261,9 @@ void Session::lengthChanged(int32_t length) {
     if (wasPlaying && playback) playback->playClick();
 }
 
-void Session::additionalSilenceChanged(int32_t pos) {
-    bool wasPlaying = playback && playback->playing();
-    if (playback) playback->stopClick();
-    stopRender();
-    {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        panel.additionalSilence = pos;
-        reallocIfNeeded();
-        oscillatorsChanged = true;
-        generateSoundBuf();
-    }
-    if (wasPlaying && playback) playback->playClick();
-}
+void Session::lengthChanged(int32_t length) { resizeSound(&TimbreRecord::length, length); }
+
+void Session::additionalSilenceChanged(int32_t pos) { resizeSound(&TimbreRecord::additionalSilence, pos); }
 
 void Session::sampleRateChanged(int32_t position) {
     {
@@ -431,7 +423,9 @@ void Session::renderLocked() {
         engine_.midiQueue = &midiQueue;
     }
     notify(Change::RenderStarted);
-    renderBuffer_.assign(static_cast<size_t>(engine_.capacity()), 0);
+    // The chain overwrites every sample it renders; only the size must follow the capacity.
+    if (renderBuffer_.size() != static_cast<size_t>(engine_.capacity()))
+        renderBuffer_.assign(static_cast<size_t>(engine_.capacity()), 0);
     SoundBuffer target{count, renderBuffer_.data()};
     engine_.progress = [this](int p) {
         progress = p;

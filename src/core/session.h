@@ -173,6 +173,7 @@ private:
     void renderBackground();
     void renderLocked();
     void reallocIfNeeded();
+    void resizeSound(int32_t TimbreRecord::*field, int32_t value);
     int32_t wantedCapacity() const;
 
     mutable std::recursive_mutex mutex_;
