@@ -8,16 +8,6 @@
 
 namespace kf {
 
-int32_t renderLengthFromTempo(int32_t sampleRate, int32_t tempo, int32_t noteCount) {
-    if (tempo <= 0) return 1;
-    long double v = static_cast<long double>(sampleRate) / static_cast<long double>(tempo);
-    v = v * 0.000943529744775204L;
-    v = v * 16384.0L;
-    v = v * static_cast<long double>(noteCount);
-    int32_t length = roundToInt32(v);
-    return length <= 0 ? 1 : length;
-}
-
 std::string bufferLengthLabel(int position) {
     char text[64];
     std::snprintf(text, sizeof text, "Real-time buffer length: %.1fk", position * 0.5);

@@ -13,26 +13,11 @@
 #include <vector>
 
 #include "audio/wave_out.h"
+#include "engine/realtime_renderer.h"
 #include "engine/sound_buffer.h"
 #include "engine/status.h"
 
 namespace kf {
-
-// The engine side of the stream, implemented by the render driver.
-struct RealTimeRenderer {
-    // Zero the oscillator states, render length from the tempo, reset the
-    // MIDI queue indices, clear the feedback ring.
-    virtual void startStream() = 0;
-    // One run of the render chain in real-time mode into a cleared block.
-    virtual void renderBlock(SoundBuffer block, int32_t renderPosition) = 0;
-    // The selected timbre's real-time flag (read on the tick's thread).
-    virtual bool realTimeFlag() const = 0;
-    virtual ~RealTimeRenderer() = default;
-};
-
-// Render length (samples of one pass through the note sequence) from the
-// tempo; a tempo <= 0 or a result <= 0 gives 1.
-int32_t renderLengthFromTempo(int32_t sampleRate, int32_t tempo, int32_t noteCount);
 
 // "Real-time buffer length: 0.5k" for bar position 1.
 std::string bufferLengthLabel(int position);

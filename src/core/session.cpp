@@ -72,6 +72,18 @@ void copyControlFields(const TimbreRecord& f, TimbreRecord& t) {
     t.reverbLength = f.reverbLength; t.reverbAttack = f.reverbAttack; t.reverbCutOff = f.reverbCutOff;
 }
 
+// The oscillators' running state stays in the record, as a render leaves it.
+void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src) {
+    for (size_t k = 0; k < 10; ++k) {
+        OscillatorRecord& d = dst.oscillators[k];
+        OscillatorRecord& s = src.oscillators[k];
+        d.cycleCount() = s.cycleCount();
+        d.calmLevel() = s.calmLevel();
+        d.calmInput() = s.calmInput();
+        d.phaseAccumulator() = s.phaseAccumulator();
+    }
+}
+
 bool isLfoShape(uint8_t s) { return s == 0 || s == 3 || s == 6; }
 
 }  // namespace
@@ -377,6 +389,34 @@ void Session::renderNow() {
     renderLocked();
 }
 
+// Everything a render takes from the session besides the timbre: generator
+// parameters, controller values, custom wave, tables, units and samples.
+// Called under mutex_ with engineMutex_ held.
+void Session::prepareEngine() {
+    initEnvelopers();
+    engine_.gen = gen;
+    for (size_t k = 0; k < 2; ++k) {
+        engine_.gen.midiValue[k] = midi.value[k].load();
+        engine_.gen.midiSensitivity[k] = midi.sensitivity[k].load();
+    }
+    engine_.initCustomWaveForm(waveFormGraph.data());
+    reallocIfNeeded();
+    engine_.sampleRate = sampleRate();
+    engine_.random = random;
+    engine_.tuning = tuning;
+    auto scheme = std::make_shared<SoundScheme>(units);
+    engine_.sequencerFrequency = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
+        return scheme->frequencySequencer().process(b, b.count, start, total, *scheme);
+    };
+    engine_.sequencerEnvelope = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
+        return scheme->envelopeSequencer().process(b, b.count, start, total, *scheme);
+    };
+    SoundBuffer v1 = sample1.view(), v2 = sample2.view();
+    engine_.sample1Data.assign(v1.samples, v1.samples + std::max(v1.count, 0));
+    engine_.sample2Data.assign(v2.samples, v2.samples + std::max(v2.count, 0));
+    engine_.midiQueue = &midiQueue;
+}
+
 void Session::renderLocked() {
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     TimbreRecord timbre;
@@ -390,14 +430,7 @@ void Session::renderLocked() {
         previousCount = playBuffer.count();
         renderingLight = true;
         progress = 0;
-        initEnvelopers();
-        engine_.gen = gen;
-        for (size_t k = 0; k < 2; ++k) {
-            engine_.gen.midiValue[k] = midi.value[k].load();
-            engine_.gen.midiSensitivity[k] = midi.sensitivity[k].load();
-        }
-        engine_.initCustomWaveForm(waveFormGraph.data());
-        reallocIfNeeded();
+        prepareEngine();
         count = static_cast<int32_t>(std::clamp<int64_t>(int64_t{panel.length} * 1024, 0, engine_.capacity()));
         engine_.renderPosition = 0;
         progress = 1;
@@ -407,20 +440,6 @@ void Session::renderLocked() {
         oscillatorsChanged = false;
         timbre = current();
         index = currentTimbre;
-        engine_.sampleRate = sampleRate();
-        engine_.random = random;
-        engine_.tuning = tuning;
-        auto scheme = std::make_shared<SoundScheme>(units);
-        engine_.sequencerFrequency = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
-            return scheme->frequencySequencer().process(b, b.count, start, total, *scheme);
-        };
-        engine_.sequencerEnvelope = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
-            return scheme->envelopeSequencer().process(b, b.count, start, total, *scheme);
-        };
-        SoundBuffer v1 = sample1.view(), v2 = sample2.view();
-        engine_.sample1Data.assign(v1.samples, v1.samples + std::max(v1.count, 0));
-        engine_.sample2Data.assign(v2.samples, v2.samples + std::max(v2.count, 0));
-        engine_.midiQueue = &midiQueue;
     }
     notify(Change::RenderStarted);
     // The chain overwrites every sample it renders; only the size must follow the capacity.
@@ -434,15 +453,7 @@ void Session::renderLocked() {
     engine_.renderTimbre(target, timbre, changed);
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        // The oscillators' running state stays in the record, as a render leaves it.
-        for (size_t k = 0; k < 10; ++k) {
-            OscillatorRecord& dst = timbres[static_cast<size_t>(index)].oscillators[k];
-            OscillatorRecord& src = timbre.oscillators[k];
-            dst.cycleCount() = src.cycleCount();
-            dst.calmLevel() = src.calmLevel();
-            dst.calmInput() = src.calmInput();
-            dst.phaseAccumulator() = src.phaseAccumulator();
-        }
+        writeBackOscillatorState(timbres[static_cast<size_t>(index)], timbre);
         random = engine_.random;
         lastError_ = engine_.lastUnitError;
     }
@@ -488,6 +499,47 @@ void Session::normalize() {
         if (peak <= 32700) break;
     }
     generateSoundBuf();
+}
+
+void Session::tempoChanged() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    current().renderLength = renderLengthFromTempo(sampleRate(), panel.tempo, units.noteSequencer().noteCount);
+}
+
+void Session::startStream() {
+    std::lock_guard<std::mutex> engineLock(engineMutex_);
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    for (auto& o : current().oscillators) o.resetState();
+    tempoChanged();
+    engine_.renderPosition = 0;
+    midiQueue.reset();
+    std::fill(engine_.effects.feedbackRing.begin(), engine_.effects.feedbackRing.end(), int16_t{0});
+}
+
+bool Session::realTimeFlag() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return timbres[static_cast<size_t>(currentTimbre)].realTime != 0;
+}
+
+void Session::renderBlock(SoundBuffer block, int32_t renderPosition) {
+    std::lock_guard<std::mutex> engineLock(engineMutex_);
+    TimbreRecord timbre;
+    int index = 0;
+    {
+        // A consistent snapshot of the controls for this block; the window's
+        // edits are heard from the next block on.
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        prepareEngine();
+        index = currentTimbre;
+        timbre = current();
+    }
+    engine_.progress = nullptr;
+    engine_.renderPosition = renderPosition;
+    engine_.renderTimbre(block, timbre, true);
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    writeBackOscillatorState(timbres[static_cast<size_t>(index)], timbre);
+    random = engine_.random;
+    lastError_ = engine_.lastUnitError;
 }
 
 Status Session::lastError() const {

@@ -24,6 +24,7 @@
 #include "engine/play_buffer.h"
 #include "engine/playback_control.h"
 #include "engine/random.h"
+#include "engine/realtime_renderer.h"
 #include "engine/records.h"
 #include "engine/render_thread.h"
 #include "engine/status.h"
@@ -71,10 +72,10 @@ enum class Change {
     RenderFinished,
 };
 
-class Session {
+class Session : public RealTimeRenderer {
 public:
     Session();   // the start-up sequence (scale, buffers, timbres, samples, first render request, default preset)
-    ~Session();
+    ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -148,6 +149,12 @@ public:
     // Renders now on the calling thread (normalize, command line).
     void renderNow();
     void normalize();
+
+    // ---- real time (called by the stream's tick thread) -------------------
+    void startStream() override;
+    void renderBlock(SoundBuffer block, int32_t renderPosition) override;
+    bool realTimeFlag() const override;
+    void tempoChanged();                    // TempoEditChange: render length from the tempo
     uint64_t rendersDone() const { return renderer_.rendersDone(); }
 
     // ---- presets, samples, export -----------------------------------------
@@ -172,6 +179,7 @@ private:
     void notify(Change c);
     void renderBackground();
     void renderLocked();
+    void prepareEngine();
     void reallocIfNeeded();
     void resizeSound(int32_t TimbreRecord::*field, int32_t value);
     int32_t wantedCapacity() const;
