@@ -34,32 +34,6 @@ bool formatFromExtension(const std::string& path, SaveFormat& f) {
     return true;
 }
 
-// Loads the preset the way "Open preset..." applies it, without the render
-// that opening would start, so the command's own render is the first one.
-bool loadForRender(Session& s, const std::string& preset, uint32_t seed) {
-    s.waitForRender();
-    if (!preset.empty()) {
-        {
-            std::lock_guard<std::recursive_mutex> lock(s.mutex());
-            s.autoRender = false;
-        }
-        Status st = s.openPreset(preset);
-        {
-            std::lock_guard<std::recursive_mutex> lock(s.mutex());
-            s.autoRender = true;
-        }
-        if (!st) {
-            fail(st.message);
-            return false;
-        }
-        s.waitForRender();
-    }
-    s.random.seed = seed;
-    s.renderNow();
-    if (Status e = s.lastError(); !e) std::cerr << "kestrafon-cli: warning: " << e.message << "\n";
-    return true;
-}
-
 }  // namespace
 
 void addRenderCommands(CLI::App& app) {
@@ -83,7 +57,7 @@ void addRenderCommands(CLI::App& app) {
                 return fail("cannot tell the format from '" + *out + "'; use --format");
             }
             Session s;
-            if (!loadForRender(s, *preset, *seed)) return;
+            if (!loadPresetAndRender(s, *preset, *seed)) return;
             std::vector<int16_t> sound = s.playBuffer.copy();
             std::string base = s.presetName.substr(0, s.presetName.find('.'));
             Status st = saveSound(*out, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, f,
@@ -109,7 +83,7 @@ void addRenderCommands(CLI::App& app) {
             Session s;
             s.settings = readSettings(settingsPath());
             if (!dir->empty()) s.settings.saveDir = *dir;
-            if (!loadForRender(s, *preset, *seed)) return;
+            if (!loadPresetAndRender(s, *preset, *seed)) return;
             std::string name;
             Status st = s.saveSoundFile(it->second, &name);
             if (!st) return fail(st.message);

@@ -1,6 +1,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
+#include <string>
+
+namespace kf {
+class Session;
+}
 
 namespace kf::cli {
 
@@ -10,11 +16,17 @@ void addToneCommand(CLI::App& app);
 void addPresetCommands(CLI::App& app);
 void addRenderCommands(CLI::App& app);
 void addDevicesCommand(CLI::App& app);
+void addPlayCommands(CLI::App& app);
 
 void registerAll(CLI::App& app);
 void setExitCode(int code);
 int exitCode();
 // Prints "kestrafon-cli: <message>" on stderr and sets a non-zero exit code.
 void fail(const std::string& message);
+
+// Loads the preset (none: the start-up state) the way "Open preset..."
+// applies it, without the render opening would start, seeds the random
+// generator and renders once. Reports a failure through fail().
+bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed);
 
 }  // namespace kf::cli

@@ -1,5 +1,7 @@
 #include "audio/wave_out.h"
 
+#include <alsa/asoundlib.h>
+
 #include <RtAudio.h>
 
 #include <algorithm>
@@ -70,7 +72,16 @@ void recordAudioError(RtAudioError::Type type, const std::string& text) {
     if (type != RtAudioError::WARNING && type != RtAudioError::DEBUG_WARNING) t_lastAudioError = text;
 }
 
+// ALSA prints every failed configuration lookup on stderr (a machine without
+// a card gives dozens); the failing step's Status already tells the user.
+extern "C" void silentAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
 std::unique_ptr<RtAudio> makeRtAudio(const std::string& apiName, std::string& error) {
+    static const bool quiet = [] {
+        snd_lib_error_set_handler(&silentAlsaError);
+        return true;
+    }();
+    (void)quiet;
     try {
         RtAudio::Api api = RtAudio::UNSPECIFIED;
         if (!apiName.empty()) {

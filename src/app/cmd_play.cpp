@@ -1,0 +1,215 @@
+// play and live: the rendered sound through the wave output, and the
+// real-time stream driven by MIDI input.
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "app/commands.h"
+#include "core/session.h"
+
+#ifdef KF_HAVE_AUDIO
+#include "audio/midi_in.h"
+#include "audio/playback.h"
+#include "audio/realtime.h"
+#include "audio/recording_wave_out.h"
+#include "audio/wave_out.h"
+#include "files/wav.h"
+#endif
+
+namespace kf::cli {
+
+#ifdef KF_HAVE_AUDIO
+namespace {
+
+// Set by Ctrl+C; the only state a signal handler may touch.
+std::atomic<bool> g_interrupted{false};
+extern "C" void onInterrupt(int) { g_interrupted = true; }
+
+void catchInterrupt() {
+    g_interrupted = false;
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+}
+
+// Sleeps until Ctrl+C or, when seconds > 0, until that much time went by.
+void waitFor(double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!g_interrupted && (seconds <= 0 || std::chrono::steady_clock::now() < end))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// One line: the step's caption, the backend's text, and a hint when the
+// machine offers no output at all.
+std::string describe(const Status& s, WaveOut& wave) {
+    std::string m = s.message;
+    while (!m.empty() && std::isspace(static_cast<unsigned char>(m.back()))) m.pop_back();
+    std::string line = s.caption.empty() ? m : s.caption + " " + m;
+    if (wave.devices().size() <= 1) line += " (no sound card or sound server found; see 'kestrafon-cli devices')";
+    return line;
+}
+
+struct AudioOptions {
+    int device = -1;  // -1: the settings file's choice
+    std::string audioApi;
+};
+
+void addAudioOptions(CLI::App* cmd, AudioOptions& o) {
+    cmd->add_option("--device", o.device, "Wave-out item (see 'devices'; default: the settings file's)");
+    cmd->add_option("--audio-api", o.audioApi, "Audio interface (e.g. alsa, pulse, jack); default: automatic");
+}
+
+int deviceItem(const AudioOptions& o, const Settings& settings) { return o.device >= 0 ? o.device : settings.waveOut; }
+
+}  // namespace
+
+void addPlayCommands(CLI::App& app) {
+    {
+        auto* cmd = app.add_subcommand("play", "Render a preset and play it (looped until Ctrl+C, or once)");
+        auto preset = std::make_shared<std::string>();
+        auto once = std::make_shared<bool>(false);
+        auto audio = std::make_shared<AudioOptions>();
+        cmd->add_option("preset", *preset, "Preset file (.kfp)");
+        cmd->add_flag("--once", *once, "Play once and exit when it has sounded");
+        addAudioOptions(cmd, *audio);
+        cmd->callback([=] {
+            Session s;
+            s.settings = readSettings(settingsPath());
+            if (!loadPresetAndRender(s, *preset, 0)) return;
+            RtAudioWaveOut wave(audio->audioApi);
+            OutputDevice out(wave);
+            out.sampleRate = s.sampleRate();
+            out.deviceItem = deviceItem(*audio, s.settings);
+            Playback playback(out, s.playBuffer);
+            s.playback = &playback;
+            catchInterrupt();
+            const int32_t count = s.playBuffer.count();
+            if (*once)
+                playback.playOnce1Click();
+            else
+                playback.playClick();
+            if (!playback.lastStatus()) {
+                s.playback = nullptr;
+                return fail(describe(playback.lastStatus(), wave));
+            }
+            if (count < 4) {
+                std::cout << "Nothing to play (" << count << " samples)\n";
+            } else {
+                const double seconds = static_cast<double>(count - 2) / s.sampleRate();
+                std::cout << "Playing " << count << " samples at " << s.sampleRate() << " Hz"
+                          << (*once ? "" : ", looped; Ctrl+C stops") << "\n";
+                // Once: the sound's length plus the device's own latency.
+                waitFor(*once ? seconds + 0.3 : 0);
+            }
+            playback.stopClick();
+            s.playback = nullptr;
+        });
+    }
+    {
+        auto* cmd = app.add_subcommand("live", "Stream real-time synthesis of a preset, played from MIDI input");
+        auto preset = std::make_shared<std::string>();
+        auto audio = std::make_shared<AudioOptions>();
+        auto midiIn = std::make_shared<int>(-1);
+        auto midiVirtual = std::make_shared<std::string>();
+        auto midiApi = std::make_shared<std::string>();
+        auto buffer = std::make_shared<int>(0);
+        auto tempo = std::make_shared<int>(-1);
+        auto seconds = std::make_shared<double>(0);
+        auto record = std::make_shared<std::string>();
+        cmd->add_option("preset", *preset, "Preset file (.kfp)");
+        addAudioOptions(cmd, *audio);
+        auto* in = cmd->add_option("--midi-in", *midiIn, "MIDI-in item (see 'devices'; default: the settings file's)");
+        cmd->add_option("--midi-virtual", *midiVirtual, "Open a MIDI input port of this name for others to connect to")
+            ->excludes(in);
+        cmd->add_option("--midi-api", *midiApi, "MIDI interface (alsa or jack); default: automatic");
+        cmd->add_option("--buffer", *buffer, "Real-time buffer length 1..32 (x 512 samples; default: settings)")
+            ->check(CLI::Range(1, 32));
+        cmd->add_option("--tempo", *tempo, "Tempo (default: the preset's)")->check(CLI::Range(0, 100000));
+        cmd->add_option("--seconds", *seconds, "Stop after this many seconds (default: at Ctrl+C)")
+            ->check(CLI::NonNegativeNumber);
+        cmd->add_option("--record", *record, "Also write what was sent to the device as a 16-bit WAV");
+        cmd->callback([=] {
+            Session s;
+            s.settings = readSettings(settingsPath());
+            s.waitForRender();
+            if (!preset->empty()) {
+                if (Status st = s.openPreset(*preset, false); !st) return fail(st.message);
+            }
+            {
+                // The "Realtime" mark, stored into the current timbre as the
+                // menu click does; from now on control changes only reach the stream.
+                std::lock_guard<std::recursive_mutex> lock(s.mutex());
+                s.realTimeMark = true;
+                if (*tempo >= 0) s.panel.tempo = *tempo;
+                s.getTimbre(s.current());
+            }
+            RtAudioWaveOut wave(audio->audioApi);
+            RecordingWaveOut recorder(wave);
+            WaveOut& device = record->empty() ? static_cast<WaveOut&>(wave) : recorder;
+            OutputDevice out(device);
+            out.sampleRate = s.sampleRate();
+            out.deviceItem = deviceItem(*audio, s.settings);
+            RealTime realTime(out, s);
+            realTime.setBufferPosition(*buffer > 0 ? *buffer : std::clamp(s.settings.bufSize, 1, 32));
+            Playback playback(out, s.playBuffer, &realTime);
+            playback.setRealTimeMark(true);
+            s.playback = &playback;
+
+            MidiIn midi(s.midiQueue, s.midi, [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
+            const int item = *midiIn >= 0 ? *midiIn : s.settings.midiIn;
+            if (!midiVirtual->empty()) {
+                if (!midi.openVirtual(*midiVirtual))
+                    std::cerr << "kestrafon-cli: warning: cannot open a MIDI input port named '" << *midiVirtual
+                              << "' (" << midi.apiName() << ")\n";
+            } else if (item > 0 && !midi.openMidiIn(item)) {
+                std::cerr << "kestrafon-cli: warning: cannot open MIDI input " << item << " (" << midi.apiName()
+                          << ")\n";
+            }
+
+            catchInterrupt();
+            playback.playClick();
+            if (!playback.lastStatus()) {
+                midi.closeMidiIn();
+                s.playback = nullptr;
+                return fail(describe(playback.lastStatus(), wave));
+            }
+            std::cout << "Streaming at " << s.sampleRate() << " Hz, blocks of " << realTime.blockLength()
+                      << " samples" << (*seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
+            waitFor(*seconds > 0 ? *seconds : 0);
+            playback.stopClick();
+            midi.closeMidiIn();
+            s.playback = nullptr;
+
+            const auto t = realTime.renderTiming();
+            if (t.blocks > 0) {
+                const double blockNs = 1e9 * realTime.blockLength() / s.sampleRate();
+                std::cout << "Rendered " << t.blocks << " blocks; time per block: mean "
+                          << static_cast<double>(t.totalNs) / static_cast<double>(t.blocks) / blockNs * 100
+                          << "%, worst " << static_cast<double>(t.worstNs) / blockNs * 100
+                          << "% of the block's duration\n";
+            }
+            if (!record->empty()) {
+                std::vector<int16_t> sent = recorder.take();
+                Status st = saveWav16(SoundBuffer{static_cast<int32_t>(sent.size()), sent.data()}, *record,
+                                      s.sampleRate());
+                if (!st) return fail(st.message);
+                std::cout << "Wrote " << *record << " (" << sent.size() << " samples)\n";
+            }
+        });
+    }
+}
+
+#else
+
+void addPlayCommands(CLI::App& app) {
+    app.add_subcommand("play", "Render a preset and play it")->callback([] { fail("this build has no audio support"); });
+    app.add_subcommand("live", "Stream real-time synthesis")->callback([] { fail("this build has no audio support"); });
+}
+
+#endif
+
+}  // namespace kf::cli
