@@ -15,6 +15,11 @@
 #include <thread>
 
 #include "audio/midi_in.h"
+#include "audio/realtime.h"
+#include "core/session.h"
+
+#include <map>
+#include <vector>
 
 extern char** environ;
 
@@ -142,6 +147,125 @@ TEST_F(JackMidiTest, VirtualInputPortReceives) {
     ASSERT_TRUE(connected(out));
     play(out);
     check();
+}
+
+// The stream in rendering order: block samples keyed by their stream position.
+struct StreamTap : RealTimeRenderer {
+    explicit StreamTap(Session& s) : session(s) {}
+    Session& session;
+    std::map<int32_t, std::vector<int16_t>> blocks;
+    void startStream() override {
+        blocks.clear();
+        session.startStream();
+    }
+    void renderBlock(SoundBuffer b, int32_t pos) override {
+        session.renderBlock(b, pos);
+        blocks[pos].assign(b.samples, b.samples + b.count);
+    }
+    bool realTimeFlag() const override { return session.realTimeFlag(); }
+    std::vector<int16_t> stream() const {
+        std::vector<int16_t> out;
+        for (const auto& [pos, b] : blocks) {
+            out.resize(static_cast<size_t>(pos));
+            out.insert(out.end(), b.begin(), b.end());
+        }
+        return out;
+    }
+};
+
+// One melodic sine that follows the MIDI notes, streamed with a manual tick.
+struct LiveRig {
+    Session session;
+    StreamTap tap{session};
+    CaptureWaveOut wave;
+    OutputDevice out{wave};
+    ManualTickSource ticks;
+    RealTime realTime{out, tap, &ticks};
+
+    LiveRig() {
+        {
+            std::lock_guard<std::recursive_mutex> lock(session.mutex());
+            session.selectOscillator(0);
+            session.activeLights[0] = true;
+            session.osc.melodic = true;
+            session.realTimeMark = true;
+            session.getTimbre(session.current());
+        }
+        out.sampleRate = session.sampleRate();
+        realTime.setBufferPosition(1);
+    }
+};
+
+TEST_F(JackMidiTest, NoteFromRealInputChangesTheStreamAtItsTimeStamp) {
+    LiveRig live;
+    MidiIn input(live.session.midiQueue, live.session.midi, [&live] { return live.realTime.midiTimeStamp(); }, "jack");
+    ASSERT_TRUE(input.openVirtual("kflive"));
+    RtMidiOut out(RtMidi::UNIX_JACK, "kfplayer");
+    int port = -1;
+    for (unsigned i = 0; i < out.getPortCount(); ++i)
+        if (out.getPortName(i).find("kflive") != std::string::npos) port = static_cast<int>(i);
+    ASSERT_GE(port, 0);
+    out.openPort(static_cast<unsigned>(port));
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (live.session.midi.value[1].load() != 1 && std::chrono::steady_clock::now() < until) {
+        send(out, {0xB0, 10, 1});
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(live.session.midi.value[1].load(), 1) << "no connection";
+
+    ASSERT_TRUE(live.realTime.playRealTime());
+    live.ticks.fire(40);
+    // No tick runs while the note travels, so its stamp is fixed.
+    send(out, {0x90, 69, 100});
+    until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (live.session.midiQueue.writeIndex() == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(live.session.midiQueue.writeIndex(), 1);
+    const int32_t stamp = live.session.midiQueue.at(0).time;
+    EXPECT_EQ(stamp, live.realTime.midiTimeStamp());
+    const int32_t next = live.realTime.renderPosition();
+    live.ticks.fire(60);
+    live.realTime.stopRealTime();
+    input.closeMidiIn();
+    const std::vector<int16_t> heard = live.tap.stream();
+    ASSERT_GT(heard.size(), static_cast<size_t>(stamp) + 2048);
+
+    // The same ticks without the note, and with the note put in the queue directly.
+    LiveRig silent, direct;
+    for (LiveRig* r : {&silent, &direct}) {
+        ASSERT_TRUE(r->realTime.playRealTime());
+        r->ticks.fire(40);
+        if (r == &direct) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue, r->session.midi, stamp);
+        r->ticks.fire(60);
+        r->realTime.stopRealTime();
+    }
+    EXPECT_EQ(direct.tap.stream(), heard);
+    const std::vector<int16_t> without = silent.tap.stream();
+    ASSERT_EQ(without.size(), heard.size());
+    size_t first = 0;
+    while (first < heard.size() && heard[first] == without[first]) ++first;
+    // The stream renders ahead of the stamp, so a note that arrives for a
+    // position already rendered sounds from the first sample of the next block.
+    EXPECT_EQ(first, static_cast<size_t>(std::max(stamp + 1, next)));
+}
+
+// A stamp ahead of the render position is honoured to the sample.
+TEST(LiveStream, NoteAheadOfTheStreamSoundsRightAfterItsStamp) {
+    LiveRig with, without;
+    int32_t stamp = 0;
+    for (LiveRig* r : {&with, &without}) {
+        ASSERT_TRUE(r->realTime.playRealTime());
+        r->ticks.fire(40);
+        stamp = r->realTime.renderPosition() + 700;
+        if (r == &with) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue, r->session.midi, stamp);
+        r->ticks.fire(60);
+        r->realTime.stopRealTime();
+    }
+    const std::vector<int16_t> a = with.tap.stream(), b = without.tap.stream();
+    ASSERT_EQ(a.size(), b.size());
+    size_t first = 0;
+    while (first < a.size() && a[first] == b[first]) ++first;
+    EXPECT_EQ(first, static_cast<size_t>(stamp) + 1);
 }
 
 }  // namespace
