@@ -471,6 +471,17 @@ void Session::renderLocked() {
     notify(Change::RenderFinished);
 }
 
+NormalizeStep normalizeStep(int32_t position, int32_t peak) {
+    if (peak > 32700) {
+        // Nothing left to halve: stop instead of looping forever.
+        if (position == 0) return {position, false, false};
+        return {position / 2, true, true};
+    }
+    if (peak > 0 && peak < 30000)
+        return {std::clamp(roundToInt32(static_cast<long double>(position) * 32767 / peak + 1), 0, 256), true, false};
+    return {position, false, false};
+}
+
 void Session::normalize() {
     stopRender();
     for (;;) {
@@ -484,19 +495,13 @@ void Session::normalize() {
             if (peak >= 32700) break;
         }
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        int32_t& pos = panel.oscillatorsVolume;
-        if (peak > 32700) {
-            if (pos == 0) break;  // nothing left to halve: stop instead of looping forever
-            pos /= 2;
-        } else if (peak > 0 && peak < 30000) {
-            pos = std::clamp(roundToInt32(static_cast<long double>(pos) * 32767 / peak + 1), 0, 256);
-        } else {
-            break;
-        }
+        const NormalizeStep step = normalizeStep(panel.oscillatorsVolume, peak);
+        if (!step.changed) break;
+        panel.oscillatorsVolume = step.position;
         // The scroll bar's own change handler: the oscillators must be rendered anew.
         oscillatorsChanged = true;
         getTimbre(current());
-        if (peak <= 32700) break;
+        if (!step.again) break;
     }
     generateSoundBuf();
 }

@@ -72,6 +72,16 @@ enum class Change {
     RenderFinished,
 };
 
+// One measurement of "Normalize": the new OscillatorsVolumeScrollBar
+// position for the peak of the last render, whether it moved, and whether
+// to render and measure again (only after halving a clipping sound).
+struct NormalizeStep {
+    int32_t position;
+    bool changed;
+    bool again;
+};
+NormalizeStep normalizeStep(int32_t position, int32_t peak);
+
 class Session : public RealTimeRenderer {
 public:
     Session();   // the start-up sequence (scale, buffers, timbres, samples, first render request, default preset)

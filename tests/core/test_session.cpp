@@ -57,3 +57,41 @@ TEST(Session, NormalizeLeavesSilenceAndPresetRoundTrips) {
     EXPECT_EQ(p.ratePosition(), 4410);
     EXPECT_EQ(p.timbre.realTime, 0);
 }
+
+TEST(Session, NormalizeStepScalesHalvesOrStops) {
+    // 128 * 32767 / 15000 + 1 = 280.6 -> 281, held at 256 by the scroll bar.
+    NormalizeStep s = normalizeStep(128, 15000);
+    EXPECT_EQ(s.position, 256);
+    EXPECT_FALSE(s.again);
+    EXPECT_EQ(normalizeStep(100, 20000).position, 165);  // 164.8 rounds up
+    s = normalizeStep(256, 32701);
+    EXPECT_EQ(s.position, 128);
+    EXPECT_TRUE(s.again);
+    EXPECT_FALSE(normalizeStep(0, 40000).changed);       // nothing left to halve
+    EXPECT_FALSE(normalizeStep(128, 32700).changed);
+    EXPECT_FALSE(normalizeStep(128, 30000).changed);
+    EXPECT_FALSE(normalizeStep(128, 0).changed);
+}
+
+TEST(Session, NormalizeBringsAClippingSoundBelowFullScale) {
+    Session s;
+    s.waitForRender();
+    for (int k = 0; k < 4; ++k) {
+        s.selectOscillator(k);
+        s.activeLights[static_cast<size_t>(k)] = true;
+        s.osc.volume = 256;
+        s.oscillatorControlChanged();
+    }
+    s.panel.oscillatorsVolume = 256;
+    s.timbreControlChanged();
+    s.waitForRender();
+    ASSERT_TRUE(s.clip.load());
+    s.normalize();
+    s.waitForRender();
+    int32_t peak = 0;
+    for (int16_t v : s.playBuffer.copy()) peak = std::max<int32_t>(peak, std::abs(int32_t{v}));
+    EXPECT_LT(s.panel.oscillatorsVolume, 256);
+    // Halved until at most 32700; a scaling after that aims at full scale.
+    EXPECT_GE(peak, 16000) << s.panel.oscillatorsVolume;
+    EXPECT_LE(peak, 32767);
+}
