@@ -512,6 +512,9 @@ void Session::tempoChanged() {
 }
 
 void Session::startStream() {
+    // An ordinary render still in flight would overwrite the render length
+    // and the filter and effect memories the stream is about to start from.
+    renderer_.waitIdle();
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     for (auto& o : current().oscillators) o.resetState();

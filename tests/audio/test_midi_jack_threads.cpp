@@ -2,26 +2,18 @@
 // RtMidiOut in this process plays into the program's input.
 #include <RtMidi.h>
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
+#include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "audio/midi_in.h"
 #include "audio/realtime.h"
 #include "core/session.h"
-
-#include <map>
-#include <vector>
-
-extern char** environ;
+#include "jack_server.h"
 
 // libjack's lock-free ring buffer (used by the sending RtMidiOut) is not
 // instrumented; its reader/writer handshake is invisible to the race detector.
@@ -30,41 +22,7 @@ extern "C" const char* __tsan_default_suppressions() { return "race:jack_ringbuf
 namespace kf {
 namespace {
 
-class JackServer : public ::testing::Environment {
-public:
-    void SetUp() override {
-        std::string name = "kftest" + std::to_string(getpid());
-        setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-        setenv("JACK_NO_START_SERVER", "1", 1);
-        const char* argv[] = {"jackd", "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        int rc = posix_spawnp(&pid_, "jackd", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) {
-            why_ = "jackd could not be started (" + std::to_string(rc) + ")";
-            pid_ = 0;
-            return;
-        }
-        if (std::system("jack_wait -w -t 10 >/dev/null 2>&1") != 0) why_ = "jackd did not come up within 10 s";
-    }
-    void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
-    }
-    static const std::string& unavailable() { return why_; }
-
-private:
-    pid_t pid_ = 0;
-    static inline std::string why_;
-};
-
-::testing::Environment* const jack = ::testing::AddGlobalTestEnvironment(new JackServer);
+::testing::Environment* const jack = ::testing::AddGlobalTestEnvironment(new JackServer("48000"));
 
 struct JackMidiTest : ::testing::Test {
     MidiQueue queue;
