@@ -43,10 +43,10 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
         bool levelOn = false;
         for (int s = 1; s < kSourceCount; ++s) {
             if (!(osc.volumeModulation.sources & srcBit(s))) continue;
-            generate(s, src, length);
+            SoundBuffer v{n, sourceSamples(s, src, length)};
             if (!levelOn) fillSound(level, 32767);
             levelOn = true;
-            mulSounds(level, src);
+            mulSounds(level, v);
         }
 
         // The base frequency in eighths of a hertz, limited to what the
@@ -67,17 +67,17 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
             if (s == kSrcSeq || !(osc.frequencyModulation.sources & srcBit(s))) continue;
             if (!freqOn) fillSound(freq, base);
             freqOn = true;
-            generate(s, src, length);
-            addSounds(freq, src, freq);
+            SoundBuffer v{n, sourceSamples(s, src, length)};
+            addSounds(freq, v, freq);
         }
 
         bool shapeOn = false;
         for (int s = 1; s < kSourceCount; ++s) {
             if (!(osc.shapeModulation.sources & srcBit(s))) continue;
-            generate(s, src, length);
+            SoundBuffer v{n, sourceSamples(s, src, length)};
             if (!shapeOn) clearSound(shape);
             shapeOn = true;
-            addSounds(shape, src, shape);
+            addSounds(shape, v, shape);
         }
 
         in.volumeMod = levelOn ? level : SoundBuffer{n, nullptr};
@@ -85,6 +85,39 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
         in.shapeMod = shapeOn ? shape : SoundBuffer{n, nullptr};
         renderOscillator(target, timbre.oscillatorsVolume, osc, in, timbre.oscillatorsCalm);
     }
+}
+
+bool Engine::cacheable(int source) const {
+    switch (source) {
+        case kSrcEnv1: case kSrcEnv2: case kSrcEnv3: case kSrcGraph:
+        case kSrcLfo1: case kSrcLfo2: case kSrcNoise:
+            return true;  // random steps depend on the seed, which is part of the key
+        default:
+            return false;  // the units and the MIDI sources keep state of their own
+    }
+}
+
+int16_t* Engine::sourceSamples(int source, SoundBuffer scratch, int32_t length) {
+    if (!cacheable(source) || static_cast<size_t>(source) >= sourceCache_.size()) {
+        generate(source, scratch, length);
+        return scratch.samples;
+    }
+    CachedSource& c = sourceCache_[static_cast<size_t>(source)];
+    if (!c.valid || c.start != renderPosition || c.count != scratch.count || c.length != length ||
+        c.seed != random.seed) {
+        if (c.samples.size() < static_cast<size_t>(scratch.count)) c.samples.resize(static_cast<size_t>(capacity_));
+        generate(source, SoundBuffer{scratch.count, c.samples.data()}, length);
+        c.valid = true;
+        c.start = renderPosition;
+        c.count = scratch.count;
+        c.length = length;
+        c.seed = random.seed;
+    }
+    return c.samples.data();
+}
+
+void Engine::invalidateSources() {
+    for (auto& c : sourceCache_) c.valid = false;
 }
 
 int chordTokenToNote(std::string token) {
@@ -112,6 +145,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
     target.count = std::clamp(target.count, 0, capacity_);
     const int32_t n = target.count;
     lastUnitError = Status::success();
+    invalidateSources();  // the generator parameters may have changed since the last render
 
     // 1. Filtered oscillators (or the cache).
     cacheCount_ = n;

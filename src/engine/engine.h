@@ -83,6 +83,21 @@ private:
     CurveData graphRepaired_;
 
     void unitError(const Status& s);
+
+    // Sources that are pure functions of (position, count, length, seed)
+    // are generated once and shared by every oscillator and modulation slot
+    // that uses them (noise oscillators move the seed in between).
+    struct CachedSource {
+        bool valid = false;
+        int32_t start = 0, count = 0, length = 0;
+        uint32_t seed = 0;
+        std::vector<int16_t> samples;
+    };
+    std::array<CachedSource, 16> sourceCache_;
+    bool cacheable(int source) const;
+    // The source's samples for the bank's current position (cached or fresh in scratch).
+    int16_t* sourceSamples(int source, SoundBuffer scratch, int32_t length);
+    void invalidateSources();
 };
 
 // Parses one chord token as the chain does; returns the NoteName index
