@@ -95,3 +95,36 @@ TEST(Session, NormalizeBringsAClippingSoundBelowFullScale) {
     EXPECT_GE(peak, 16000) << s.panel.oscillatorsVolume;
     EXPECT_LE(peak, 32767);
 }
+
+TEST(Session, StreamStartResetsStateAndTakesTheLengthFromTheTempo) {
+    Session s;
+    s.waitForRender();
+    s.selectOscillator(0);
+    s.activeLights[0] = true;
+    s.oscillatorControlChanged();
+    s.waitForRender();
+    s.midiQueue.push(5, 0x90u | 60u << 8 | 100u << 16);
+    s.current().oscillators[0].phaseAccumulator() = 1234;
+    s.panel.tempo = 112;
+    s.realTimeMark = true;
+    s.getTimbre(s.current());
+    s.startStream();
+    // 22050 / 112 * 0.000943529744775204 * 16384 * 32 notes.
+    EXPECT_EQ(s.current().renderLength, 97390);
+    EXPECT_EQ(s.current().oscillators[0].phaseAccumulator(), 0);
+    EXPECT_EQ(s.midiQueue.writeIndex(), 0);
+    s.panel.tempo = 0;
+    s.tempoChanged();
+    EXPECT_EQ(s.current().renderLength, 1);
+
+    // Blocks continue one another: two halves equal one whole block.
+    s.panel.tempo = 112;
+    s.startStream();
+    std::vector<int16_t> whole(1024), halves(1024);
+    s.renderBlock(SoundBuffer{1024, whole.data()}, 0);
+    s.startStream();
+    s.renderBlock(SoundBuffer{512, halves.data()}, 0);
+    s.renderBlock(SoundBuffer{512, halves.data() + 512}, 512);
+    EXPECT_EQ(whole, halves);
+    EXPECT_NE(whole, std::vector<int16_t>(1024, 0));
+}
