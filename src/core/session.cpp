@@ -84,6 +84,50 @@ void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src) {
     }
 }
 
+// The controls hold positions within their ranges only, as scroll bars do:
+// a value from a damaged file lands on the nearest end when it is pushed
+// into its control.
+void clampToControls(TimbreRecord& t) {
+    auto c = [](auto& v, int32_t lo, int32_t hi) {
+        v = static_cast<std::remove_reference_t<decltype(v)>>(std::clamp<int32_t>(v, lo, hi));
+    };
+    c(t.lfo1Frequency, 0, 1600); c(t.lfo1Base, -256, 256); c(t.lfo1Amplitude, 0, 8192); c(t.lfo1Phase, 0, 256);
+    c(t.lfo2Frequency, 0, 1600); c(t.lfo2Base, -256, 256); c(t.lfo2Amplitude, 0, 8192); c(t.lfo2Phase, 0, 256);
+    c(t.noiseFrequency, 0, 8820); c(t.noiseBase, -256, 256); c(t.noiseAmplitude, 0, 4096);
+    c(t.resonanceFrequency, 0, 8000); c(t.resonanceVolume, 0, 512); c(t.resonanceCalmingSpeed, 0, 1024);
+    c(t.resonanceDependence, 0, 512);
+    c(t.chorusVolume, 256, 1024); c(t.chorusVoices, 1, 20); c(t.chorusMaxDelay, 0, 500);
+    c(t.chorusVibratoRate, 1, 10000);
+    c(t.length, 1, 256);
+    c(t.cutOff, 0, 255);
+    c(t.averageFilterWindowWidth, 1, 100); c(t.averageFilterTrebleVolume, 0, 256);
+    c(t.averageFilterBassVolume, 0, 256);
+    c(t.oscillatorsVolume, 0, 256);
+    c(t.feedBackVolume, 0, 256); c(t.feedBackDelay, 0, 4096); c(t.additionalSilence, 0, 256);
+    c(t.feedBackDecay, 0, 256); c(t.feedBackCutOff, 0, 256);
+    c(t.mainVolume, 0, 256); c(t.preOverdrive, 16, 256); c(t.postOverdrive, 16, 256); c(t.wrapOverdrive, 32, 256);
+    c(t.fwWindowPos, 0, 256); c(t.fwWindowWidth, 1, 256);
+    c(t.tempo, 0, INT32_MAX);  // a numeric edit: minimum 0, no fixed maximum
+    c(t.sample1StartPos, 0, 1024); c(t.sample2StartPos, 0, 1024);
+    c(t.midiEnv1Attack, 0, 256); c(t.midiEnv1Decay, 0, 256); c(t.midiEnv1Sustain, 0, 127);
+    c(t.midiEnv1Release, 0, 256); c(t.midiEnv1Amplitude, 0, 32768);
+    c(t.midiEnv2Attack, 0, 256); c(t.midiEnv2Decay, 0, 256); c(t.midiEnv2Sustain, 0, 127);
+    c(t.midiEnv2Release, 0, 256); c(t.midiEnv2Amplitude, 0, 32768);
+    c(t.flangerMinDelay, 0, 100); c(t.flangerMaxDelay, 0, 100); c(t.flangerRate, 0, 500);
+    c(t.flangerCrossFade, 0, 256);
+    c(t.reverbDryVolume, 0, 32767); c(t.reverbWetVolume, 0, 32767); c(t.reverbLength, 0, 2000);
+    c(t.reverbAttack, 0, 600); c(t.reverbCutOff, 0, 256);
+}
+
+// Envelope bars: attack, sustain, release, amplitude, base, shape, iterations.
+void clampEnvelopeBars(EnvelopeBars& e) {
+    constexpr std::array<std::array<int32_t, 2>, 7> range{
+        {{0, 1024}, {0, 1024}, {0, 1024}, {0, 1024}, {-1024, 1024}, {0, 512}, {1, 32}}};
+    for (int env = 0; env < 3; ++env)
+        for (int f = 0; f < 7; ++f)
+            e.at(env, f) = std::clamp(e.at(env, f), range[static_cast<size_t>(f)][0], range[static_cast<size_t>(f)][1]);
+}
+
 bool isLfoShape(uint8_t s) { return s == 0 || s == 3 || s == 6; }
 
 }  // namespace
@@ -149,6 +193,7 @@ void Session::setTimbre(const TimbreRecord& rec) {
     ++loadingCount;
     uint8_t lfo1 = panel.lfo1Shape, lfo2 = panel.lfo2Shape;
     copyControlFields(rec, panel);
+    clampToControls(panel);
     // A shape code no radio button stands for leaves the radio group as it was.
     panel.lfo1Shape = isLfoShape(rec.lfo1Shape) ? rec.lfo1Shape : lfo1;
     panel.lfo2Shape = isLfoShape(rec.lfo2Shape) ? rec.lfo2Shape : lfo2;
@@ -195,14 +240,14 @@ void Session::setOscillatorParams() {
     ++loadingCount;
     const OscillatorRecord& o = current().oscillators[static_cast<size_t>(selectedOscillator)];
     for (size_t k = 0; k < 16; ++k) {
-        osc.harmonicLevels[k] = o.harmonics[k].level;
-        osc.harmonicDetunes[k] = o.harmonics[k].detune;
+        osc.harmonicLevels[k] = std::min<int32_t>(o.harmonics[k].level, 256);
+        osc.harmonicDetunes[k] = std::min<int32_t>(o.harmonics[k].detune, 256);
     }
-    osc.volume = o.volume / 128;
-    osc.frequency = o.frequency;
-    osc.relativeFrequency = o.relativeFrequency;
-    osc.shape = o.shape;
-    osc.phase = o.phase;
+    osc.volume = std::clamp(o.volume / 128, 0, 256);
+    osc.frequency = std::clamp(o.frequency, 0, 11025);
+    osc.relativeFrequency = std::clamp(o.relativeFrequency, 0, 4000);
+    osc.shape = std::clamp(o.shape, 0, 2048);
+    osc.phase = std::clamp<int32_t>(o.phase, 0, 256);
     osc.harmonicsActive = o.harmonicsActive != 0;
     osc.filter = o.flags & kFlagFilter;
     osc.melodic = o.flags & kFlagMelodic;
@@ -216,7 +261,7 @@ void Session::setOscillatorParams() {
     osc.shapeSources = o.shapeModulation.sources;
     if (int pos = waveCodeToList(o.waveForm); pos >= 0) osc.waveList = pos;
     for (size_t k = 0; k < 10; ++k) activeLights[k] = current().oscillators[k].active != 0;
-    panel.oscillatorsVolume = current().oscillatorsVolume;
+    panel.oscillatorsVolume = std::clamp(current().oscillatorsVolume, 0, 256);
     --loadingCount;
     notify(Change::Oscillator);
 }
@@ -651,6 +696,7 @@ void Session::setPreset(const PresetRecord& rec) {
         current() = rec.timbre;
         setTimbre(current());
         envelopeBars.bars = rec.envelopeBars;
+        clampEnvelopeBars(envelopeBars);
         auto loadSlot = [](SampleSlot& slot, const std::string& path, int32_t start) {
             slot.load(path, start);
             if (slot.view().count == 0) slot.load(bareSampleName(path), start);

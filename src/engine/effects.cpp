@@ -114,8 +114,10 @@ void reverb(SoundBuffer sound, SoundBuffer scratch, int32_t dry, int32_t wet, in
             gain = roundToInt32(static_cast<long double>(g * h) / den * h / den * h / den);
         }
         if (offset >= n || gain == 0) continue;
-        const int64_t from = std::max<int64_t>(0, -offset);  // never before the sound's start
-        const int32_t count = static_cast<int32_t>(n - offset - from);
+        // A tap before the sound's start (a negative attack) skips the
+        // source samples that would land there.
+        const int64_t from = std::max<int64_t>(0, -offset);
+        const int32_t count = static_cast<int32_t>(n - std::max<int64_t>(offset, 0) - from);
         if (count <= 0) continue;
         int32_t* dst = acc + offset + from;
         const int16_t* src = s + from;

@@ -130,6 +130,22 @@ TEST(Reverb, OneTapLandsAtItsDrawnOffsetWithCubicGain) {
     }
 }
 
+// A negative pre-delay (a damaged record) moves taps before the sound's
+// start; those taps lose their head instead of reading past the scratch.
+TEST(Reverb, NegativeAttackTapsStayInsideTheSound) {
+    std::vector<int16_t> x(40, 0), scratch(40);
+    x[10] = 10000;
+    EffectsState st;
+    CutOffState cut;
+    Random rng;
+    rng.seed = 5;
+    reverb(view(x), view(scratch), 0, 20000, 8, -6, 32767, 1000, rng, cut, st);
+    // The one tap lands at -6 + r (r < 8): the impulse appears at 4 + r.
+    int nonZero = 0;
+    for (int i = 0; i < 40; ++i) nonZero += x[i] != 0;
+    EXPECT_LE(nonZero, 2);
+}
+
 TEST(Reverb, SameSeedSameSoundAndTwoDrawsPerTap) {
     std::vector<int16_t> in = noise(3000, 9);
     auto run = [&](uint32_t seed, Random& rng) {
