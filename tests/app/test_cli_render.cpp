@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -12,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_runner.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -20,10 +21,8 @@ using Bytes = std::vector<uint8_t>;
 
 const fs::path kRoot = KF_TEST_SOURCE_DIR;
 
-Bytes readBytes(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), {});
-}
+using kf::test::readBytes;
+
 void writeBytes(const fs::path& p, const Bytes& b) {
     std::ofstream f(p, std::ios::binary);
     f.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
@@ -55,44 +54,9 @@ struct Wav {
     std::vector<int16_t> samples;
 };
 
-class CliRender : public ::testing::Test {
+class CliRender : public kf::test::CliTest {
 protected:
-    fs::path dir;
-    std::string out, err;
-
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              (std::string("kf_cli_render_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    // Runs the CLI with `args` in `cwd` (the temp directory by default), with
-    // its settings file kept inside the temp directory. Returns the exit
-    // status, or 128 + signal for a crash (124 when the time limit hit).
-    int cli(const std::string& args, const fs::path& cwd = {}) {
-        const std::string cmd = "cd '" + (cwd.empty() ? dir : cwd).string() + "' && XDG_CONFIG_HOME='" +
-                                dir.string() + "' timeout 60 '" KF_CLI_PATH "' " + args + " >'" +
-                                (dir / "stdout.txt").string() + "' 2>'" + (dir / "stderr.txt").string() + "'";
-        const int rc = std::system(cmd.c_str());
-        const Bytes o = readBytes(dir / "stdout.txt"), e = readBytes(dir / "stderr.txt");
-        out.assign(o.begin(), o.end());
-        err.assign(e.begin(), e.end());
-        if (WIFSIGNALED(rc)) return 128 + WTERMSIG(rc);
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
-    }
     std::string in(const std::string& name) const { return "'" + (dir / name).string() + "'"; }
-
-    void expectOneLineError(int rc) {
-        EXPECT_GT(rc, 0);
-        EXPECT_LT(rc, 124) << "crashed or hung";
-        EXPECT_FALSE(err.empty());
-        EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
-    }
 
     // Checks the "Wrote ..." line against the file's header and returns the sound.
     Wav renderedWav(const std::string& name) {

@@ -1,53 +1,18 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "app/cli_runner.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CliTone : public ::testing::Test {
+class CliTone : public kf::test::CliTest {
 protected:
-    fs::path dir;
-    std::string out, err;
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              (std::string("kf_cli_tone_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    static std::string slurp(const fs::path& p) {
-        std::ifstream f(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    }
-    // Runs "kestrafon-cli tone <args>" in the temp directory; returns the exit status.
-    int tone(const std::string& args) {
-        const std::string cmd = "cd '" + dir.string() + "' && '" KF_CLI_PATH "' tone " + args + " >stdout.txt 2>stderr.txt";
-        const int rc = std::system(cmd.c_str());
-        out = slurp(dir / "stdout.txt");
-        err = slurp(dir / "stderr.txt");
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
-    }
-    std::vector<uint8_t> file(const std::string& name) {
-        const std::string s = slurp(dir / name);
-        return std::vector<uint8_t>(s.begin(), s.end());
-    }
-    void expectOneLineError(int rc) {
-        EXPECT_NE(rc, 0);
-        EXPECT_FALSE(err.empty());
-        EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
-    }
+    int tone(const std::string& args) { return cli("tone " + args); }
 };
 
 uint32_t le32(const std::vector<uint8_t>& b, size_t o) {

@@ -2,50 +2,17 @@
 // dummy driver keeps real time (no sound card needed).
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "app/cli_runner.h"
 #include "jack_server.h"
-
-namespace fs = std::filesystem;
 
 namespace kf {
 namespace {
 
 ::testing::Environment* const jack = ::testing::AddGlobalTestEnvironment(new JackServer("22050"));
 
-struct CliAudio : ::testing::Test {
-    fs::path dir;
-    std::string out, err;
-    double seconds = 0;
-
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              (std::string("kf_cli_live_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    static std::string slurp(const fs::path& p) {
-        std::ifstream f(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    }
-    int cli(const std::string& args, const std::string& env = {}) {
-        const std::string cmd = "cd '" + dir.string() + "' && " + env + " '" KF_CLI_PATH "' " + args +
-                                " >stdout.txt 2>stderr.txt";
-        const auto t0 = std::chrono::steady_clock::now();
-        const int rc = std::system(cmd.c_str());
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        out = slurp(dir / "stdout.txt");
-        err = slurp(dir / "stderr.txt");
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : 128;
-    }
+struct CliAudio : test::CliTest {
     static std::string example(const char* name) { return std::string(KF_TEST_SOURCE_DIR "/examples/") + name; }
     void needServer() {
         if (!JackServer::unavailable().empty()) GTEST_SKIP() << "JACK server unavailable: " << JackServer::unavailable();
@@ -59,7 +26,7 @@ TEST_F(CliAudio, LiveStreamsAtTheDeviceClockAndRecordsWhatItSent) {
               0)
         << err;
     EXPECT_NE(out.find("Rendered "), std::string::npos) << out;
-    const std::string wav = slurp(dir / "rec.wav");
+    const std::vector<uint8_t> wav = file("rec.wav");
     ASSERT_GT(wav.size(), 44u);
     const size_t samples = (wav.size() - 44) / 2;
     // The device pulls at 22050 Hz: about 1.5 s of sound, whatever the CPU speed.
@@ -67,7 +34,7 @@ TEST_F(CliAudio, LiveStreamsAtTheDeviceClockAndRecordsWhatItSent) {
     EXPECT_LT(samples, 22050u * 5 / 2);
     int peak = 0;
     for (size_t i = 44; i + 1 < wav.size(); i += 2)
-        peak = std::max(peak, std::abs(static_cast<int16_t>(static_cast<uint8_t>(wav[i]) | wav[i + 1] << 8) + 0));
+        peak = std::max(peak, std::abs(static_cast<int16_t>(wav[i] | wav[i + 1] << 8) + 0));
     EXPECT_GT(peak, 1000) << "the bass line should be heard";
 }
 
@@ -79,9 +46,9 @@ TEST_F(CliAudio, PlayOnceExitsWhenTheSoundHasPlayed) {
 }
 
 TEST_F(CliAudio, NoServerIsAOneLineError) {
-    ASSERT_NE(cli("play --once --audio-api jack", "JACK_DEFAULT_SERVER=kf-no-such-server"), 0);
+    ASSERT_NE(cli("play --once --audio-api jack", {}, "JACK_DEFAULT_SERVER=kf-no-such-server"), 0);
     EXPECT_NE(err.find("kestrafon-cli: WaveOutOpen error!"), std::string::npos) << err;
-    EXPECT_EQ(cli("live --audio-api jack --seconds 1", "JACK_DEFAULT_SERVER=kf-no-such-server"), 1);
+    EXPECT_EQ(cli("live --audio-api jack --seconds 1", {}, "JACK_DEFAULT_SERVER=kf-no-such-server"), 1);
     EXPECT_NE(err.find("WaveOutOpen error!"), std::string::npos) << err;
 }
 
