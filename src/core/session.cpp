@@ -566,7 +566,8 @@ void Session::startStream() {
     tempoChanged();
     engine_.renderPosition = 0;
     midiQueue.reset();
-    std::fill(engine_.effects.feedbackRing.begin(), engine_.effects.feedbackRing.end(), int16_t{0});
+    auto& ring = engine_.effects.feedbackRing;
+    clearSound(SoundBuffer{static_cast<int32_t>(ring.size()), ring.data()});
 }
 
 bool Session::realTimeFlag() const {

@@ -87,7 +87,9 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
     }
 }
 
-bool Engine::cacheable(int source) const {
+namespace {
+
+bool cacheable(int source) {
     switch (source) {
         case kSrcEnv1: case kSrcEnv2: case kSrcEnv3: case kSrcGraph:
         case kSrcLfo1: case kSrcLfo2: case kSrcNoise:
@@ -97,8 +99,10 @@ bool Engine::cacheable(int source) const {
     }
 }
 
+}  // namespace
+
 int16_t* Engine::sourceSamples(int source, SoundBuffer scratch, int32_t length) {
-    if (!cacheable(source) || static_cast<size_t>(source) >= sourceCache_.size()) {
+    if (!cacheable(source)) {
         generate(source, scratch, length);
         return scratch.samples;
     }

@@ -93,8 +93,7 @@ private:
         uint32_t seed = 0;
         std::vector<int16_t> samples;
     };
-    std::array<CachedSource, 16> sourceCache_;
-    bool cacheable(int source) const;
+    std::array<CachedSource, kSourceCount> sourceCache_;
     // The source's samples for the bank's current position (cached or fresh in scratch).
     int16_t* sourceSamples(int source, SoundBuffer scratch, int32_t length);
     void invalidateSources();
