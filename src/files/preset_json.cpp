@@ -267,13 +267,6 @@ int64_t integer(const json& j, int64_t lo, int64_t hi, const std::string& path) 
     return v;
 }
 
-void put32(uint8_t* p, int64_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
-}
-void put16(uint8_t* p, int64_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> 8);
-}
 
 void fromHex(const json& j, uint8_t* p, size_t n, const std::string& path) {
     if (!j.is_string()) bad(path, "expected a hex string");
@@ -333,10 +326,10 @@ void buildCurve(const json& j, uint8_t* p, const std::string& path) {
     for (size_t i = 0; i < pts.size(); ++i) {
         const std::string ip = path + ".points[" + std::to_string(i) + "]";
         if (!pts[i].is_array() || pts[i].size() != 2) bad(ip, "expected [x, y]");
-        put32(p + 8 * i, integer(pts[i][0], INT32_MIN, INT32_MAX, ip));
-        put32(p + 8 * i + 4, integer(pts[i][1], INT32_MIN, INT32_MAX, ip));
+        putLE32(p + 8 * i, integer(pts[i][0], INT32_MIN, INT32_MAX, ip));
+        putLE32(p + 8 * i + 4, integer(pts[i][1], INT32_MIN, INT32_MAX, ip));
     }
-    put32(p + 1024, integer(member(j, "count", path), INT32_MIN, INT32_MAX, path + ".count"));
+    putLE32(p + 1024, integer(member(j, "count", path), INT32_MIN, INT32_MAX, path + ".count"));
 }
 
 void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& main, const json* preset,
@@ -353,15 +346,15 @@ void buildOscillator(const json& j, uint8_t* o, const std::string& path) {
         const json& list = member(j, key, path);
         if (!list.is_array() || list.size() != 16) bad(path + "." + key, "expected 16 numbers");
         for (int h = 0; h < 16; ++h)
-            put16(o + 4 * h + 2 * part, integer(list[h], 0, 65535, path + "." + key + "[" + std::to_string(h) + "]"));
+            putLE16(o + 4 * h + 2 * part, integer(list[h], 0, 65535, path + "." + key + "[" + std::to_string(h) + "]"));
     }
     for (const Slot& s : kSlots) {
         const std::string sp = path + "." + s.name;
         const json& slot = object(member(j, s.name, path), sp);
         onlyKeys(slot, {"sources", "word0", "word1"}, sp);
-        put16(o + s.offset, namesToBits(member(slot, "sources", sp), kSourceNames, 16, sp + ".sources"));
-        put32(o + s.offset + 2, integer(member(slot, "word0", sp), INT32_MIN, INT32_MAX, sp + ".word0"));
-        put32(o + s.offset + 6, integer(member(slot, "word1", sp), INT32_MIN, INT32_MAX, sp + ".word1"));
+        putLE16(o + s.offset, namesToBits(member(slot, "sources", sp), kSourceNames, 16, sp + ".sources"));
+        putLE32(o + s.offset + 2, integer(member(slot, "word0", sp), INT32_MIN, INT32_MAX, sp + ".word0"));
+        putLE32(o + s.offset + 6, integer(member(slot, "word1", sp), INT32_MIN, INT32_MAX, sp + ".word1"));
     }
     buildFields(oscillatorFields(), o, j, nullptr, path, path);
 }
@@ -380,11 +373,11 @@ void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& ma
         }
         const json& v = member(src, f.name, parent);
         switch (f.kind) {
-            case Kind::I32: put32(p, integer(v, INT32_MIN, INT32_MAX, path)); break;
-            case Kind::I16: put16(p, integer(v, INT16_MIN, INT16_MAX, path)); break;
-            case Kind::U16: put16(p, integer(v, 0, 65535, path)); break;
+            case Kind::I32: putLE32(p, integer(v, INT32_MIN, INT32_MAX, path)); break;
+            case Kind::I16: putLE16(p, integer(v, INT16_MIN, INT16_MAX, path)); break;
+            case Kind::U16: putLE16(p, integer(v, 0, 65535, path)); break;
             case Kind::U8: p[0] = static_cast<uint8_t>(integer(v, 0, 255, path)); break;
-            case Kind::Set16: put16(p, namesToBits(v, kSourceNames, 16, path)); break;
+            case Kind::Set16: putLE16(p, namesToBits(v, kSourceNames, 16, path)); break;
             case Kind::Flags8: p[0] = static_cast<uint8_t>(namesToBits(v, kFlagNames, 8, path)); break;
             case Kind::Wave8:
                 p[0] = v.is_string() ? waveCode(v.get_ref<const std::string&>(), path)
@@ -411,7 +404,7 @@ std::set<std::string> knownNames(const std::vector<Field>& fields, bool presetGr
 
 void buildLinks(const json& j, uint8_t* p, const std::string& path) {
     if (!j.is_array() || j.size() != 10) bad(path, "expected 10 links");
-    for (int i = 0; i < 10; ++i) put32(p + 4 * i, integer(j[i], INT32_MIN, INT32_MAX, path + "[" + std::to_string(i) + "]"));
+    for (int i = 0; i < 10; ++i) putLE32(p + 4 * i, integer(j[i], INT32_MIN, INT32_MAX, path + "[" + std::to_string(i) + "]"));
 }
 
 void buildDouble(const json& j, uint8_t* p, const std::string& path) {
@@ -448,7 +441,7 @@ void buildAll(const json& j, uint8_t* out) {
     for (int i = 0; i < kEnvelopeBarCount; ++i) {
         const std::string name = envelopeBarName(i);
         barNames.insert(name);
-        put32(out + 8 + 4 * i, integer(member(bars, name, ".envelopeBars"), INT32_MIN, INT32_MAX, ".envelopeBars." + name));
+        putLE32(out + 8 + 4 * i, integer(member(bars, name, ".envelopeBars"), INT32_MIN, INT32_MAX, ".envelopeBars." + name));
     }
     onlyKeys(bars, barNames, ".envelopeBars");
 
@@ -462,14 +455,14 @@ void buildAll(const json& j, uint8_t* out) {
     onlyKeys(note, {"inputs", "noteCount", "steps"}, ".noteSequencer");
     uint8_t* nb = out + kPresetNoteBlockOffset;
     buildLinks(member(note, "inputs", ".noteSequencer"), nb, ".noteSequencer.inputs");
-    put32(nb + 40, integer(member(note, "noteCount", ".noteSequencer"), INT32_MIN, INT32_MAX, ".noteSequencer.noteCount"));
+    putLE32(nb + 40, integer(member(note, "noteCount", ".noteSequencer"), INT32_MIN, INT32_MAX, ".noteSequencer.noteCount"));
     const json& steps = member(note, "steps", ".noteSequencer");
     if (!steps.is_array() || steps.size() != 32) bad(".noteSequencer.steps", "expected 32 steps");
     for (int i = 0; i < 32; ++i) {
         const std::string sp = ".noteSequencer.steps[" + std::to_string(i) + "]";
         const json& s = object(steps[i], sp);
         onlyKeys(s, {"frequency", "porta", "tie"}, sp);
-        put16(nb + 44 + 4 * i, integer(member(s, "frequency", sp), INT16_MIN, INT16_MAX, sp + ".frequency"));
+        putLE16(nb + 44 + 4 * i, integer(member(s, "frequency", sp), INT16_MIN, INT16_MAX, sp + ".frequency"));
         nb[46 + 4 * i] = static_cast<uint8_t>(integer(member(s, "porta", sp), 0, 255, sp + ".porta"));
         nb[47 + 4 * i] = static_cast<uint8_t>(integer(member(s, "tie", sp), 0, 255, sp + ".tie"));
     }
@@ -488,7 +481,7 @@ void buildAll(const json& j, uint8_t* out) {
     onlyKeys(freq, {"inputs", "portamentoSpeed"}, ".frequencySequencer");
     uint8_t* fb = out + kPresetFrequencyBlockOffset;
     buildLinks(member(freq, "inputs", ".frequencySequencer"), fb, ".frequencySequencer.inputs");
-    put32(fb + 40, integer(member(freq, "portamentoSpeed", ".frequencySequencer"), INT32_MIN, INT32_MAX,
+    putLE32(fb + 40, integer(member(freq, "portamentoSpeed", ".frequencySequencer"), INT32_MIN, INT32_MAX,
                            ".frequencySequencer.portamentoSpeed"));
 }
 
