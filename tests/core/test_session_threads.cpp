@@ -69,3 +69,34 @@ TEST(SessionThreads, RealTimeBlocksReadControlsAndMidiWhileTheyChange) {
     midi.join();
     EXPECT_EQ(s.rendersDone(), renders);  // edits reach the stream, not the render driver
 }
+
+TEST(SessionThreads, ListenersRunOnlyInTheDrainWithoutTheSessionLock) {
+    Session s;
+    std::atomic<int> wakeups{0};
+    s.setWakeup([&] { ++wakeups; });
+    const std::thread::id owner = std::this_thread::get_id();
+    int finished = 0, params = 0;
+    s.subscribe([&](const Notification& n) {
+        EXPECT_EQ(std::this_thread::get_id(), owner);
+        // A listener may call back in (and take the lock) without deadlock,
+        // while a render thread would need the same lock.
+        std::lock_guard<std::recursive_mutex> lock(s.mutex());
+        (void)s.get(ParamId::CutOff);
+        (void)s.label(ParamId::OscVolume);
+        if (n.change == Change::RenderFinished) ++finished;
+        if (n.change == Change::Param) ++params;
+    });
+    activateSine(s, 0, 440);
+    s.startUpRender();
+    s.waitForRender();
+    EXPECT_EQ(finished, 0);  // the render thread only queued it
+    EXPECT_GT(wakeups.load(), 0);
+    for (int i = 0; i < 20; ++i) {
+        s.set(ParamId::OscFrequency, 441 + i);
+        s.drainNotifications();
+    }
+    s.waitForRender();
+    s.drainNotifications();
+    EXPECT_GE(finished, 2);
+    EXPECT_GE(params, 22);
+}
