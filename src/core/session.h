@@ -69,6 +69,9 @@ struct Notification {
     long double value = 0;
 };
 
+// The harmonics editor's eight preset buttons.
+enum class HarmonicsPreset { Clear, Max, Random, Exp, Decay, Keep11010, Keep10101, Mult };
+
 // One measurement of "Normalize": the new OscillatorsVolumeScrollBar
 // position for the peak of the last render, whether it moved, and whether
 // to render and measure again (only after halving a clipping sound).
@@ -117,6 +120,9 @@ public:
     // Replace the current timbre's record and refill the controls from it
     // (the "Tools" commands), marking the oscillators changed, then render.
     void replaceTimbre(const TimbreRecord& rec);
+    // Rewrites the selected oscillator's 16 harmonic amplitudes as the
+    // preset button does, shows them and reacts as a bar change.
+    void applyHarmonicsPreset(HarmonicsPreset preset);
     CurveData envelopeGraph() const;
     void setEnvelopeGraph(const CurveData& c);
     CurveData waveFormGraph() const;
@@ -160,6 +166,10 @@ public:
     void renderBlock(SoundBuffer block, int32_t renderPosition) override;
     bool realTimeFlag() const override;
     MidiQueue& midiQueue() { return midiQueue_; }
+    // The computer keyboard as a MIDI keyboard: the note sequencer's key map
+    // at its entry octave; a note-on (or note-off) into the queue at `stamp`.
+    // False for a key the map does not know.
+    bool keyboardNote(char key, bool down, int32_t stamp);
     MidiControllers& midiControllers() { return midi_; }
     void setPlayback(PlaybackControl* p);
 
