@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "core/timbre_tools.h"
+#include "core/utilities.h"
 #include "engine/curve.h"
 #include "engine/engine.h"
 #include "engine/generators.h"
@@ -70,6 +72,7 @@ enum class Change {
     RenderStarted,
     RenderProgress,
     RenderFinished,
+    Setup,         // the setup dialog's strings (utility names, save directory)
 };
 
 // One measurement of "Normalize": the new OscillatorsVolumeScrollBar
@@ -181,6 +184,24 @@ public:
     Status saveSampleAs(const std::string& fileName, int filterIndex);
 
     Status lastError() const;               // e.g. a sequencer unit's message from the last render
+
+    // ---- "Tools" menu, setup dialog, utilities (session_tools.cpp) -------
+    // Each rewrites the current timbre's oscillators, refreshes the
+    // controls, marks the oscillators changed and renders as "Auto Render" says.
+    FatWizard fatWizard;                    // the wizard's track bars, kept between uses
+    void melodicOscillatorsToC(int octave);  // 3..8
+    void octaveShift(bool up);
+    void makeFatSound(uint32_t seed);       // "OK" of the Fat wizard with a given seed
+    uint32_t makeFatSound();                // ... seeded from the clock; returns the seed
+    void tb303Model();                      // renders regardless of "Auto Render"
+    // "Process sound file" with the chosen sample (the window does not call
+    // it when the open dialog is cancelled). A sample that cannot be read
+    // leaves slot 1 empty, as "Open Sample 1" does, and changes nothing else.
+    Status processSoundFile(const std::string& sampleFile);
+    SetupValues setupValues() const;        // what the dialog shows when it becomes active
+    void applySetup(const SetupValues& v);  // its "OK"
+    std::string utilityName(int n) const;   // caption of utility button n (1 or 2)
+    Status runUtility(int n);               // utility button n with the current sound
 
     std::recursive_mutex& mutex() const { return mutex_; }
     Engine& engine() { return engine_; }    // only while no render runs
