@@ -271,13 +271,13 @@ void Session::oscillatorControlChanged() {
 
 // Length and additional silence size the buffers: stop playback and the
 // render, reallocate, render anew and play again if it was playing.
-void Session::resizeSound(ParamId id, long double v) {
+void Session::resizeSound(ParamId id, long double v, bool always) {
     bool wasPlaying = playback_ && playback_->playing();
     if (playback_) playback_->stopClick();
     stopRender();
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        if (!writeParam(id, v)) return;
+        if (!writeParam(id, v) && !always) return;
         reallocIfNeeded();
         oscillatorsChanged_ = true;
     }

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "core/timbre_tools.h"
+#include "core/utilities.h"
 #include "engine/curve.h"
 #include "engine/engine.h"
 #include "engine/generators.h"
@@ -61,6 +63,7 @@ enum class Change {
     RenderStarted,
     RenderProgress,
     RenderFinished,
+    Setup,         // the setup dialog's strings (utility names, save directory)
 };
 
 struct Notification {
@@ -194,6 +197,26 @@ public:
     void setSettings(const Settings& s);
     int32_t sampleRate() const;
 
+    // ---- "Tools" menu, setup dialog, utilities (session_tools.cpp) -------
+    // Each rewrites the current timbre's oscillators, refreshes the
+    // controls, marks the oscillators changed and renders as "Auto Render" says.
+    FatWizard fatWizard() const;            // the wizard's track bars, kept between uses
+    void setFatWizard(const FatWizard& w);
+    void melodicOscillatorsToC(int octave);  // 3..8
+    void octaveShift(bool up);
+    void makeFatSound(uint32_t seed);       // "OK" of the Fat wizard with a given seed
+    uint32_t makeFatSound();                // ... seeded from the clock; returns the seed
+    void tb303Model();                      // renders regardless of "Auto Render"
+    // "Process sound file" with the chosen sample (the window does not call
+    // it when the open dialog is cancelled). A sample that cannot be read
+    // leaves slot 1 empty, as "Open Sample 1" does, and changes nothing else.
+    Status processSoundFile(const std::string& sampleFile);
+    SetupValues setupValues() const;        // what the dialog shows when it becomes active
+    void applySetup(const SetupValues& v);  // its "OK"
+    std::string utilityName(int n) const;   // caption of utility button n (1 or 2)
+    Status runUtility(int n);               // utility button n with the current sound
+
+
     // The lock a render's snapshot is taken under; callers outside the
     // session rarely need it.
     std::recursive_mutex& mutex() const { return mutex_; }
@@ -210,7 +233,8 @@ private:
 
     // reactions
     void oscillatorControlChanged();
-    void resizeSound(ParamId id, long double v);
+    void resizeSound(ParamId id, long double v, bool always = false);
+    void rewriteOscillators(const std::function<void(TimbreRecord&)>& edit);
     void sampleStartChanged(int slot);
     void parametersChanged();
     void tempoChanged();
@@ -273,6 +297,7 @@ private:
     std::vector<std::pair<int, Listener>> listeners_;
     int nextListener_ = 1;
 
+    FatWizard fatWizard_;
     RenderThread renderer_;  // last: stopped first, before the state it reads
 };
 

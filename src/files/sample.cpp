@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 
+#include "files/data_dir.h"
+
 namespace kf {
 
 namespace {
@@ -76,13 +78,6 @@ void SampleSlot::byteSwap() {
     swapped_ = !swapped_;
 }
 
-std::string findDefaultSample(const std::string& name) {
-    if (isReadableFile(name)) return name;
-    for (const char* dir : {KF_DATA_DIR, KF_SOURCE_DATA_DIR}) {
-        std::string candidate = std::string(dir) + "/" + name;
-        if (isReadableFile(candidate)) return candidate;
-    }
-    return name;
-}
+std::string findDefaultSample(const std::string& name) { return findDataFile(name); }
 
 }  // namespace kf

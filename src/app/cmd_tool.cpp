@@ -1,0 +1,129 @@
+// "tool": the "Tools" menu's timbre commands applied to a preset file.
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "app/commands.h"
+#include "core/session.h"
+#include "files/wav.h"
+
+namespace kf::cli {
+
+namespace {
+
+struct ToolOptions {
+    std::string preset, out, melodicTo, octave, range, detune, seed, processSample, render;
+    bool fat = false, tb303 = false;
+};
+
+// Whole-string decimal integer in lo..hi; reports and returns false otherwise.
+bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t hi, int64_t& value) {
+    int64_t v = 0;
+    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc{} || p != text.data() + text.size() || v < lo || v > hi) {
+        fail(std::string("tool: ") + option + " must be an integer " + std::to_string(lo) + ".." + std::to_string(hi) +
+             ", got \"" + text + "\"");
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// "C-3" .. "C-8" -> 3 .. 8, else 0.
+int parseC(const std::string& text) {
+    if (text.size() != 3 || (text[0] != 'C' && text[0] != 'c') || text[1] != '-') return 0;
+    const int octave = text[2] - '0';
+    return octave >= 3 && octave <= 8 ? octave : 0;
+}
+
+bool readable(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+void runTool(const ToolOptions& o) {
+    if (o.preset.empty()) return fail("tool: missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
+    if (o.out.empty()) return fail("tool: missing output file, use -o OUT.kfp");
+    const int chosen = !o.melodicTo.empty() + !o.octave.empty() + o.fat + o.tb303 + !o.processSample.empty();
+    if (chosen != 1)
+        return fail("tool: give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
+    if (!o.fat && (!o.range.empty() || !o.detune.empty() || !o.seed.empty()))
+        return fail("tool: --range, --detune and --seed belong to --fat");
+
+    int octave = 0;
+    if (!o.melodicTo.empty() && (octave = parseC(o.melodicTo)) == 0)
+        return fail("tool: --melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
+    if (!o.octave.empty() && o.octave != "up" && o.octave != "down")
+        return fail("tool: --octave takes up or down, got \"" + o.octave + "\"");
+    int64_t range = FatWizard{}.range, detune = FatWizard{}.detune, seed = -1;
+    if (!o.range.empty() && !parseInt(o.range, "--range", FatWizard::kMinRange, FatWizard::kMaxRange, range)) return;
+    if (!o.detune.empty() && !parseInt(o.detune, "--detune", FatWizard::kMinDetune, FatWizard::kMaxDetune, detune))
+        return;
+    if (!o.seed.empty() && !parseInt(o.seed, "--seed", 0, UINT32_MAX, seed)) return;
+    if (!o.processSample.empty() && !readable(o.processSample))
+        return fail("tool: cannot open sample file " + o.processSample);
+
+    Session s;
+    s.waitForRender();
+    s.setAutoRender(false);  // the command renders once, at the end, if asked to
+    if (Status st = s.openPreset(o.preset, false); !st) return fail(st.message);
+
+    if (octave) {
+        s.melodicOscillatorsToC(octave);
+    } else if (!o.octave.empty()) {
+        s.octaveShift(o.octave == "up");
+    } else if (o.fat) {
+        FatWizard w;
+        w.range = static_cast<int32_t>(range);
+        w.detune = static_cast<int32_t>(detune);
+        s.setFatWizard(w);
+        if (seed >= 0) {
+            s.makeFatSound(static_cast<uint32_t>(seed));
+        } else {
+            std::cout << "Fat wizard seed " << s.makeFatSound() << "\n";
+        }
+    } else if (o.tb303) {
+        s.tb303Model();
+    } else if (Status st = s.processSoundFile(o.processSample); !st) {
+        return fail(st.message);
+    }
+    s.waitForRender();
+
+    if (Status st = s.savePreset(o.out); !st) return fail(st.message);
+    std::cout << "Wrote " << o.out << "\n";
+    if (o.render.empty()) return;
+
+    // The written preset's sound, exactly as "render OUT.kfp" makes it.
+    Session r;
+    if (!loadPresetAndRender(r, o.out, 0)) return;
+    std::vector<int16_t> sound = r.playBuffer().copy();
+    if (Status st = saveWav16(SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, o.render,
+                              r.sampleRate());
+        !st)
+        return fail(st.message);
+    std::cout << "Wrote " << o.render << " (" << sound.size() << " samples at " << r.sampleRate() << " Hz)\n";
+}
+
+}  // namespace
+
+void addToolCommand(CLI::App& app) {
+    auto o = std::make_shared<ToolOptions>();
+    auto* cmd = app.add_subcommand("tool", "Apply a \"Tools\" menu command to a preset and write the result");
+    cmd->add_option("preset", o->preset, "Preset file (.kfp)");
+    cmd->add_option("-o,--output", o->out, "Preset file to write");
+    cmd->add_option("--melodic-to", o->melodicTo, "All melodic oscillators to C-3 .. C-8");
+    cmd->add_option("--octave", o->octave, "All oscillators an octave up or down");
+    cmd->add_flag("--fat", o->fat, "Fat wizard: a detuned stack of all ten oscillators");
+    cmd->add_option("--range", o->range, "Fat wizard range 1..4 (default 4)");
+    cmd->add_option("--detune", o->detune, "Fat wizard max detune 0..10 (default 10)");
+    cmd->add_option("--seed", o->seed, "Fat wizard seed (default: milliseconds since midnight UTC)");
+    cmd->add_flag("--tb303", o->tb303, "TB-303 model starting point");
+    cmd->add_option("--process-sample", o->processSample, "Play this sample file on oscillator 1");
+    cmd->add_option("--render", o->render, "Also render the result into this 16-bit WAV file");
+    cmd->callback([o] { runTool(*o); });
+}
+
+}  // namespace kf::cli

@@ -1,0 +1,118 @@
+#include "core/utilities.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "files/data_dir.h"
+#include "files/wav.h"
+
+namespace kf {
+
+SetupValues setupValues(const Settings& s) {
+    return {s.util1, s.util1Path, s.util2, s.util2Path, s.saveDir};
+}
+
+void applySetup(Settings& s, const SetupValues& v) {
+    s.util1Path = v.util1Command;
+    s.util2Path = v.util2Command;
+    s.util1 = v.util1Name;
+    s.util2 = v.util2Name;
+    s.saveDir = v.saveDir;
+}
+
+std::string utilityWavPath() {
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = "/tmp";
+    return (dir / "KSTF$$$$.WAV").string();
+}
+
+namespace {
+
+// The path is one word for the shell whatever it holds.
+std::string shellQuoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Starts the shell on `line` in a new session, detached: the intermediate
+// child exits at once and is reaped here, so no zombie is left behind and
+// nothing waits for the program. Failures stay silent by design.
+void launchDetached(const std::string& line) {
+    // Everything the children use is prepared before fork: only
+    // async-signal-safe calls may follow it in a threaded program.
+    const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
+    pid_t child = fork();
+    if (child < 0) return;
+    if (child == 0) {
+        setsid();
+        pid_t grandchild = fork();
+        if (grandchild == 0) {
+            int devnull = open("/dev/null", O_RDONLY);
+            if (devnull >= 0) dup2(devnull, STDIN_FILENO);
+            execv("/bin/sh", const_cast<char* const*>(argv));
+            _exit(127);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+bool blank(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
+
+}  // namespace
+
+Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate) {
+    if (blank(command)) return Status::success();
+    const std::string path = utilityWavPath();
+    // Counted as the user sees it; the quotes only keep the shell from
+    // splitting the path.
+    const size_t length = command.size() + 1 + path.size();
+    if (length > kMaxUtilityCommandLine)
+        return Status::error("The utility's command line is " + std::to_string(length) +
+                                 " characters long; at most " + std::to_string(kMaxUtilityCommandLine) +
+                                 " are allowed (the command and the file " + path + ").",
+                             "Utility");
+    if (Status st = saveWav16(sound, path, sampleRate); !st) return st;
+    launchDetached(command + " " + shellQuoted(path));
+    return Status::success();
+}
+
+std::vector<std::string> joinParagraphs(std::istream& in) {
+    std::vector<std::string> lines;
+    std::string paragraph, line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // files written on other systems
+        if (line.empty() || line.front() == ' ') {
+            lines.push_back(paragraph);
+            paragraph.clear();
+        }
+        paragraph += ' ';
+        paragraph += line;
+    }
+    lines.push_back(paragraph);
+    return lines;
+}
+
+Status readInstructions(std::vector<std::string>& lines) {
+    const std::string path = findDataFile(kManualName);
+    std::ifstream in(path);
+    if (!in) {
+        lines.clear();
+        return Status::error(std::string(kManualName) + ": " + std::strerror(errno), "Error");
+    }
+    lines = joinParagraphs(in);
+    if (in.bad()) return Status::error(std::string(kManualName) + ": read error", "Error");
+    return Status::success();
+}
+
+}  // namespace kf
