@@ -79,7 +79,7 @@ void addPlayCommands(CLI::App& app) {
         cmd->callback([=] {
             Session s;
             s.settings = readSettings(settingsPath());
-            if (!loadPresetAndRender(s, *preset, 0)) return;
+            if (!loadPresetAndRender(s, *preset)) return;
             RtAudioWaveOut wave(audio->audioApi);
             OutputDevice out(wave);
             out.sampleRate = s.sampleRate();

@@ -5,6 +5,7 @@
 
 #include "engine/arith.h"
 #include "engine/oscillator.h"
+#include "core/sound_length.h"
 
 namespace kf {
 
@@ -98,7 +99,7 @@ void clampToControls(TimbreRecord& t) {
     c(t.resonanceDependence, 0, 512);
     c(t.chorusVolume, 256, 1024); c(t.chorusVoices, 1, 20); c(t.chorusMaxDelay, 0, 500);
     c(t.chorusVibratoRate, 1, 10000);
-    c(t.length, 1, 256);
+    c(t.length, 1, INT32_MAX);  // number edits: a minimum, no maximum (memory limits the length)
     c(t.cutOff, 0, 255);
     c(t.averageFilterWindowWidth, 1, 100); c(t.averageFilterTrebleVolume, 0, 256);
     c(t.averageFilterBassVolume, 0, 256);
@@ -108,7 +109,7 @@ void clampToControls(TimbreRecord& t) {
     c(t.mainVolume, 0, 256); c(t.preOverdrive, 16, 256); c(t.postOverdrive, 16, 256); c(t.wrapOverdrive, 32, 256);
     c(t.fwWindowPos, 0, 256); c(t.fwWindowWidth, 1, 256);
     c(t.tempo, 0, INT32_MAX);  // a numeric edit: minimum 0, no fixed maximum
-    c(t.sample1StartPos, 0, 1024); c(t.sample2StartPos, 0, 1024);
+    c(t.sample1StartPos, 0, INT32_MAX); c(t.sample2StartPos, 0, INT32_MAX);
     c(t.midiEnv1Attack, 0, 256); c(t.midiEnv1Decay, 0, 256); c(t.midiEnv1Sustain, 0, 127);
     c(t.midiEnv1Release, 0, 256); c(t.midiEnv1Amplitude, 0, 32768);
     c(t.midiEnv2Attack, 0, 256); c(t.midiEnv2Decay, 0, 256); c(t.midiEnv2Sustain, 0, 127);
@@ -132,8 +133,9 @@ bool isLfoShape(uint8_t s) { return s == 0 || s == 3 || s == 6; }
 
 }  // namespace
 
-Session::Session() : renderer_([this] { renderBackground(); }) {
+Session::Session(uint32_t randomSeed) : renderer_([this] { renderBackground(); }) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    random.seed = randomSeed;
     tuning.buildTemperedScale();
     engine_.allocate(wantedCapacity());
     loadingCount = 0;
@@ -318,7 +320,11 @@ void Session::resizeSound(int32_t TimbreRecord::*field, int32_t value) {
     if (wasPlaying && playback) playback->playClick();
 }
 
-void Session::lengthChanged(int32_t length) { resizeSound(&TimbreRecord::length, length); }
+Status Session::lengthChanged(int32_t length) {
+    if (Status st = checkSoundLength(length); !st) return st;
+    resizeSound(&TimbreRecord::length, std::max(length, 1));
+    return Status::success();
+}
 
 void Session::additionalSilenceChanged(int32_t pos) { resizeSound(&TimbreRecord::additionalSilence, pos); }
 
@@ -348,7 +354,7 @@ void Session::parametersChanged() {
 
 int32_t Session::wantedCapacity() const {
     int64_t units = int64_t{panel.length} + panel.additionalSilence;
-    int64_t cap = std::clamp<int64_t>(units * 1024, 16384, kMaxSoundSamples + 1024);
+    int64_t cap = std::clamp<int64_t>(units * 1024, 16384, (int64_t{kMaxLengthUnits} + 256) * 1024);
     return static_cast<int32_t>(cap);
 }
 
@@ -630,6 +636,7 @@ void Session::byteSwapSample(int slot) {
 
 void Session::sampleStartChanged(int slot, int32_t start) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    start = std::max(start, 0);  // a number edit with minimum 0 and no maximum
     if (slot == 2) {
         panel.sample2StartPos = start;
         sample2.reload(start);
@@ -732,11 +739,16 @@ Status Session::openPreset(const std::string& fileName, bool render) {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         bool rememberedAuto = autoRender;
         autoRender = false;
-        Status st = kf::openPreset(fileName, defaultPreset, rec, units);
+        // The units read their blocks straight from the file: into a copy,
+        // so that a refused preset leaves them as they were.
+        SoundScheme loaded = units;
+        Status st = kf::openPreset(fileName, defaultPreset, rec, loaded);
+        if (st) st = checkSoundLength(rec.timbre.length);
         if (!st) {
             autoRender = rememberedAuto;
             return st;  // nothing applied, name and caption unchanged
         }
+        units = loaded;
         caption = presetCaption(fileName);
         presetName = bareFileName(fileName);
         ++loadingCount;

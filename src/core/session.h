@@ -84,7 +84,9 @@ NormalizeStep normalizeStep(int32_t position, int32_t peak);
 
 class Session : public RealTimeRenderer {
 public:
-    Session();   // the start-up sequence (scale, buffers, timbres, samples, first render request, default preset)
+    // The start-up sequence (scale, buffers, timbres, samples, first render
+    // request, default preset), with the random generator seeded first.
+    explicit Session(uint32_t randomSeed = 0);
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -144,7 +146,7 @@ public:
     void timbreControlChanged();            // the common reaction: generateSoundBuf
     void oscillatorControlChanged();        // osc controls: flag, getOscillatorParams, render
     void oscillatorsAffectingChanged();     // calm switch, common oscillator level
-    void lengthChanged(int32_t length);     // LengthNumberEdit (stop, realloc, render, replay)
+    Status lengthChanged(int32_t length);   // LengthNumberEdit (stop, realloc, render, replay); refuses lengths memory cannot hold
     void additionalSilenceChanged(int32_t pos);
     void sampleRateChanged(int32_t position);
     void scaleChanged(Scale s);
