@@ -1,6 +1,7 @@
 // The sound length and the sample start positions are number edits: a
 // minimum and no maximum. Only memory limits the length, with a message.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,7 +26,8 @@ fs::path withLength(int32_t length) {
     std::vector<char> b(std::istreambuf_iterator<char>(in), {});
     EXPECT_EQ(b.size(), 4263u);
     for (int i = 0; i < 4; ++i) b[kLengthAt + i] = static_cast<char>(static_cast<uint32_t>(length) >> (8 * i));
-    const fs::path p = fs::temp_directory_path() / ("kf_length_" + std::to_string(length) + ".kfp");
+    const fs::path p = fs::temp_directory_path() /
+                       ("kf_length_" + std::to_string(::getpid()) + "_" + std::to_string(length) + ".kfp");
     std::ofstream(p, std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
     return p;
 }
