@@ -80,7 +80,7 @@ void addPlayCommands(CLI::App& app) {
             Session s;
             const Settings settings = readSettings(settingsPath());
             s.setSettings(settings);
-            if (!loadPresetAndRender(s, *preset, 0)) return;
+            if (!loadPresetAndRender(s, *preset)) return;
             RtAudioWaveOut wave(audio->audioApi);
             OutputDevice out(wave);
             out.sampleRate = s.sampleRate();

@@ -46,7 +46,7 @@ void addRenderCommands(CLI::App& app) {
         cmd->add_option("preset", *preset, "Preset file (.kfp)");
         cmd->add_option("-o,--output", *out, "Output file")->required();
         cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned");
-        cmd->add_option("--seed", *seed, "Random generator seed before the render");
+        cmd->add_option("--seed", *seed, "Random generator seed of the freshly started program");
         cmd->callback([=] {
             SaveFormat f = SaveFormat::Wav16;
             if (!format->empty()) {
@@ -56,8 +56,8 @@ void addRenderCommands(CLI::App& app) {
             } else if (!formatFromExtension(*out, f)) {
                 return fail("cannot tell the format from '" + *out + "'; use --format");
             }
-            Session s;
-            if (!loadPresetAndRender(s, *preset, *seed)) return;
+            Session s(*seed);
+            if (!loadPresetAndRender(s, *preset)) return;
             std::vector<int16_t> sound = s.playBuffer().copy();
             const std::string name = s.presetName();
             std::string base = name.substr(0, name.find('.'));
@@ -77,15 +77,15 @@ void addRenderCommands(CLI::App& app) {
         cmd->add_option("--dir", *dir, "Save directory (default: the settings file's)");
         cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned")
             ->capture_default_str();
-        cmd->add_option("--seed", *seed, "Random generator seed before the render");
+        cmd->add_option("--seed", *seed, "Random generator seed of the freshly started program");
         cmd->callback([=] {
             auto it = formatNames().find(*format);
             if (it == formatNames().end()) return fail("unknown format '" + *format + "'");
-            Session s;
+            Session s(*seed);
             Settings settings = readSettings(settingsPath());
             if (!dir->empty()) settings.saveDir = *dir;
             s.setSettings(settings);
-            if (!loadPresetAndRender(s, *preset, *seed)) return;
+            if (!loadPresetAndRender(s, *preset)) return;
             std::string name;
             Status st = s.saveSoundFile(it->second, &name);
             if (!st) return fail(st.message);

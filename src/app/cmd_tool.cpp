@@ -98,7 +98,7 @@ void runTool(const ToolOptions& o) {
 
     // The written preset's sound, exactly as "render OUT.kfp" makes it.
     Session r;
-    if (!loadPresetAndRender(r, o.out, 0)) return;
+    if (!loadPresetAndRender(r, o.out)) return;
     std::vector<int16_t> sound = r.playBuffer().copy();
     if (Status st = saveWav16(SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, o.render,
                               r.sampleRate());

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "core/fresh_render.h"
 #include "core/session.h"
 
 namespace kf::cli {
@@ -20,23 +21,11 @@ void registerAll(CLI::App& app) {
     addToolCommand(app);
 }
 
-// Loads the preset the way "Open preset..." applies it, without the render
-// that opening would start, so the command's own render is the first one.
-bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed) {
-    s.startUpRender();
-    s.waitForRender();
-    if (!preset.empty()) {
-        s.setAutoRender(false);
-        Status st = s.openPreset(preset);
-        s.setAutoRender(true);
-        if (!st) {
-            fail(st.message);
-            return false;
-        }
-        s.waitForRender();
+bool loadPresetAndRender(Session& s, const std::string& preset) {
+    if (Status st = renderFreshlyOpened(s, preset); !st) {
+        fail(st.message);
+        return false;
     }
-    s.setSeed(seed);
-    s.renderNow();
     if (Status e = s.lastError(); !e) std::cerr << "kestrafon-cli: warning: " << e.message << "\n";
     return true;
 }

@@ -25,9 +25,10 @@ int exitCode();
 // Prints "kestrafon-cli: <message>" on stderr and sets a non-zero exit code.
 void fail(const std::string& message);
 
-// Loads the preset (none: the start-up state) the way "Open preset..."
-// applies it, without the render opening would start, seeds the random
-// generator and renders once. Reports a failure through fail().
-bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed);
+// The one render of a command: `s` is freshly constructed with the
+// command's seed; the start-up sound, or the preset opened as "Open
+// preset..." does and rendered by opening it. Reports a failure through
+// fail().
+bool loadPresetAndRender(Session& s, const std::string& preset);
 
 }  // namespace kf::cli

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/sound_length.h"
 #include "engine/oscillator.h"
 
 namespace kf {
@@ -46,8 +47,9 @@ void clampToControls(TimbreRecord& t, const TimbreRecord& before) {
 
 }  // namespace
 
-Session::Session() : renderer_([this] { renderBackground(); }) {
+Session::Session(uint32_t randomSeed) : renderer_([this] { renderBackground(); }) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    random_.seed = randomSeed;
     tuning_.buildTemperedScale();
     engine_.allocate(wantedCapacity());
     // Build the first timbre from the controls, give it the oscillator
@@ -208,18 +210,22 @@ std::string Session::label(ParamId id) const {
     return paramLabel(id, readParam(id), &tuning_);
 }
 
-void Session::set(ParamId id, long double v) {
+Status Session::set(ParamId id, long double v) {
     const ParamInfo& p = paramInfo(id);
     const long double c = clampParam(id, v);
-    if (p.type == ParamType::Choice && c != v) return;  // no item stands for it
+    if (p.type == ParamType::Choice && c != v) return Status::success();  // no item stands for it
+    if (id == ParamId::Length)
+        if (Status st = checkSoundLength(static_cast<int64_t>(c)); !st) return st;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         // The length and silence reactions reallocate; they store the value
         // themselves once playback and the render have stopped.
-        if (p.reaction != Reaction::Length && p.reaction != Reaction::Silence && !writeParam(id, c)) return;
+        if (p.reaction != Reaction::Length && p.reaction != Reaction::Silence && !writeParam(id, c))
+            return Status::success();
     }
     if (p.reaction != Reaction::Length && p.reaction != Reaction::Silence) notify(Notification{Change::Param, id, c});
     react(id, c);
+    return Status::success();
 }
 
 void Session::react(ParamId id, long double v) {

@@ -87,9 +87,10 @@ NormalizeStep normalizeStep(int32_t position, int32_t peak);
 
 class Session : public RealTimeRenderer {
 public:
-    // The start-up state (scale, buffers, timbres, samples, default preset).
-    // No render starts until the owner asks (`startUpRender`, `renderClick`).
-    Session();
+    // The start-up state (scale, buffers, timbres, samples, default preset),
+    // with the random generator seeded first. No render starts until the
+    // owner asks (`startUpRender`, `renderClick`).
+    explicit Session(uint32_t randomSeed = 0);
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -98,8 +99,9 @@ public:
     long double value(ParamId id) const;
     int32_t get(ParamId id) const { return static_cast<int32_t>(value(id)); }
     // Holds the value to the parameter's range (a Choice value no item stands
-    // for is ignored), runs its reaction and queues a notification.
-    void set(ParamId id, long double v);
+    // for is ignored), runs its reaction and queues a notification. Fails
+    // only for a sound length memory cannot hold; nothing changes then.
+    Status set(ParamId id, long double v);
     std::string label(ParamId id) const;  // the control's label text now
 
     // ---- notifications ----------------------------------------------------

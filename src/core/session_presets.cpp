@@ -1,6 +1,7 @@
 // The session's presets and samples: open, save, new, and the two sample
 // slots with their start positions.
 #include "core/session.h"
+#include "core/sound_length.h"
 
 #include <algorithm>
 
@@ -68,11 +69,16 @@ Status Session::openPreset(const std::string& fileName, bool render) {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         bool rememberedAuto = autoRender_;
         autoRender_ = false;
-        Status st = kf::openPreset(fileName, defaultPreset_, rec, units_);
+        // The units read their blocks straight from the file: into a copy,
+        // so that a refused preset leaves them as they were.
+        SoundScheme loaded = units_;
+        Status st = kf::openPreset(fileName, defaultPreset_, rec, loaded);
+        if (st) st = checkSoundLength(rec.timbre.length);
         if (!st) {
             autoRender_ = rememberedAuto;
             return st;  // nothing applied, name and caption unchanged
         }
+        units_ = loaded;
         caption_ = presetCaption(fileName);
         presetName_ = bareFileName(fileName);
         ++loadingCount_;

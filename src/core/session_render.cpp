@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/session.h"
+#include "core/sound_length.h"
 #include "engine/arith.h"
 
 namespace kf {
@@ -24,7 +25,7 @@ void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src) {
 
 int32_t Session::wantedCapacity() const {
     int64_t units = int64_t{panel_.length} + panel_.additionalSilence;
-    int64_t cap = std::clamp<int64_t>(units * 1024, 16384, kMaxSoundSamples + 1024);
+    int64_t cap = std::clamp<int64_t>(units * 1024, 16384, (int64_t{kMaxLengthUnits} + 256) * 1024);
     return static_cast<int32_t>(cap);
 }
 

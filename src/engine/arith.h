@@ -61,6 +61,15 @@ constexpr int16_t wrap16(int64_t v) {
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu));
 }
 
+// Keep the low 32 bits as a signed value: the two's-complement wrap of the
+// 32-bit integers the sound arithmetic is defined in (no undefined overflow).
+constexpr int32_t wrap32(int64_t v) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
+
+// A 32-bit product: the low 32 bits of a * b.
+constexpr int32_t mul32(int32_t a, int32_t b) { return wrap32(int64_t{a} * b); }
+
 constexpr int32_t kSampleMax = 32767;
 
 constexpr int32_t clampSample(int64_t v) {

@@ -117,7 +117,10 @@ int16_t* Engine::sourceSamples(int source, SoundBuffer scratch, int32_t length) 
         c.length = length;
         c.seed = random.seed;
     }
-    return c.samples.data();
+    // The source buffer holds what this source wrote, cached or not: a
+    // sequencer source that writes nothing leaves exactly that behind.
+    std::copy_n(c.samples.data(), scratch.count, scratch.samples);
+    return scratch.samples;
 }
 
 void Engine::invalidateSources() {

@@ -151,10 +151,11 @@ void flanger(SoundBuffer sound, EffectsState& st, int32_t startPos, int32_t cros
             const long double phase = static_cast<long double>(t * rate) * 0.01L / sampleRate * 2.0L * kPiL;
             delay = static_cast<double>((std::sin(phase) + 1.0L) * span + lo);
         }
-        const double pos = static_cast<double>(t) - delay;
+        // The delay is held as a double; the position and the rest are extended.
+        const long double pos = static_cast<long double>(t) - delay;
         const int64_t dry = x[i];
         ring[t & kMask] = x[i];
-        const double whole = std::trunc(pos);
+        const long double whole = std::trunc(pos);
         const int64_t ip = static_cast<int64_t>(whole);
         const long double a = ring[ip & kMask], b = ring[(ip + 1) & kMask];
         const long double f = pos - whole;

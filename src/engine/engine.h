@@ -94,7 +94,7 @@ private:
         std::vector<int16_t> samples;
     };
     std::array<CachedSource, kSourceCount> sourceCache_;
-    // The source's samples for the bank's current position (cached or fresh in scratch).
+    // Runs the source into scratch (copied from the cache when it is pure) and returns scratch.
     int16_t* sourceSamples(int source, SoundBuffer scratch, int32_t length);
     void invalidateSources();
 };

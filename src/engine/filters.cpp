@@ -11,14 +11,6 @@ namespace {
 
 constexpr long double kPiL = 3.14159265358979323846264338327950288L;
 
-// Filter memories are 32-bit; products are formed in 64 bits so that an
-// unstable coefficient curve saturates the memory instead of overflowing.
-constexpr int32_t sat32(int64_t v) {
-    return v > std::numeric_limits<int32_t>::max()   ? std::numeric_limits<int32_t>::max()
-           : v < std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::min()
-                                                     : static_cast<int32_t>(v);
-}
-
 constexpr int32_t clampAverage(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -32512, 32512)); }
 
 const SoundBuffer* usableCurve(const SoundBuffer* curve) {
@@ -46,21 +38,25 @@ void averageFilter(SoundBuffer buf, int32_t w, int32_t treble, int32_t bass) {
     }
 }
 
+// The cut-off and resonance arithmetic is 32-bit: products and sums wrap as
+// two's-complement values (an unstable coefficient curve makes them wrap,
+// and the sound follows that wrap), computed without undefined overflow.
+
 void cutOffLowPass(SoundBuffer buf, int32_t k, const SoundBuffer* curve, bool reset, CutOffState& st) {
     if (reset) st.yLp = 0;
     curve = usableCurve(curve);
-    int64_t kk = k, c = 32768 - int64_t{k};
-    int64_t y = st.yLp;
+    int32_t kk = k, c = wrap32(32768 - int64_t{k});
+    int32_t y = st.yLp;
     for (int32_t i = 0; i < buf.count; ++i) {
         if (curve && i < curve->count) {
             kk = curve->samples[i];
             c = 32768 - kk;
         }
-        const int64_t t = buf.samples[i] * kk + c * y;
-        y = sat32(t / 32768);
+        const int32_t t = wrap32(int64_t{mul32(buf.samples[i], kk)} + mul32(c, y));
+        y = t / 32768;
         buf.samples[i] = static_cast<int16_t>(clampSample(y));
     }
-    st.yLp = static_cast<int32_t>(y);
+    st.yLp = y;
 }
 
 void cutOffHighPass(SoundBuffer buf, int32_t a, const SoundBuffer* curve, bool reset, CutOffState& st) {
@@ -69,24 +65,24 @@ void cutOffHighPass(SoundBuffer buf, int32_t a, const SoundBuffer* curve, bool r
         st.xPrev = 0;
     }
     curve = usableCurve(curve);
-    auto coefficients = [](int64_t a, int64_t& k, int64_t& c) {
-        k = a * a / 32768;
+    auto coefficients = [](int32_t a, int32_t& k, int32_t& c) {
+        k = mul32(a, a) / 32768;
         c = 32768 - k / 32768;
     };
-    int64_t k = 0, c = 0;
+    int32_t k = 0, c = 0;
     coefficients(a, k, c);
-    int64_t y = st.yHp, xPrev = st.xPrev;
+    int32_t y = st.yHp, xPrev = st.xPrev;
     for (int32_t i = 0; i < buf.count; ++i) {
         if (curve && i < curve->count) coefficients(curve->samples[i], k, c);
-        const int64_t x = buf.samples[i];
-        const int64_t t = (y - xPrev + x) * c;
-        y = sat32(t / 32768);
-        y = sat32(y * k / 32768);
+        const int32_t x = buf.samples[i];
+        const int32_t t = mul32(wrap32(int64_t{y} - xPrev + x), c);
+        y = t / 32768;
+        y = mul32(y, k) / 32768;
         xPrev = x;
         buf.samples[i] = static_cast<int16_t>(clampSample(y));
     }
-    st.yHp = static_cast<int32_t>(y);
-    st.xPrev = static_cast<int32_t>(xPrev);
+    st.yHp = y;
+    st.xPrev = xPrev;
 }
 
 int64_t resonanceCoefficient(int64_t f, int32_t sampleRate) {
@@ -101,16 +97,12 @@ int64_t resonanceCoefficient(int64_t f, int32_t sampleRate) {
 
 void resonanceFilter(Resonator& r, int32_t sampleRate) {
     const SoundBuffer* curve = usableCurve(r.modulation);
-    // The control ranges are 0..1024 and 0..512; the bound only keeps
-    // arbitrary callers' products inside 64 bits.
-    const int64_t cs = std::clamp<int64_t>(r.calmingSpeed, -65536, 65536);
-    const int64_t dep = std::clamp<int64_t>(r.dependence, -65536, 65536);
-    const int64_t vol = r.volume;
+    const int32_t cs = r.calmingSpeed, dep = r.dependence, vol = r.volume;
     int64_t k = resonanceCoefficient(r.frequency, sampleRate);
     // The curve is often constant: remember the coefficient of the last value.
     int32_t lastM = -1;
     int64_t lastK = 0;
-    int64_t pos = r.position, vel = r.velocity;
+    int32_t pos = r.position, vel = r.velocity;
     int16_t* s = r.sound.samples;
     for (int32_t i = 0; i < r.sound.count; ++i) {
         if (curve && i < curve->count) {
@@ -125,18 +117,19 @@ void resonanceFilter(Resonator& r, int32_t sampleRate) {
                 k = lastK;
             }
         }
-        const int64_t x = s[i];
-        const int64_t d = (x - pos) / 4;
-        vel = sat32(vel + (d * k) / 16384);
-        s[i] = static_cast<int16_t>(clampSample((pos * vol + (256 - vol) * x) / 256));
-        int64_t q = (cs * dep * 128) / ((k / 8) + 32768) + ((256 - dep) * cs) / 256;
-        if (k == 0) q = (q * 55706) / 65536;  // calms faster while untuned
-        vel = sat32(vel * q / 1024);
-        pos = sat32(pos + vel);
-        pos = sat32(pos * q / 1024);
+        const int32_t x = s[i];
+        const int32_t d = wrap32(int64_t{x} - pos) / 4;
+        // d*k alone is formed wide: high tunings would overflow it in 32 bits.
+        vel = wrap32(vel + (d * k) / 16384);
+        s[i] = static_cast<int16_t>(clampSample(wrap32(int64_t{mul32(pos, vol)} + mul32(256 - vol, x)) / 256));
+        int32_t q = mul32(mul32(cs, dep), 128) / wrap32(k / 8 + 32768) + mul32(256 - dep, cs) / 256;
+        if (k == 0) q = mul32(q, 55706) / 65536;  // calms faster while untuned
+        vel = mul32(vel, q) / 1024;
+        pos = wrap32(int64_t{pos} + vel);
+        pos = mul32(pos, q) / 1024;
     }
-    r.position = static_cast<int32_t>(pos);
-    r.velocity = static_cast<int32_t>(vel);
+    r.position = pos;
+    r.velocity = vel;
 }
 
 }  // namespace kf

@@ -21,12 +21,16 @@ constexpr std::array<const char*, kWaveListSize> kListNames{
     "Sine", "|Sine|", "EvenSine", "Square", "Triangle", "Saw",
     "2xSaw", "Noise", "Light noise", "Custom", "Sample 1", "Sample 2"};
 
-inline int32_t wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
-
-// A full-level oscillator never exceeds +-32768; only negative shape
-// exponents (values of A near 0 blown up) or damaged records go beyond, and
-// those are held at the edge instead of overflowing the integer conversion.
-inline int32_t toLevel(double v) { return roundToInt32(std::clamp(v, -32768.0, 32768.0)); }
+// The oscillator value is a plain 32-bit rounding: the |Sine| and EvenSine
+// offsets take a full-level value past -32768 and the calm stage and the
+// running sum see it as it is. Only a value no 32-bit integer holds (a
+// negative shape exponent blowing up values of A near 0) is held at the
+// 16-bit edge instead.
+inline int32_t toLevel(double v) {
+    if (v >= 2147483647.5) return 32768;
+    if (v < -2147483648.5) return -32768;
+    return roundToInt32(v);
+}
 
 inline double bend(double a, double w) {
     if (a != 0.0 && w != 1.0) a = a * std::exp(w * std::log(std::fabs(a))) / std::fabs(a);
@@ -341,7 +345,7 @@ void renderOscillator(SoundBuffer target, int32_t bankLevel, OscillatorRecord& o
             e = toLevel(a * 32768.0 * static_cast<double>(u) * (1.0 / 4096.0));
         }
         // 10. Invert.
-        if (invert) e = -e;
+        if (invert) e = wrap32(-int64_t{e});
         // 11. Calm: leaky differentiator (pole 8180/8192); without calm it is out = -E.
         if (calmOn) calmLevel = static_cast<int32_t>(int64_t{calmLevel} * 8180 / 8192);
         calmLevel = wrap32(int64_t{calmLevel} + calmInput - e);

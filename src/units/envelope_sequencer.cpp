@@ -7,6 +7,7 @@
 #include "engine/arith.h"
 #include "units/block_io.h"
 #include "units/note_sequencer.h"
+#include "units/number_edit.h"
 
 namespace kf {
 
@@ -14,6 +15,9 @@ EnvelopeSequencer::EnvelopeSequencer() : SoundUnit(kKind, "Sequencer envelope") 
 
 void EnvelopeSequencer::setParams() {
     if (attack < 0) attack = 0;
+    // The five values reach the page through its number edits (minimum 0)
+    // and are read back from them.
+    for (double* v : {&attack, &decayAngle, &release, &releaseStart, &amplitude}) *v = numberEditValue(*v);
 }
 
 double EnvelopeSequencer::slope(double a) {

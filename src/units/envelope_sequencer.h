@@ -22,7 +22,9 @@ public:
     Status process(SoundBuffer& buffer, int32_t count, int32_t start, int32_t total,
                    const SoundScheme& scheme) override;
     size_t blockSize() const override { return kBlockSize; }
-    void setParams() override;  // a negative attack becomes 0
+    // A negative attack becomes 0; then every value passes through its
+    // number edit (held to 0..2147483647, read back from 10 decimals).
+    void setParams() override;
 
     // Slope factor of an angle: about 1000 at 0, 0 at 100.
     static double slope(double angle);

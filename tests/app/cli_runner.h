@@ -2,6 +2,8 @@
 // whose settings file is kept inside it.
 #pragma once
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -32,7 +34,8 @@ protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               (std::string("kf_cli_") + ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() +
-               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+               std::to_string(::getpid()));  // several checkouts may run the suite at once
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

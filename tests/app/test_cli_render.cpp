@@ -149,6 +149,29 @@ TEST_F(CliRender, StartUpPresetAndSound) {
     EXPECT_EQ(readBytes(dir / "opened.wav"), readBytes(dir / "plain.wav"));
 }
 
+// One render per command, as a freshly started program with the given
+// seed makes it: seeds 1 and 2 give different noise, the MIDI envelope
+// starts from rest, and "save" writes the same sound.
+TEST_F(CliRender, OneRenderAtTheGivenSeed) {
+    const fs::path cases = kRoot / "tests" / "data" / "cases";
+    const std::string noise = "'" + (cases / "one_render_seeded_noise.kfp").string() + "'";
+    ASSERT_EQ(cli("render " + noise + " -o s1.wav --seed 1"), 0) << err;
+    const Wav one = renderedWav("s1.wav");
+    ASSERT_EQ(one.samples.size(), 1024u);
+    EXPECT_EQ(one.samples[42], 15356);  // the first noise draw of seed 1
+    ASSERT_EQ(cli("render " + noise + " -o s2.wav --seed 2"), 0) << err;
+    EXPECT_NE(renderedWav("s2.wav").samples, one.samples);
+    fs::create_directories(dir / "d");
+    ASSERT_EQ(cli("save " + noise + " --dir d --format wav --seed 1"), 0) << err;
+    EXPECT_EQ(out, "d/one_re_0.wav\n");
+    EXPECT_EQ(file("d/one_re_0.wav"), file("s1.wav"));
+
+    ASSERT_EQ(cli("render '" + (cases / "one_render_midi_envelope.kfp").string() + "' -o m.wav --seed 1"), 0) << err;
+    const Wav midi = renderedWav("m.wav");
+    ASSERT_FALSE(midi.samples.empty());
+    EXPECT_EQ(midi.samples[0], -1);
+}
+
 TEST_F(CliRender, FormatSelection) {
     const std::string pluck = "'" + (kRoot / "examples" / "pluck.kfp").string() + "'";
     ASSERT_EQ(cli("render " + pluck + " -o p.WAV"), 0) << err;  // extension case does not matter

@@ -206,3 +206,29 @@ TEST(Driver, OverdriveCheck) {
     s = {-32768};
     EXPECT_EQ(checkIfOverdriven(s.data(), 1).level, 255);
 }
+
+// A "Seq" unit without an input writes nothing: the main volume modulation
+// then multiplies by what the source buffer holds, the LFO curve the
+// unfiltered oscillator's level modulation left there, whether the LFO was
+// generated or taken from the source cache.
+TEST(Bank, UnitWithoutInputLeavesThePreviousSourceInTheBuffer) {
+    Engine e;
+    e.gen.lfo[0] = LfoParams{32, 0, 16384, 0, 0};  // a constant 16384
+    e.sequencerFrequency = [](SoundBuffer&, int32_t, int32_t) { return Status::success(); };
+    TimbreRecord t;
+    t.renderLength = 1024;
+    OscillatorRecord& held = t.oscillators[0];  // filtered: Square at 0 Hz, a constant -16384
+    held.active = 1;
+    held.frequency = 0;
+    held.waveForm = kWaveSquare;
+    OscillatorRecord& silent = t.oscillators[1];  // unfiltered, level 0
+    silent.active = 1;
+    silent.flags = 0;
+    silent.volume = 0;
+    silent.volumeModulation.sources = srcBit(kSrcLfo1);
+    t.volumeModulation = srcBit(kSrcSeq);
+    for (int pass = 0; pass < 2; ++pass) {  // the second render finds the LFO cached
+        for (auto& o : t.oscillators) o.resetState();
+        EXPECT_EQ(render(e, t, 1024), std::vector<int16_t>(1024, -8192)) << pass;
+    }
+}

@@ -55,23 +55,21 @@ TEST(CutOffLowPass, LargestChainCoefficientSettlesByTruncation) {
     EXPECT_EQ(st.yLp, 9999);
 }
 
-TEST(CutOffLowPass, CurveReplacesCoefficientAndUnstableCurveSaturates) {
+TEST(CutOffLowPass, CurveReplacesCoefficientAndUnstableCurveWrapsIn32Bits) {
     std::vector<int16_t> x(4, 10000), curve(4, 0);
     CutOffState st;
     SoundBuffer cv = view(curve);
     cutOffLowPass(view(x), 32640, &cv, true, st);  // k = 0 per sample: holds 0
     EXPECT_EQ(x, (std::vector<int16_t>(4, 0)));
 
-    // A negative coefficient doubles the memory each sample: it must
-    // saturate (no overflow) and the filter must recover afterwards.
-    std::vector<int16_t> y(300, 20000), c2(300, -32768);
-    std::fill(c2.begin() + 100, c2.end(), 16384);
-    std::fill(y.begin() + 100, y.end(), 0);
+    // A negative coefficient (c = 65536) makes the memory grow until the
+    // 32-bit sum x*k + c*y wraps: -20000, -60000, then
+    // (-655360000 - 3932160000) wraps to -292552704, so y = -8928.
+    std::vector<int16_t> y(6, 20000), c2(6, -32768);
     SoundBuffer cv2 = view(c2);
     cutOffLowPass(view(y), 0, &cv2, true, st);
-    for (int16_t v : y) EXPECT_GE(v, -32767);
-    EXPECT_EQ(y[99], -32767);
-    EXPECT_EQ(y.back(), 0);
+    EXPECT_EQ(y, (std::vector<int16_t>{-20000, -32767, -8928, -32767, 32767, 32767}));
+    EXPECT_EQ(st.yLp, 50720);  // the memory keeps the unclamped value
 }
 
 TEST(CutOffHighPass, ZeroCoefficientIsSilentAndConstantInputDecays) {
@@ -157,9 +155,9 @@ TEST(Resonance, CurveMatchesSampleBySampleTuning) {
     EXPECT_EQ(r.velocity, vel);
 }
 
-TEST(Resonance, TuningBeyondThirtyTwoBitsStaysBoundedAndCalms) {
+TEST(Resonance, TuningBeyondThirtyTwoBitsCalmsAgain) {
     // Curve 32767 at 1000 Hz gives k ~ 4.3e7: d*k needs more than 32 bits
-    // and the resonator is unstable; its state must saturate, not wrap.
+    // (formed wide) and the resonator is unstable; once untuned it calms.
     const int n = 4000;
     std::vector<int16_t> x(n), curve(n, 32767);
     for (int i = 0; i < n / 2; ++i) x[i] = static_cast<int16_t>(i % 2 ? 32767 : -32768);
@@ -172,5 +170,21 @@ TEST(Resonance, TuningBeyondThirtyTwoBitsStaysBoundedAndCalms) {
     for (int16_t v : x) ASSERT_GE(v, -32767);
     EXPECT_EQ(x.back(), 0);
     EXPECT_EQ(r.position, 0);
+    EXPECT_EQ(r.velocity, 0);
+}
+
+TEST(Resonance, StateProductsWrapIn32Bits) {
+    // Untuned (k = 0): q = 1024 * 55706 / 65536 = 870. Position 3000000
+    // times 870 wraps to -1684967296, so the position turns negative.
+    std::vector<int16_t> x(3, 0);
+    Resonator r;
+    r.sound = view(x);
+    r.volume = 256;
+    r.calmingSpeed = 1024;
+    r.dependence = 0;
+    r.position = 3000000;
+    resonanceFilter(r, 22050);
+    EXPECT_EQ(x, (std::vector<int16_t>{32767, -32767, -32767}));
+    EXPECT_EQ(r.position, -1187762);
     EXPECT_EQ(r.velocity, 0);
 }

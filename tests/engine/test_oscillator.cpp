@@ -424,6 +424,27 @@ TEST(Oscillator, NoiseAndLightNoise) {
     EXPECT_GE(changes, 40);
 }
 
+TEST(Oscillator, ValuesBeyondFullScaleReachTheSumUnclamped) {
+    // |Sine| at phase 0: A = -1, minus the 0.25 offset; at full level
+    // E = -40960, and the sum gets 40960 - 10000.
+    Rig r;
+    r.osc.frequency = 0;
+    r.osc.waveForm = kWaveAbsSine;
+    r.osc.volume = 32768;
+    EXPECT_EQ(r.run(std::vector<int16_t>(3, -10000)), std::vector<int16_t>(3, 30960));
+
+    // A value no 32-bit integer holds (sin(pi) ~ 1.2e-16 bent by the
+    // exponent -1/3 gives ~6.6e9) is held at the 16-bit edge: 30000 - 32768.
+    Rig b;
+    b.osc.frequency = 0;
+    b.osc.phase = 128;
+    b.osc.shape = 0;
+    b.osc.volume = 32768;
+    std::vector<int16_t> shape(3, -32768);
+    b.in.shapeMod = SoundBuffer{3, shape.data()};
+    EXPECT_EQ(b.run(std::vector<int16_t>(3, 30000)), std::vector<int16_t>(3, -2768));
+}
+
 TEST(Oscillator, DegenerateInputsStayDefined) {
     // Damaged state words and extreme settings must not hang or overflow.
     Rig r;

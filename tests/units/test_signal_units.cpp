@@ -211,6 +211,28 @@ TEST_F(SignalUnits, EnvelopeTies) {
     EXPECT_EQ(at(env, 32768 + 20000, 65536), decay(20000));
 }
 
+// Loaded values reach the page through its number edits (minimum 0) and
+// come back as the edits hold them.
+TEST_F(SignalUnits, EnvelopeValuesPassThroughTheirNumberEdits) {
+    env.attack = -5;
+    env.decayAngle = -20;
+    env.release = 1e12;
+    env.releaseStart = 0.1 + 0.2;       // 0.30000000000000004: shown as 0.3
+    env.amplitude = 1234.56789012345;   // ten decimals
+    env.setParams();
+    EXPECT_EQ(env.attack, 0.0);
+    EXPECT_EQ(env.decayAngle, 0.0);
+    EXPECT_EQ(env.release, 2147483647.0);
+    EXPECT_EQ(env.releaseStart, 0.3);
+    EXPECT_EQ(env.amplitude, 1234.5678901235);
+
+    // A negative decay angle held at 0 is the steepest decay, not beyond it.
+    notes.setNoteCount(1);
+    env.attack = 0;
+    env.amplitude = 32768;
+    EXPECT_EQ(at(env, 1, 32768), 32268);  // 32768 - 1 * 0.5 * 1000
+}
+
 TEST_F(SignalUnits, EnvelopeLongStreamsStayInTable) {
     notes.setNoteCount(3);
     notes.notes[1].tie = 1;
