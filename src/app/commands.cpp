@@ -17,6 +17,7 @@ void registerAll(CLI::App& app) {
     addRenderCommands(app);
     addDevicesCommand(app);
     addPlayCommands(app);
+    addRenderMidiCommand(app);
 }
 
 // Loads the preset the way "Open preset..." applies it, without the render

@@ -17,6 +17,7 @@ void addPresetCommands(CLI::App& app);
 void addRenderCommands(CLI::App& app);
 void addDevicesCommand(CLI::App& app);
 void addPlayCommands(CLI::App& app);
+void addRenderMidiCommand(CLI::App& app);
 
 void registerAll(CLI::App& app);
 void setExitCode(int code);
