@@ -222,6 +222,11 @@ Status renderMidiEvents(Session& s, const std::vector<MidiFileEvent>& events, co
     return Status::success();
 }
 
+std::string midiOutputPath(const std::string& saveDir) {
+    if (saveDir.empty()) return "midiout.wav";
+    return saveDir.back() == '/' ? saveDir + "midiout.wav" : saveDir + "/midiout.wav";
+}
+
 Status renderMidiFile(Session& s, const std::string& midiPath, const std::string& wavPath,
                       const MidiRenderOptions& options, const MidiRenderProgress& progress, MidiRenderResult* result) {
     std::vector<MidiFileEvent> events;

@@ -126,6 +126,10 @@ Status renderMidiEvents(Session& s, const std::vector<MidiFileEvent>& events, co
                         const std::function<Status(SoundBuffer)>& sink, const MidiRenderProgress& progress = {},
                         MidiRenderResult* result = nullptr);
 
+// Where the window's "Render MIDI" writes: "midiout.wav" in the save
+// directory (the current directory when none is set).
+std::string midiOutputPath(const std::string& saveDir);
+
 // Reads midiPath, renders it and writes a 16-bit WAV at the session's rate.
 // Nothing is written unless the file reads and renders; an existing output
 // is replaced only by a complete file. The session is only read.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -291,7 +294,38 @@ TEST(MidiRender, LengthIsTheLastEventPlusTheTailAndOptionsAreChecked) {
     for (auto bad : {MidiRenderOptions{0, -1, 1024}, MidiRenderOptions{17, -1, 1024}, MidiRenderOptions{3, -1, 0},
                      MidiRenderOptions{3, -1, 16385}})
         EXPECT_FALSE(renderMidiEvents(s, ev, bad, sink).ok);
+    EXPECT_EQ(midiOutputPath(""), "midiout.wav");
+    EXPECT_EQ(midiOutputPath("/home/u/sounds"), "/home/u/sounds/midiout.wav");
+    EXPECT_EQ(midiOutputPath("/home/u/sounds/"), "/home/u/sounds/midiout.wav");
     // A progress callback that says no stops the render.
     Status st = renderMidiEvents(s, ev, o, sink, [](int64_t, int64_t) { return false; });
     EXPECT_FALSE(st.ok);
+}
+
+TEST(MidiRender, ACancelledRenderLeavesTheExistingOutputAndNoTemporaryFile) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "kf_midi_render_cancel";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path out = dir / "midiout.wav";
+    std::ofstream(out) << "keep";
+    Session s;
+    sineTimbre(s);
+    int calls = 0;
+    Status st = renderMidiFile(s, kRoot + "/tests/data/midi/scale.mid", out.string(), MidiRenderOptions{},
+                               [&](int64_t, int64_t) { return ++calls < 3; });
+    EXPECT_FALSE(st.ok);
+    EXPECT_EQ(calls, 3);
+    std::ifstream in(out);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // A finished render replaces it.
+    MidiRenderResult r;
+    ASSERT_TRUE(renderMidiFile(s, kRoot + "/tests/data/midi/one_note.mid", out.string(), MidiRenderOptions{}, {}, &r).ok);
+    EXPECT_EQ(fs::file_size(out), 44u + 2u * static_cast<uintmax_t>(r.samples));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    fs::remove_all(dir);
 }
