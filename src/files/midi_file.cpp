@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -19,14 +20,21 @@ uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
 }
 
 // The library trusts a chunk's declared length and reads past the end of
-// a truncated file; every chunk must fit before the library sees the bytes.
-bool chunksFit(const std::vector<uint8_t>& b) {
+// a truncated file, and it loses a track behind a chunk of unknown kind
+// (which readers must skip). So the chunks are checked and only the header
+// and track chunks handed on; false when a chunk runs past the end.
+bool headerAndTracks(const std::vector<uint8_t>& b, std::vector<uint8_t>& kept) {
+    kept.clear();
     size_t at = 0;
     while (at < b.size()) {
         if (b.size() - at < 8) return false;
         const uint64_t length = be32(b, at + 4);
         if (length > b.size() - at - 8) return false;
-        at += 8 + static_cast<size_t>(length);
+        const size_t end = at + 8 + static_cast<size_t>(length);
+        if (at == 0 || std::memcmp(&b[at], "MTrk", 4) == 0)
+            kept.insert(kept.end(), b.begin() + static_cast<std::ptrdiff_t>(at),
+                        b.begin() + static_cast<std::ptrdiff_t>(end));
+        at = end;
     }
     return true;
 }
@@ -46,9 +54,13 @@ struct LogCapture {
     LogCapture& operator=(const LogCapture&) = delete;
     static void handler(const gchar*, GLogLevelFlags level, const gchar* message, gpointer self) {
         auto* c = static_cast<LogCapture*>(self);
-        // Debug chatter is not a complaint about the file.
-        if ((level & (G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_INFO)) != 0) return;
-        if (c->first.empty() && message) c->first = message;
+        // Debug chatter is not a complaint about the file, and neither are
+        // the notices of what it skips and reads on without (chunks of
+        // unknown kinds, which files may carry, a tempo it cannot use).
+        if ((level & (G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_INFO)) != 0 || !message) return;
+        const std::string m = message;
+        if (m.find("gnoring") != std::string::npos || m.find("continuing anyway") != std::string::npos) return;
+        if (c->first.empty()) c->first = m;
     }
 };
 
@@ -72,8 +84,9 @@ Status parseMidiFile(const std::vector<uint8_t>& bytes, const std::string& name,
     // fields, then the rest of the header; less than that is no MIDI file.
     if (bytes.size() < 20) return Status::error(name + ": read beyond end of file (not a MIDI file)");
     if (std::memcmp(bytes.data(), "MThd", 4) != 0) return Status::error(name + " is not a MIDI file");
-    if (!chunksFit(bytes)) return Status::error(name + " is truncated");
     if (bytes.size() > static_cast<size_t>(INT32_MAX)) return Status::error(name + " is too large");
+    std::vector<uint8_t> chunks;
+    if (!headerAndTracks(bytes, chunks)) return Status::error(name + " is truncated");
 
     std::vector<MidiFileEvent> out;
     std::string complaint;
@@ -81,7 +94,7 @@ Status parseMidiFile(const std::vector<uint8_t>& bytes, const std::string& name,
         std::lock_guard<std::mutex> lock(logMutex());
         LogCapture log;
         std::unique_ptr<smf_t, void (*)(smf_t*)> smf(
-            smf_load_from_memory(bytes.data(), static_cast<int>(bytes.size())), smf_delete);
+            smf_load_from_memory(chunks.data(), static_cast<int>(chunks.size())), smf_delete);
         if (smf && log.first.empty()) {
             while (smf_event_t* e = smf_get_next_event(smf.get())) {
                 if (smf_event_is_metadata(e) || smf_event_is_sysex(e) || e->midi_buffer_length < 3) continue;

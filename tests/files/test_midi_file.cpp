@@ -92,6 +92,16 @@ TEST(MidiFile, BadFilesGiveOneLineErrorsAndNoEvents) {
     EXPECT_NE(readMidiFile(kDir + "truncated.mid", ev).message.find("truncated"), std::string::npos);
 }
 
+TEST(MidiFile, ChunksOfUnknownKindsAreSkipped) {
+    std::vector<uint8_t> b{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1, 0xE0, 'X', 'Y', 'Z', 'W', 0, 0, 0, 2, 1, 2,
+                           'M', 'T', 'r', 'k', 0, 0, 0, 12, 0x00, 0x90, 60, 100, 0x60, 0x80, 60, 64,
+                           0x00, 0xFF, 0x2F, 0x00};
+    std::vector<MidiFileEvent> ev;
+    Status st = parseMidiFile(b, "extra chunk", ev);
+    ASSERT_TRUE(st.ok) << st.message;
+    EXPECT_EQ(ev.size(), 2u);
+}
+
 TEST(MidiFile, ADamagedEventInsideATrackIsAnError) {
     // The track claims 8 bytes that hold a note-on cut after its status byte
     // and garbage; the library would truncate the track and carry on.
