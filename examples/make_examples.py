@@ -152,7 +152,23 @@ def sample(base):
     return p
 
 
-EXAMPLES = {"bass": bass, "pad": pad, "hit": hit, "pluck": pluck, "sample": sample}
+def keys(base):
+    """For playing from MIDI (live or render-midi): a saw and a quiet pulse
+    an octave up that follow the notes, gated by the first MIDI envelope
+    (quick attack, short decay to a held level, short release) through a
+    low-pass; levels leave room for three voices at once."""
+    p = copy.deepcopy(base)
+    t = p["timbre"]
+    t.update(midiEnv1Attack=2, midiEnv1Decay=40, midiEnv1Sustain=70, midiEnv1Release=60,
+             midiEnv1Amplitude=32768)
+    osc(p, 1, waveForm="Saw", volume=9000, volumeModulation=["MEnv1"])
+    osc(p, 2, waveForm="Square", volume=3000, relativeFrequency=2000, shape=600,
+        volumeModulation=["MEnv1"])
+    t.update(cutOffActive=1, cutOffMode=0, cutOff=110)
+    return p
+
+
+EXAMPLES = {"bass": bass, "pad": pad, "hit": hit, "pluck": pluck, "sample": sample, "keys": keys}
 
 
 def main():

@@ -19,6 +19,7 @@ void registerAll(CLI::App& app) {
     addDevicesCommand(app);
     addPlayCommands(app);
     addToolCommand(app);
+    addRenderMidiCommand(app);
 }
 
 bool loadPresetAndRender(Session& s, const std::string& preset) {

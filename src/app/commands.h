@@ -18,6 +18,7 @@ void addRenderCommands(CLI::App& app);
 void addDevicesCommand(CLI::App& app);
 void addPlayCommands(CLI::App& app);
 void addToolCommand(CLI::App& app);
+void addRenderMidiCommand(CLI::App& app);
 
 void registerAll(CLI::App& app);
 void setExitCode(int code);

@@ -168,9 +168,16 @@ public:
     bool realTimeMark() const;
     void setRealTimeMark(bool on);          // the "Realtime" menu item
     void startStream() override;
+    // The stream's engine replaced by a fresh one whose MIDI envelopes start
+    // at `midiRun`, as each voice of a rendered MIDI file starts.
+    void freshStreamEngine(const MidiRunState& midiRun);
     void renderBlock(SoundBuffer block, int32_t renderPosition) override;
     bool realTimeFlag() const override;
     MidiQueue& midiQueue() { return midiQueue_; }
+    // Prepares another engine as the stream prepares its own for a block
+    // (a MIDI file's voices), reading from `queue`, and returns the current
+    // timbre reset as a stream start resets it.
+    TimbreRecord prepareStreamEngine(Engine& e, MidiQueue* queue);
     // The computer keyboard as a MIDI keyboard: the note sequencer's key map
     // at its entry octave; a note-on (or note-off) into the queue at `stamp`.
     // False for a key the map does not know.
@@ -246,6 +253,7 @@ private:
     void renderBackground();
     void renderLocked();
     void prepareEngine();
+    void prepareEngineInto(Engine& e);
     void reallocIfNeeded();
     int32_t wantedCapacity() const;
 

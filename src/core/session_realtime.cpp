@@ -26,6 +26,26 @@ void Session::startStream() {
     clearSound(SoundBuffer{static_cast<int32_t>(ring.size()), ring.data()});
 }
 
+void Session::freshStreamEngine(const MidiRunState& midiRun) {
+    renderer_.waitIdle();
+    std::lock_guard<std::mutex> engineLock(engineMutex_);
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    engine_ = Engine();
+    engine_.midiRun = midiRun;
+}
+
+TimbreRecord Session::prepareStreamEngine(Engine& e, MidiQueue* queue) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    prepareEngineInto(e);
+    e.midiQueue = queue;
+    e.renderPosition = 0;
+    TimbreRecord t = timbres_[static_cast<size_t>(currentTimbre_)];
+    for (auto& o : t.oscillators) o.resetState();
+    t.renderLength = renderLengthFromTempo(ratePosition_ * 5, panel_.tempo, units_.noteSequencer().noteCount);
+    t.realTime = 1;
+    return t;
+}
+
 bool Session::realTimeFlag() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return timbres_[static_cast<size_t>(currentTimbre_)].realTime != 0;

