@@ -1,6 +1,7 @@
 #include "ui/curve_editor.h"
 
 #include <QMouseEvent>
+#include <algorithm>
 #include <array>
 #include <QPainter>
 #include <QPushButton>
@@ -76,7 +77,7 @@ CurveEditor::CurveEditor(Curve& curve, std::recursive_mutex& lock, std::function
                                                                             {"Double", &Curve::doubleCurve}}};
     for (size_t i = 0; i < buttons.size(); ++i) {
         auto* b = new QPushButton(buttons[i].first, this);
-        b->setGeometry(7, 8 + 24 * static_cast<int>(i), 52, 20);
+        b->setGeometry(7, 8 + 24 * static_cast<int>(i), buttonWidth(), 20);
         connect(b, &QPushButton::clicked, this, [this, op = buttons[i].second] {
             area_->edit([op](Curve& c) { (c.*op)(); });
         });
@@ -86,9 +87,13 @@ CurveEditor::CurveEditor(Curve& curve, std::recursive_mutex& lock, std::function
 
 QWidget* CurveEditor::area() const { return area_; }
 
+// 52 pixels as designed, wider when the font needs it.
+int CurveEditor::buttonWidth() const { return std::max(52, fontMetrics().horizontalAdvance("FadeOut") + 12); }
+
 void CurveEditor::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    area_->setGeometry(64, 8, width() - 72, height() - 16);
+    const int left = buttonWidth() + 12;
+    area_->setGeometry(left, 8, width() - left - 8, height() - 16);
 }
 
 }  // namespace kf::ui

@@ -29,6 +29,7 @@ protected:
 
 private:
     friend class CurveArea;
+    int buttonWidth() const;
     Curve& curve_;
     std::recursive_mutex& lock_;
     std::function<void()> changed_;

@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "audio/midi_in.h"
@@ -76,6 +77,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     v->setContentsMargins(1, 0, 1, 1);
     v->setSpacing(2);
     pages_ = new QTabWidget(central);
+    pages_->setUsesScrollButtons(false);  // all twelve captions in view
     v->addWidget(pages_, 1);
     buildPages();
     buildStrip(central);
@@ -95,6 +97,11 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     const QSize hint = sizeHint();
     resize(std::max(rule.maxWidth, hint.width()), std::max(rule.maxHeight, hint.height()));
     drawRadioButtonClick();
+    showRenderState();
+    // A single play ends by itself; the light follows the playback's state.
+    auto* lightTimer = new QTimer(this);
+    connect(lightTimer, &QTimer::timeout, this, [this] { playingLight_->setChecked(playback_->playingLight()); });
+    lightTimer->start(200);
 }
 
 MainWindow::~MainWindow() { shutDown(); }
@@ -421,7 +428,11 @@ void MainWindow::onSessionChange(Change c) {
 
 void MainWindow::showRenderState() {
     progress_->setValue(session_->progress.load());
-    renderingLight_->setChecked(session_->renderingLight.load());
+    const bool rendering = session_->renderingLight.load();
+    renderingLight_->setChecked(rendering);
+    QPalette pal = renderingLight_->palette();
+    pal.setColor(QPalette::WindowText, rendering ? QColor(255, 0, 0) : QColor(96, 96, 96));
+    renderingLight_->setPalette(pal);
     clip_->setChecked(session_->clip.load());
     levelBox_->setLevel(session_->meterLevel.load());
     playingLight_->setChecked(playback_->playingLight());
