@@ -78,22 +78,23 @@ void addPlayCommands(CLI::App& app) {
         addAudioOptions(cmd, *audio);
         cmd->callback([=] {
             Session s;
-            s.settings = readSettings(settingsPath());
+            const Settings settings = readSettings(settingsPath());
+            s.setSettings(settings);
             if (!loadPresetAndRender(s, *preset, 0)) return;
             RtAudioWaveOut wave(audio->audioApi);
             OutputDevice out(wave);
             out.sampleRate = s.sampleRate();
-            out.deviceItem = deviceItem(*audio, s.settings);
-            Playback playback(out, s.playBuffer);
-            s.playback = &playback;
+            out.deviceItem = deviceItem(*audio, settings);
+            Playback playback(out, s.playBuffer());
+            s.setPlayback(&playback);
             catchInterrupt();
-            const int32_t count = s.playBuffer.count();
+            const int32_t count = s.playBuffer().count();
             if (*once)
                 playback.playOnce1Click();
             else
                 playback.playClick();
             if (!playback.lastStatus()) {
-                s.playback = nullptr;
+                s.setPlayback(nullptr);
                 return fail(describe(playback.lastStatus(), wave));
             }
             if (count < 4) {
@@ -106,7 +107,7 @@ void addPlayCommands(CLI::App& app) {
                 waitFor(*once ? seconds + 0.3 : 0);
             }
             playback.stopClick();
-            s.playback = nullptr;
+            s.setPlayback(nullptr);
         });
     }
     {
@@ -134,33 +135,31 @@ void addPlayCommands(CLI::App& app) {
         cmd->add_option("--record", *record, "Also write what was sent to the device as a 16-bit WAV");
         cmd->callback([=] {
             Session s;
-            s.settings = readSettings(settingsPath());
+            const Settings settings = readSettings(settingsPath());
+            s.setSettings(settings);
+            s.startUpRender();
             s.waitForRender();
             if (!preset->empty()) {
                 if (Status st = s.openPreset(*preset, false); !st) return fail(st.message);
             }
-            {
-                // The "Realtime" mark, stored into the current timbre as the
-                // menu click does; from now on control changes only reach the stream.
-                std::lock_guard<std::recursive_mutex> lock(s.mutex());
-                s.realTimeMark = true;
-                if (*tempo >= 0) s.panel.tempo = *tempo;
-                s.getTimbre(s.current());
-            }
+            // The "Realtime" mark, stored into the current timbre as the
+            // menu click does; from now on control changes only reach the stream.
+            s.setRealTimeMark(true);
+            if (*tempo >= 0) s.set(ParamId::Tempo, *tempo);
             RtAudioWaveOut wave(audio->audioApi);
             RecordingWaveOut recorder(wave);
             WaveOut& device = record->empty() ? static_cast<WaveOut&>(wave) : recorder;
             OutputDevice out(device);
             out.sampleRate = s.sampleRate();
-            out.deviceItem = deviceItem(*audio, s.settings);
+            out.deviceItem = deviceItem(*audio, settings);
             RealTime realTime(out, s);
-            realTime.setBufferPosition(*buffer > 0 ? *buffer : std::clamp(s.settings.bufSize, 1, 32));
-            Playback playback(out, s.playBuffer, &realTime);
+            realTime.setBufferPosition(*buffer > 0 ? *buffer : std::clamp(settings.bufSize, 1, 32));
+            Playback playback(out, s.playBuffer(), &realTime);
             playback.setRealTimeMark(true);
-            s.playback = &playback;
+            s.setPlayback(&playback);
 
-            MidiIn midi(s.midiQueue, s.midi, [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
-            const int item = *midiIn >= 0 ? *midiIn : s.settings.midiIn;
+            MidiIn midi(s.midiQueue(), s.midiControllers(), [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
+            const int item = *midiIn >= 0 ? *midiIn : settings.midiIn;
             if (!midiVirtual->empty()) {
                 if (!midi.openVirtual(*midiVirtual))
                     std::cerr << "kestrafon-cli: warning: cannot open a MIDI input port named '" << *midiVirtual
@@ -174,7 +173,7 @@ void addPlayCommands(CLI::App& app) {
             playback.playClick();
             if (!playback.lastStatus()) {
                 midi.closeMidiIn();
-                s.playback = nullptr;
+                s.setPlayback(nullptr);
                 return fail(describe(playback.lastStatus(), wave));
             }
             std::cout << "Streaming at " << s.sampleRate() << " Hz, blocks of " << realTime.blockLength()
@@ -182,7 +181,7 @@ void addPlayCommands(CLI::App& app) {
             waitFor(*seconds > 0 ? *seconds : 0);
             playback.stopClick();
             midi.closeMidiIn();
-            s.playback = nullptr;
+            s.setPlayback(nullptr);
 
             const auto t = realTime.renderTiming();
             if (t.blocks > 0) {

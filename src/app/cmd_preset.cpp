@@ -31,13 +31,16 @@ void addPresetCommands(CLI::App& app) {
     CLI::App* build = app.add_subcommand("build", "Build a preset file (.kfp) from JSON");
     build->add_option("json", *buildIn, "JSON file made by dump")->required();
     build->add_option("-o,--output", *buildOut, "Preset file to write")->required();
-    build->callback([buildIn, buildOut] {
+    auto unchecked = std::make_shared<bool>(false);
+    build->add_flag("--unchecked", *unchecked,
+                    "Keep values no control can hold (restores a dump of a damaged file byte for byte)");
+    build->callback([buildIn, buildOut, unchecked] {
         std::ifstream in(*buildIn, std::ios::binary);
         if (!in) return fail("cannot open " + *buildIn);
         nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
         if (j.is_discarded()) return fail(*buildIn + ": not valid JSON");
         std::array<uint8_t, kPresetFileSize> bytes{};
-        Status st = jsonToPresetFile(j, bytes);
+        Status st = jsonToPresetFile(j, bytes, !*unchecked);
         if (!st) return fail(*buildIn + ": " + st.message);
         st = writeFileBytes(*buildOut, std::vector<uint8_t>(bytes.begin(), bytes.end()));
         if (!st) return fail(st.message);

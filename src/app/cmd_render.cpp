@@ -58,8 +58,9 @@ void addRenderCommands(CLI::App& app) {
             }
             Session s;
             if (!loadPresetAndRender(s, *preset, *seed)) return;
-            std::vector<int16_t> sound = s.playBuffer.copy();
-            std::string base = s.presetName.substr(0, s.presetName.find('.'));
+            std::vector<int16_t> sound = s.playBuffer().copy();
+            const std::string name = s.presetName();
+            std::string base = name.substr(0, name.find('.'));
             Status st = saveSound(*out, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, f,
                                   s.sampleRate(), base);
             if (!st) return fail(st.message);
@@ -81,8 +82,9 @@ void addRenderCommands(CLI::App& app) {
             auto it = formatNames().find(*format);
             if (it == formatNames().end()) return fail("unknown format '" + *format + "'");
             Session s;
-            s.settings = readSettings(settingsPath());
-            if (!dir->empty()) s.settings.saveDir = *dir;
+            Settings settings = readSettings(settingsPath());
+            if (!dir->empty()) settings.saveDir = *dir;
+            s.setSettings(settings);
             if (!loadPresetAndRender(s, *preset, *seed)) return;
             std::string name;
             Status st = s.saveSoundFile(it->second, &name);
@@ -96,6 +98,7 @@ void addRenderCommands(CLI::App& app) {
         cmd->add_option("-o,--output", *out, "Output preset file")->required();
         cmd->callback([=] {
             Session s;
+            s.startUpRender();  // the preset carries the start-up render's length
             s.waitForRender();
             Status st = s.savePreset(*out);
             if (!st) return fail(st.message);

@@ -10,6 +10,7 @@
 #include "engine/arith.h"
 #include "engine/curve.h"
 #include "engine/oscillator.h"
+#include "engine/param_table.h"
 #include "engine/random.h"
 #include "engine/records.h"
 #include "engine/sound_buffer.h"
@@ -47,7 +48,13 @@ bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t h
     return true;
 }
 
-// Comma-separated list of up to 16 integers 0..256.
+// An option that sets a parameter: its range is the parameter's.
+bool parseParam(const std::string& text, const char* option, ParamId id, int64_t& value) {
+    const ParamInfo& p = paramInfo(id);
+    return parseInt(text, option, static_cast<int64_t>(p.min), static_cast<int64_t>(p.max), value);
+}
+
+// Comma-separated list of up to 16 harmonic bar positions.
 bool parseList(const std::string& text, const char* option, std::vector<int64_t>& values) {
     values.clear();
     size_t start = 0;
@@ -55,7 +62,7 @@ bool parseList(const std::string& text, const char* option, std::vector<int64_t>
         const size_t comma = text.find(',', start);
         const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         int64_t v = 0;
-        if (!parseInt(item, option, 0, 256, v)) return false;
+        if (!parseParam(item, option, ParamId::OscLevel1, v)) return false;
         values.push_back(v);
         if (values.size() > 16) {
             fail(std::string("tone: ") + option + " takes at most 16 values");
@@ -105,23 +112,23 @@ void runTone(const ToneOptions& o) {
     int32_t rate = 22050, length = 10, bits = 16;
     uint32_t seed = 0;
     if (!o.freq.empty()) {
-        if (!parseInt(o.freq, "--freq", 0, 11025, v)) return;
+        if (!parseParam(o.freq, "--freq", ParamId::OscFrequency, v)) return;
         osc.frequency = static_cast<int32_t>(v);
     }
     if (!o.rel.empty()) {
-        if (!parseInt(o.rel, "--rel", 0, 4000, v)) return;
+        if (!parseParam(o.rel, "--rel", ParamId::OscRelativeFrequency, v)) return;
         osc.relativeFrequency = static_cast<int32_t>(v);
     }
     if (!o.volume.empty()) {
-        if (!parseInt(o.volume, "--volume", 0, 256, v)) return;
-        osc.volume = static_cast<int32_t>(v) * 128;
+        if (!parseParam(o.volume, "--volume", ParamId::OscVolume, v)) return;
+        osc.volume = static_cast<int32_t>(v) * paramInfo(ParamId::OscVolume).scale;
     }
     if (!o.shape.empty()) {
-        if (!parseInt(o.shape, "--shape", 0, 2048, v)) return;
+        if (!parseParam(o.shape, "--shape", ParamId::OscShape, v)) return;
         osc.shape = static_cast<int32_t>(v);
     }
     if (!o.phase.empty()) {
-        if (!parseInt(o.phase, "--phase", 0, 256, v)) return;
+        if (!parseParam(o.phase, "--phase", ParamId::OscPhase, v)) return;
         osc.phase = static_cast<uint16_t>(v);
     }
     std::vector<int64_t> list;
@@ -137,12 +144,15 @@ void runTone(const ToneOptions& o) {
             osc.harmonics[k].detune = static_cast<uint16_t>(k < list.size() ? list[k] : 0);
     }
     if (!o.rate.empty()) {
-        if (!parseInt(o.rate, "--rate", 1000, 48000, v, "1000..48000 in steps of 5")) return;
+        const ParamInfo& r = paramInfo(ParamId::SampleRate);
+        if (!parseInt(o.rate, "--rate", r.barMin * 5, r.barMax * 5, v, "1000..48000 in steps of 5")) return;
         if (v % 5 != 0) return fail("tone: --rate must be 1000..48000 in steps of 5, got " + o.rate);
         rate = static_cast<int32_t>(v);
     }
     if (!o.length.empty()) {
-        if (!parseInt(o.length, "--length", 1, 256, v)) return;
+        // The length edit has no maximum; a tone stops where the bar does.
+        const ParamInfo& l = paramInfo(ParamId::Length);
+        if (!parseInt(o.length, "--length", static_cast<int64_t>(l.min), l.barMax, v)) return;
         length = static_cast<int32_t>(v);
     }
     if (!o.bits.empty()) {

@@ -22,24 +22,19 @@ void registerAll(CLI::App& app) {
 // Loads the preset the way "Open preset..." applies it, without the render
 // that opening would start, so the command's own render is the first one.
 bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed) {
+    s.startUpRender();
     s.waitForRender();
     if (!preset.empty()) {
-        {
-            std::lock_guard<std::recursive_mutex> lock(s.mutex());
-            s.autoRender = false;
-        }
+        s.setAutoRender(false);
         Status st = s.openPreset(preset);
-        {
-            std::lock_guard<std::recursive_mutex> lock(s.mutex());
-            s.autoRender = true;
-        }
+        s.setAutoRender(true);
         if (!st) {
             fail(st.message);
             return false;
         }
         s.waitForRender();
     }
-    s.random.seed = seed;
+    s.setSeed(seed);
     s.renderNow();
     if (Status e = s.lastError(); !e) std::cerr << "kestrafon-cli: warning: " << e.message << "\n";
     return true;

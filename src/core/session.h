@@ -1,18 +1,22 @@
-// The session: everything the main window's controls hold (both timbres,
-// the control positions, the envelope bars, the sequencer units, samples,
-// sample rate) and the operations the window's commands call. The window
-// only mirrors this state; the command line drives it directly.
+// The session: the sound being designed (both timbres, the envelope bars,
+// the sequencer units, samples, sample rate) and the operations the
+// window's and the command line's commands call. Parameters are read and
+// written by id (see engine/param_table.h): `set` holds the value to its
+// range, runs the parameter's reaction and queues a notification.
 //
-// Threading: the window (or command line) thread calls every operation; the
-// render thread works on a snapshot taken under `mutex()` at the start of
-// each render. Notifications may arrive on the render thread.
+// Threading: one owner thread (the window's, or the command line's) calls the
+// operations; renders run on the render thread on a snapshot taken under the
+// session lock; real-time blocks run on the stream's tick thread. Listeners
+// are only ever called from `drainNotifications`, on the thread that calls
+// it, with no session lock held; the wake-up callback tells the owner (from
+// any thread) that notifications are waiting.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +25,7 @@
 #include "engine/engine.h"
 #include "engine/generators.h"
 #include "engine/midi_state.h"
+#include "engine/param_table.h"
 #include "engine/play_buffer.h"
 #include "engine/playback_control.h"
 #include "engine/random.h"
@@ -37,21 +42,6 @@
 
 namespace kf {
 
-// Positions of the Oscillators page controls (they show the selected oscillator).
-struct OscillatorControls {
-    std::array<int32_t, 16> harmonicLevels{};   // HarmonicBars
-    std::array<int32_t, 16> harmonicDetunes{};  // DetuneHarmonicBars
-    int32_t volume = 128;                       // SineGeneratorVolumeBar (x128 = Volume)
-    int32_t frequency = 440;                    // OscillatorFrequencyBar
-    int32_t relativeFrequency = 1000;
-    int32_t shape = 1024;
-    int32_t phase = 0;
-    bool harmonicsActive = false;
-    bool filter = true, melodic = true, invert = false, ringMod = false, sync = false, phaseMod = false, fm = false;
-    uint16_t volumeSources = 1, frequencySources = 1, shapeSources = 1;
-    int waveList = 0;  // WaveFormComboBox item
-};
-
 // Env1..Env3: attack, sustain, release, amplitude, base, shape, iterations.
 struct EnvelopeBars {
     std::array<int32_t, 21> bars{0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1};
@@ -60,16 +50,23 @@ struct EnvelopeBars {
 };
 
 enum class Change {
-    Timbre,        // any timbre-level control or record content
-    Oscillator,    // the selected oscillator's controls or the active lights
-    Envelopes,     // envelope bars
+    Param,         // one parameter: `id` and `value`
+    Timbre,        // the whole timbre was refilled (preset, timbre switch, tools)
+    Oscillator,    // another oscillator is shown, or its record was refilled
     Units,         // sequencer units
+    Curves,        // the graph envelope or the custom waveform
     Samples,
-    SampleRate,
     Preset,        // a preset was loaded / created; caption and name changed
+    Redraw,        // the wave display should be drawn again
     RenderStarted,
     RenderProgress,
     RenderFinished,
+};
+
+struct Notification {
+    Change change;
+    ParamId id = ParamId::Count;
+    long double value = 0;
 };
 
 // One measurement of "Normalize": the new OscillatorsVolumeScrollBar
@@ -84,88 +81,87 @@ NormalizeStep normalizeStep(int32_t position, int32_t peak);
 
 class Session : public RealTimeRenderer {
 public:
-    Session();   // the start-up sequence (scale, buffers, timbres, samples, first render request, default preset)
+    // The start-up state (scale, buffers, timbres, samples, default preset).
+    // No render starts until the owner asks (`startUpRender`, `renderClick`).
+    Session();
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // ---- state the window binds to ---------------------------------------
-    std::array<TimbreRecord, 2> timbres;
-    int currentTimbre = 0;
-    int selectedOscillator = 0;
-    int loadingCount = 0;
-
-    TimbreRecord panel;           // the timbre-level controls (positions as the record stores them)
-    std::string chordEdit = "C-5,E-5";
-    OscillatorControls osc;
-    std::array<bool, 10> activeLights{};
-    EnvelopeBars envelopeBars;
-    Curve envelopeGraph, waveFormGraph;
-    int32_t frequencyScrollBar = 4410;  // sample rate / 5
-    bool autoRender = true;
-    bool realTimeMark = false;          // the "Realtime" menu item
-    bool renderRequested = false;
-    bool oscillatorsChanged = false;
-    NoteTables tuning;
-    GeneratorParams gen;                // filled by initEnvelopers
-    SoundScheme units;
-    SampleSlot sample1, sample2;
-    MidiQueue midiQueue;
-    MidiControllers midi;
-    Random random;
-    std::string presetName = "NoName";
-    std::string caption = "Kestrafon";
-    PresetRecord defaultPreset;
-    Settings settings;
-    PlayBuffer playBuffer;
-    std::atomic<bool> clip{false};
-    std::atomic<int32_t> meterLevel{0};
-    std::atomic<int> progress{0};
-    std::atomic<bool> renderingLight{false};
-    PlaybackControl* playback = nullptr;
-
-    int32_t sampleRate() const { return frequencyScrollBar * 5; }
-    TimbreRecord& current() { return timbres[static_cast<size_t>(currentTimbre)]; }
+    // ---- parameters by id -------------------------------------------------
+    long double value(ParamId id) const;
+    int32_t get(ParamId id) const { return static_cast<int32_t>(value(id)); }
+    // Holds the value to the parameter's range (a Choice value no item stands
+    // for is ignored), runs its reaction and queues a notification.
+    void set(ParamId id, long double v);
+    std::string label(ParamId id) const;  // the control's label text now
 
     // ---- notifications ----------------------------------------------------
-    using Listener = std::function<void(Change)>;
+    using Listener = std::function<void(const Notification&)>;
     int subscribe(Listener l);
     void unsubscribe(int id);
+    // Called (from any thread, possibly with the session lock held) when the
+    // queue becomes non-empty; it must only schedule a drain, never call in.
+    void setWakeup(std::function<void()> wakeup);
+    // Delivers the queued notifications on the calling thread, lock-free.
+    void drainNotifications();
 
-    // ---- timbre <-> controls ---------------------------------------------
-    void getTimbre(TimbreRecord& rec);
-    void setTimbre(const TimbreRecord& rec);
-    void getOscillatorParams();
-    void setOscillatorParams();
-    void selectOscillator(int k);   // radio button k = 0..9
-    void selectTimbre(int t);       // "Timbre 1" / "Timbre 2"
+    // ---- timbres, oscillators, curves, chord ------------------------------
+    int currentTimbre() const;
+    void selectTimbre(int t);               // "Timbre 1" / "Timbre 2"
+    int selectedOscillator() const;
+    void selectOscillator(int k);           // radio button k = 0..9
+    TimbreRecord timbre() const;            // the current timbre with the controls captured
+    TimbreRecord timbre(int index) const;   // as stored
+    void setTimbre(const TimbreRecord& rec);  // fill the controls from a record, then one render
+    // Replace the current timbre's record and refill the controls from it
+    // (the "Tools" commands), marking the oscillators changed, then render.
+    void replaceTimbre(const TimbreRecord& rec);
+    CurveData envelopeGraph() const;
+    void setEnvelopeGraph(const CurveData& c);
+    CurveData waveFormGraph() const;
+    void setWaveFormGraph(const CurveData& c);
+    std::string chordText() const;
+    void setChordText(const std::string& text);
 
-    // ---- control reactions (what a change of a control sets off) ----------
-    void timbreControlChanged();            // the common reaction: generateSoundBuf
-    void oscillatorControlChanged();        // osc controls: flag, getOscillatorParams, render
-    void oscillatorsAffectingChanged();     // calm switch, common oscillator level
-    void lengthChanged(int32_t length);     // LengthNumberEdit (stop, realloc, render, replay)
-    void additionalSilenceChanged(int32_t pos);
-    void sampleRateChanged(int32_t position);
-    void scaleChanged(Scale s);
-    void parametersChanged();               // the sequencer units' change event
+    // ---- sequencer units ----------------------------------------------------
+    // Runs `f` on the units under the session lock (the pages' edits), then
+    // raises the units' change event.
+    void editUnits(const std::function<void(SoundScheme&)>& f);
+    void readUnits(const std::function<void(const SoundScheme&)>& f) const;
 
-    // ---- rendering ---------------------------------------------------------
+    // ---- render driver -----------------------------------------------------
+    bool autoRender() const;
+    void setAutoRender(bool on);
+    void startUpRender();                   // the start-up's first render request
     void generateSoundBuf();
     void renderClick();                     // "Render" button / F4
-    void initEnvelopers();
     void waitForRender();                   // blocks until no render is running or pending
     void stopRender();
-    // Renders now on the calling thread (normalize, command line).
-    void renderNow();
+    void renderNow();                       // renders on the calling thread (normalize, command line)
     void normalize();
+    uint64_t rendersDone() const { return renderer_.rendersDone(); }
+    int progress() const { return progress_; }
+    bool renderingLight() const { return renderingLight_; }
+    bool clip() const { return clip_; }
+    int32_t meterLevel() const { return meterLevel_; }
+    const PlayBuffer& playBuffer() const { return playBuffer_; }
+    PlayBuffer& playBuffer() { return playBuffer_; }  // playback reads it (it has its own lock)
+    Status lastError() const;               // e.g. a sequencer unit's message from the last render
+    void setSeed(uint32_t seed);
+    void scaleChanged(Scale s);
+    Scale scale() const;
+    NoteTables tuning() const;
 
-    // ---- real time (called by the stream's tick thread) -------------------
+    // ---- real time (the stream's tick thread) -----------------------------
+    bool realTimeMark() const;
+    void setRealTimeMark(bool on);          // the "Realtime" menu item
     void startStream() override;
     void renderBlock(SoundBuffer block, int32_t renderPosition) override;
     bool realTimeFlag() const override;
-    void tempoChanged();                    // TempoEditChange: render length from the tempo
-    uint64_t rendersDone() const { return renderer_.rendersDone(); }
+    MidiQueue& midiQueue() { return midiQueue_; }
+    MidiControllers& midiControllers() { return midi_; }
+    void setPlayback(PlaybackControl* p);
 
     // ---- presets, samples, export -----------------------------------------
     PresetRecord getPreset();
@@ -174,35 +170,100 @@ public:
     Status openPreset(const std::string& fileName, bool render = true);
     Status savePreset(const std::string& fileName);  // "Save preset..." after the question
     void newPreset();
+    const PresetRecord& defaultPreset() const { return defaultPreset_; }
+    std::string presetName() const;
+    std::string caption() const;
     Status loadSample(int slot, const std::string& fileName);
     void byteSwapSample(int slot);
-    void sampleStartChanged(int slot, int32_t start);
+    std::string sampleLabel(int slot) const;
+    std::string samplePath(int slot) const;
+    int32_t sampleCount(int slot) const;
     Status saveSoundFile(SaveFormat format, std::string* writtenName = nullptr);  // "Save"
     Status saveSampleAs(const std::string& fileName, int filterIndex);
+    Settings settings() const;
+    void setSettings(const Settings& s);
+    int32_t sampleRate() const;
 
-    Status lastError() const;               // e.g. a sequencer unit's message from the last render
-
+    // The lock a render's snapshot is taken under; callers outside the
+    // session rarely need it.
     std::recursive_mutex& mutex() const { return mutex_; }
-    Engine& engine() { return engine_; }    // only while no render runs
 
 private:
-    void notify(Change c);
+    // controls <-> records
+    void captureTimbre(TimbreRecord& rec);  // GetTimbre
+    void fillControls(const TimbreRecord& rec);  // SetTimbre without the render
+    void getOscillatorParams();
+    void setOscillatorParams();
+    long double readParam(ParamId id) const;
+    bool writeParam(ParamId id, long double v);
+    void react(ParamId id, long double v);
+
+    // reactions
+    void oscillatorControlChanged();
+    void resizeSound(ParamId id, long double v);
+    void sampleStartChanged(int slot);
+    void parametersChanged();
+    void tempoChanged();
+    void initEnvelopers();
+
+    // render driver
     void renderBackground();
     void renderLocked();
     void prepareEngine();
     void reallocIfNeeded();
-    void resizeSound(int32_t TimbreRecord::*field, int32_t value);
     int32_t wantedCapacity() const;
+
+    void notify(const Notification& n);
+    void notify(Change c) { notify(Notification{c}); }
 
     mutable std::recursive_mutex mutex_;
     std::mutex engineMutex_;  // one render (background or direct) at a time
     Engine engine_;
     std::vector<int16_t> renderBuffer_;
-    RenderThread renderer_;
-    std::mutex listenersMutex_;
+
+    // The sound: both timbres, and the controls that edit the current one.
+    std::array<TimbreRecord, 2> timbres_;
+    int currentTimbre_ = 0;
+    int selectedOscillator_ = 0;
+    int loadingCount_ = 0;
+    TimbreRecord panel_;          // timbre-level controls, as the record stores them
+    OscillatorRecord oscPanel_;   // the selected oscillator's controls
+    int oscWaveList_ = 0;         // WaveFormComboBox item
+    std::array<bool, 10> activeLights_{};
+    EnvelopeBars envelopeBars_;
+    Curve envelopeGraph_, waveFormGraph_;
+    std::string chordEdit_ = "C-5,E-5";
+    int32_t ratePosition_ = 4410;  // FrequencyScrollBar: sample rate / 5
+    bool autoRender_ = true;
+    bool realTimeMark_ = false;
+    bool renderRequested_ = false;
+    bool oscillatorsChanged_ = false;
+    NoteTables tuning_;
+    GeneratorParams gen_;
+    SoundScheme units_;
+    SampleSlot sample1_, sample2_;
+    MidiQueue midiQueue_;
+    MidiControllers midi_;
+    Random random_;
+    std::string presetName_ = "NoName";
+    std::string caption_ = "Kestrafon";
+    PresetRecord defaultPreset_;
+    Settings settings_;
+    PlayBuffer playBuffer_;
+    std::atomic<bool> clip_{false};
+    std::atomic<int32_t> meterLevel_{0};
+    std::atomic<int> progress_{0};
+    std::atomic<bool> renderingLight_{false};
+    PlaybackControl* playback_ = nullptr;
+    Status lastError_;
+
+    std::mutex notifyMutex_;
+    std::deque<Notification> pending_;
+    std::function<void()> wakeup_;
     std::vector<std::pair<int, Listener>> listeners_;
     int nextListener_ = 1;
-    Status lastError_;
+
+    RenderThread renderer_;  // last: stopped first, before the state it reads
 };
 
 }  // namespace kf

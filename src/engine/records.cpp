@@ -3,6 +3,8 @@
 // that a loaded preset saves back byte for byte.
 #include "engine/records.h"
 
+#include "engine/byte_io.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -11,23 +13,11 @@ namespace kf {
 namespace {
 
 void put8(uint8_t* p, int off, uint8_t v) { p[off] = v; }
-void put16(uint8_t* p, int off, uint16_t v) {
-    p[off] = static_cast<uint8_t>(v);
-    p[off + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, int off, int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) p[off + i] = static_cast<uint8_t>(u >> (8 * i));
-}
+void put16(uint8_t* p, int off, uint16_t v) { putLE16(p + off, v); }
+void put32(uint8_t* p, int off, int32_t v) { putLE32(p + off, static_cast<uint32_t>(v)); }
 uint8_t get8(const uint8_t* p, int off) { return p[off]; }
-uint16_t get16(const uint8_t* p, int off) {
-    return static_cast<uint16_t>(p[off] | (p[off + 1] << 8));
-}
-int32_t get32(const uint8_t* p, int off) {
-    uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(p[off + i]) << (8 * i);
-    return static_cast<int32_t>(u);
-}
+uint16_t get16(const uint8_t* p, int off) { return getLE16(p + off); }
+int32_t get32(const uint8_t* p, int off) { return static_cast<int32_t>(getLE32(p + off)); }
 
 template <size_t N>
 void putBytes(uint8_t* p, int off, const std::array<uint8_t, N>& a) {

@@ -1,6 +1,6 @@
 // The timbre and oscillator records. Their byte images (3875 and 118 bytes,
 // little-endian, packed) are a file format: presets store them verbatim.
-// The structs below hold the fields natively; timbre_io.cpp writes and reads
+// The structs below hold the fields natively; records.cpp writes and reads
 // each field at its offset, and keeps every reserved byte as found.
 #pragma once
 

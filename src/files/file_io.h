@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/byte_io.h"
 #include "engine/status.h"
 
 namespace kf {
@@ -18,17 +19,5 @@ Status writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& b
 Status readFileBytes(const std::string& fileName, size_t maxBytes, std::vector<uint8_t>& out);
 // True when a regular file of that name can be opened for reading.
 bool canOpenForReading(const std::string& fileName);
-
-inline void putLE16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-inline void putLE32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint32_t getLE32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-inline uint16_t getLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 }  // namespace kf

@@ -1,5 +1,6 @@
 #include "files/preset_json.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/param_table.h"
 #include "files/file_io.h"
 
 namespace kf {
@@ -22,80 +24,66 @@ constexpr int kVersion = 1;
 enum class Kind { I32, I16, U16, U8, Set16, Flags8, Wave8, Hex, PStr, Curve, Osc };
 
 struct Field {
-    const char* name;
+    std::string name;
     Kind kind;
     uint16_t offset;     // from the start of the enclosing record
     uint16_t size = 0;   // Hex: bytes; PStr: characters after the length byte
     bool preset = false; // shown under "preset" instead of "timbre"
 };
 
+Kind kindOf(Store s) {
+    switch (s) {
+        case Store::I32: return Kind::I32;
+        case Store::I16: return Kind::I16;
+        case Store::U16: return Kind::U16;
+        case Store::Set16: return Kind::Set16;
+        default: return Kind::U8;
+    }
+}
+
+bool isHarmonicBar(const ParamInfo& p) {
+    return p.key.starts_with("harmonicLevel") || p.key.starts_with("harmonicDetune");
+}
+
+// The record's stored fields in offset order: the parameters as the table
+// describes them, and the rest, which no control holds.
+std::vector<Field> withParams(std::vector<Field> f, ParamScope scope, bool (*take)(const ParamInfo&)) {
+    for (const ParamInfo& p : paramTable())
+        if (p.scope == scope && take(p)) f.push_back({std::string(p.key), kindOf(p.store), p.offset});
+    std::sort(f.begin(), f.end(), [](const Field& a, const Field& b) { return a.offset < b.offset; });
+    return f;
+}
+
 // The timbre record (offsets from its start). The stretches the engine does
 // not use are shown as hex (left out when zero), the preset's own fields
 // inside them by name.
 const std::vector<Field>& timbreFields() {
-    static const std::vector<Field> f = {
-        {"lfo1Frequency", Kind::I32, 0}, {"lfo1Base", Kind::I32, 4}, {"lfo1Amplitude", Kind::I32, 8},
-        {"lfo1Shape", Kind::U8, 12}, {"reserved13", Kind::Hex, 13, 3},
-        {"lfo2Frequency", Kind::I32, 16}, {"lfo2Base", Kind::I32, 20}, {"lfo2Amplitude", Kind::I32, 24},
-        {"lfo2Shape", Kind::U8, 28}, {"reserved29", Kind::Hex, 29, 3},
-        {"noiseFrequency", Kind::I32, 32}, {"noiseBase", Kind::I32, 36}, {"noiseAmplitude", Kind::I32, 40},
-        {"reserved44", Kind::Hex, 44, 4},
-        {"resonanceFrequencyModulation", Kind::Set16, 48}, {"cutOffMode", Kind::U8, 50},
-        {"renderLength", Kind::I32, 51}, {"reserved55", Kind::Hex, 55, 3},
-        {"cutOffModulation", Kind::Set16, 58}, {"reserved60", Kind::Hex, 60, 12},
-        {"resonanceFrequency", Kind::I32, 72}, {"resonanceVolume", Kind::I32, 76},
-        {"resonanceCalmingSpeed", Kind::I32, 80}, {"chorusVolume", Kind::I32, 84},
-        {"reserved88", Kind::Hex, 88, 20},
-        {"length", Kind::I32, 108}, {"resonanceActive", Kind::U8, 112}, {"cutOffActive", Kind::U8, 113},
-        {"cutOff", Kind::I32, 114}, {"averageFilterWindowWidth", Kind::I32, 118},
-        {"averageFilterTrebleVolume", Kind::I32, 122}, {"averageFilterBassVolume", Kind::I32, 126},
-        {"oscillators", Kind::Osc, 130},
-        {"oscillatorsVolume", Kind::I32, 1310}, {"waveFormGraph", Kind::Curve, 1314},
-        {"feedBackActive", Kind::U8, 2342}, {"feedBackVolume", Kind::I32, 2343},
-        {"feedBackDelay", Kind::I32, 2347}, {"additionalSilence", Kind::I32, 2351},
-        {"feedBackCyclic", Kind::U8, 2355}, {"mainVolume", Kind::I32, 2356},
-        {"preOverdrive", Kind::I32, 2360}, {"postOverdrive", Kind::I32, 2364},
-        {"wrapOverdrive", Kind::I32, 2368}, {"wrapOverdriveActive", Kind::U8, 2372},
-        {"volumeModulation", Kind::Set16, 2373}, {"feedBackDecay", Kind::I32, 2375},
-        {"feedBackCutOff", Kind::I32, 2379}, {"windowFilterActive", Kind::U8, 2383},
-        {"fwWindowPos", Kind::I32, 2384}, {"fwWindowWidth", Kind::I32, 2388},
-        {"envelopeGraph", Kind::Curve, 2392},
-        {"lfo1Phase", Kind::I32, 3420}, {"lfo2Phase", Kind::I32, 3424}, {"tempo", Kind::I32, 3428},
-        {"sample1StartPos", Kind::I32, 3432}, {"sample2StartPos", Kind::I32, 3436},
-        {"chordActive", Kind::U8, 3440}, {"chord", Kind::PStr, 3441, 30},
-        {"midiEnv1Attack", Kind::I32, 3472}, {"midiEnv1Decay", Kind::I32, 3476},
-        {"midiEnv1Sustain", Kind::I32, 3480}, {"midiEnv1Release", Kind::I32, 3484},
-        {"flangerActive", Kind::U8, 3488}, {"flangerMinDelay", Kind::I16, 3489},
-        {"flangerMaxDelay", Kind::I16, 3491}, {"flangerRate", Kind::I32, 3493},
-        {"flangerInvert", Kind::U8, 3497}, {"flangerCrossFade", Kind::I32, 3498},
-        {"chorusActive", Kind::U8, 3502}, {"chorusVoices", Kind::I32, 3503},
-        {"chorusMaxDelay", Kind::I32, 3507},
-        {"midiEnv2Attack", Kind::I32, 3511}, {"midiEnv2Decay", Kind::I32, 3515},
-        {"midiEnv2Sustain", Kind::I32, 3519}, {"midiEnv2Release", Kind::I32, 3523},
-        {"midiEnv1Amplitude", Kind::I32, 3527}, {"midiEnv2Amplitude", Kind::I32, 3531},
-        {"realTime", Kind::U8, 3535},
-        {"captureScratch", Kind::Hex, 3536, 100, true},
-        {"sample1Path", Kind::PStr, 3636, 100, true}, {"sample2Path", Kind::PStr, 3737, 100, true},
-        {"averageFilterActive", Kind::U8, 3838}, {"oscillatorsCalm", Kind::U8, 3839},
-        {"chorusVibratoRate", Kind::I32, 3840},
-        {"sample1ByteSwap", Kind::U8, 3844, 0, true}, {"sample2ByteSwap", Kind::U8, 3845, 0, true},
-        {"reserved3846", Kind::Hex, 3846, 4, true},
-        {"resonanceDependence", Kind::I32, 3850}, {"ratePosition", Kind::I32, 3854, 0, true},
-        {"reverbActive", Kind::U8, 3858}, {"reverbDryVolume", Kind::I16, 3859},
-        {"reverbWetVolume", Kind::I16, 3861}, {"reverbLength", Kind::I32, 3863},
-        {"reverbAttack", Kind::I32, 3867}, {"reverbCutOff", Kind::I32, 3871},
-    };
+    static const std::vector<Field> f = withParams(
+        {
+            {"reserved13", Kind::Hex, 13, 3}, {"reserved29", Kind::Hex, 29, 3}, {"reserved44", Kind::Hex, 44, 4},
+            {"renderLength", Kind::I32, 51}, {"reserved55", Kind::Hex, 55, 3}, {"reserved60", Kind::Hex, 60, 12},
+            {"reserved88", Kind::Hex, 88, 20}, {"oscillators", Kind::Osc, 130},
+            {"waveFormGraph", Kind::Curve, 1314}, {"envelopeGraph", Kind::Curve, 2392},
+            {"chord", Kind::PStr, 3441, 30}, {"realTime", Kind::U8, 3535},
+            {"captureScratch", Kind::Hex, 3536, 100, true},
+            {"sample1Path", Kind::PStr, 3636, 100, true}, {"sample2Path", Kind::PStr, 3737, 100, true},
+            {"sample1ByteSwap", Kind::U8, 3844, 0, true}, {"sample2ByteSwap", Kind::U8, 3845, 0, true},
+            {"reserved3846", Kind::Hex, 3846, 4, true}, {"ratePosition", Kind::I32, 3854, 0, true},
+        },
+        ParamScope::Timbre, [](const ParamInfo&) { return true; });
     return f;
 }
 
-// One oscillator record (118 bytes); the harmonics (0..63) are handled apart.
+// One oscillator record (118 bytes); the harmonics (0..63), the flag byte
+// and the modulation slots are handled apart.
 const std::vector<Field>& oscillatorFields() {
-    static const std::vector<Field> f = {
-        {"volume", Kind::I32, 64}, {"frequency", Kind::I32, 68}, {"relativeFrequency", Kind::I32, 72},
-        {"shape", Kind::I32, 76}, {"phase", Kind::U16, 80}, {"unused82", Kind::Hex, 82, 2},
-        {"active", Kind::U8, 84}, {"harmonicsActive", Kind::U8, 85}, {"flags", Kind::Flags8, 86},
-        {"waveForm", Kind::Wave8, 117},
-    };
+    static const std::vector<Field> f = withParams(
+        {{"unused82", Kind::Hex, 82, 2}, {"active", Kind::U8, 84}, {"flags", Kind::Flags8, 86},
+         {"waveForm", Kind::Wave8, 117}},
+        ParamScope::Oscillator, [](const ParamInfo& p) {
+            return p.store != Store::Bit && p.store != Store::Set16 && p.id != ParamId::OscWaveForm &&
+                   !isHarmonicBar(p);
+        });
     return f;
 }
 struct Slot { const char* name; uint16_t offset; };
@@ -267,13 +255,6 @@ int64_t integer(const json& j, int64_t lo, int64_t hi, const std::string& path) 
     return v;
 }
 
-void put32(uint8_t* p, int64_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i));
-}
-void put16(uint8_t* p, int64_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(static_cast<uint64_t>(v) >> 8);
-}
 
 void fromHex(const json& j, uint8_t* p, size_t n, const std::string& path) {
     if (!j.is_string()) bad(path, "expected a hex string");
@@ -333,10 +314,10 @@ void buildCurve(const json& j, uint8_t* p, const std::string& path) {
     for (size_t i = 0; i < pts.size(); ++i) {
         const std::string ip = path + ".points[" + std::to_string(i) + "]";
         if (!pts[i].is_array() || pts[i].size() != 2) bad(ip, "expected [x, y]");
-        put32(p + 8 * i, integer(pts[i][0], INT32_MIN, INT32_MAX, ip));
-        put32(p + 8 * i + 4, integer(pts[i][1], INT32_MIN, INT32_MAX, ip));
+        putLE32(p + 8 * i, integer(pts[i][0], INT32_MIN, INT32_MAX, ip));
+        putLE32(p + 8 * i + 4, integer(pts[i][1], INT32_MIN, INT32_MAX, ip));
     }
-    put32(p + 1024, integer(member(j, "count", path), INT32_MIN, INT32_MAX, path + ".count"));
+    putLE32(p + 1024, integer(member(j, "count", path), INT32_MIN, INT32_MAX, path + ".count"));
 }
 
 void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& main, const json* preset,
@@ -353,15 +334,15 @@ void buildOscillator(const json& j, uint8_t* o, const std::string& path) {
         const json& list = member(j, key, path);
         if (!list.is_array() || list.size() != 16) bad(path + "." + key, "expected 16 numbers");
         for (int h = 0; h < 16; ++h)
-            put16(o + 4 * h + 2 * part, integer(list[h], 0, 65535, path + "." + key + "[" + std::to_string(h) + "]"));
+            putLE16(o + 4 * h + 2 * part, integer(list[h], 0, 65535, path + "." + key + "[" + std::to_string(h) + "]"));
     }
     for (const Slot& s : kSlots) {
         const std::string sp = path + "." + s.name;
         const json& slot = object(member(j, s.name, path), sp);
         onlyKeys(slot, {"sources", "word0", "word1"}, sp);
-        put16(o + s.offset, namesToBits(member(slot, "sources", sp), kSourceNames, 16, sp + ".sources"));
-        put32(o + s.offset + 2, integer(member(slot, "word0", sp), INT32_MIN, INT32_MAX, sp + ".word0"));
-        put32(o + s.offset + 6, integer(member(slot, "word1", sp), INT32_MIN, INT32_MAX, sp + ".word1"));
+        putLE16(o + s.offset, namesToBits(member(slot, "sources", sp), kSourceNames, 16, sp + ".sources"));
+        putLE32(o + s.offset + 2, integer(member(slot, "word0", sp), INT32_MIN, INT32_MAX, sp + ".word0"));
+        putLE32(o + s.offset + 6, integer(member(slot, "word1", sp), INT32_MIN, INT32_MAX, sp + ".word1"));
     }
     buildFields(oscillatorFields(), o, j, nullptr, path, path);
 }
@@ -380,11 +361,11 @@ void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& ma
         }
         const json& v = member(src, f.name, parent);
         switch (f.kind) {
-            case Kind::I32: put32(p, integer(v, INT32_MIN, INT32_MAX, path)); break;
-            case Kind::I16: put16(p, integer(v, INT16_MIN, INT16_MAX, path)); break;
-            case Kind::U16: put16(p, integer(v, 0, 65535, path)); break;
+            case Kind::I32: putLE32(p, integer(v, INT32_MIN, INT32_MAX, path)); break;
+            case Kind::I16: putLE16(p, integer(v, INT16_MIN, INT16_MAX, path)); break;
+            case Kind::U16: putLE16(p, integer(v, 0, 65535, path)); break;
             case Kind::U8: p[0] = static_cast<uint8_t>(integer(v, 0, 255, path)); break;
-            case Kind::Set16: put16(p, namesToBits(v, kSourceNames, 16, path)); break;
+            case Kind::Set16: putLE16(p, namesToBits(v, kSourceNames, 16, path)); break;
             case Kind::Flags8: p[0] = static_cast<uint8_t>(namesToBits(v, kFlagNames, 8, path)); break;
             case Kind::Wave8:
                 p[0] = v.is_string() ? waveCode(v.get_ref<const std::string&>(), path)
@@ -411,7 +392,7 @@ std::set<std::string> knownNames(const std::vector<Field>& fields, bool presetGr
 
 void buildLinks(const json& j, uint8_t* p, const std::string& path) {
     if (!j.is_array() || j.size() != 10) bad(path, "expected 10 links");
-    for (int i = 0; i < 10; ++i) put32(p + 4 * i, integer(j[i], INT32_MIN, INT32_MAX, path + "[" + std::to_string(i) + "]"));
+    for (int i = 0; i < 10; ++i) putLE32(p + 4 * i, integer(j[i], INT32_MIN, INT32_MAX, path + "[" + std::to_string(i) + "]"));
 }
 
 void buildDouble(const json& j, uint8_t* p, const std::string& path) {
@@ -432,7 +413,82 @@ void buildDouble(const json& j, uint8_t* p, const std::string& path) {
     for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(bits >> (8 * i));
 }
 
-void buildAll(const json& j, uint8_t* out) {
+// Values no control can hold are refused, naming the field and its range.
+void checkRange(ParamId id, long double v, const std::string& path) {
+    const ParamInfo& p = paramInfo(id);
+    if (p.type == ParamType::Choice) {
+        if (clampParam(id, v) == v) return;
+        std::string items;
+        for (const ParamChoice& c : paramChoices(id)) items += (items.empty() ? "" : ", ") + std::to_string(c.value);
+        bad(path, "out of range: one of " + items);
+    }
+    if (v >= p.min && v <= p.max) return;
+    auto text = [](long double x) { return numberEditText(x); };
+    bad(path, "out of range " + text(p.min * p.scale) + ".." + text(p.max * p.scale));
+}
+
+long double rawStored(const ParamInfo& p, const uint8_t* record) {
+    ParamInfo unscaled = p;
+    unscaled.scale = 1;
+    return readStored(unscaled, record);
+}
+
+void checkRanges(const uint8_t* b) {
+    const uint8_t* t = b + kPresetTimbreOffset;
+    for (const ParamInfo& p : paramTable()) {
+        const std::string key(p.key);
+        switch (p.scope) {
+            case ParamScope::Timbre: {
+                const long double raw = rawStored(p, t);
+                checkRange(p.id, raw / p.scale, ".timbre." + key);
+                break;
+            }
+            case ParamScope::Oscillator:
+                if (p.store == Store::Bit || p.store == Store::Set16) break;  // every bit pattern is some choice
+                for (int k = 0; k < 10; ++k) {
+                    const uint8_t* o = t + 130 + OscillatorRecord::kSize * k;
+                    const std::string path = ".timbre.oscillators[" + std::to_string(k) + "].";
+                    const long double raw = rawStored(p, o);
+                    if (isHarmonicBar(p)) {
+                        const bool level = p.key.starts_with("harmonicLevel");
+                        checkRange(p.id, raw, path + (level ? "harmonicLevelsStored[" : "harmonicDetunes[") +
+                                                  std::to_string(p.offset / 4) + "]");
+                    } else if (p.scale > 1) {
+                        if (raw < p.min * p.scale || raw > p.max * p.scale) checkRange(p.id, p.max + 1, path + key);
+                    } else {
+                        checkRange(p.id, raw, path + key);
+                    }
+                }
+                break;
+            case ParamScope::Light: {
+                const uint8_t active = t[130 + OscillatorRecord::kSize * p.offset + 84];
+                checkRange(p.id, active, ".timbre.oscillators[" + std::to_string(p.offset) + "].active");
+                break;
+            }
+            case ParamScope::Envelope:
+                checkRange(p.id, static_cast<int32_t>(getLE32(b + 8 + 4 * p.offset)), ".envelopeBars." + key);
+                break;
+            case ParamScope::Rate:
+                checkRange(p.id, static_cast<int32_t>(getLE32(t + 3854)), ".preset.ratePosition");
+                break;
+            case ParamScope::Unit:
+                if (p.id == ParamId::NoteCount)
+                    checkRange(p.id, static_cast<int32_t>(getLE32(b + kPresetNoteBlockOffset + 40)),
+                               ".noteSequencer.noteCount");
+                else if (p.id == ParamId::PortamentoSpeed)
+                    checkRange(p.id, static_cast<int32_t>(getLE32(b + kPresetFrequencyBlockOffset + 40)),
+                               ".frequencySequencer.portamentoSpeed");
+                else {
+                    const int i = p.offset - 2;
+                    const double v = getLEDouble(b + kPresetEnvelopeBlockOffset + 40 + 8 * i);
+                    if (v == v) checkRange(p.id, v, std::string(".envelopeSequencer.") + kEnvelopeDoubles[i]);
+                }
+                break;
+        }
+    }
+}
+
+void buildAll(const json& j, uint8_t* out, bool withRanges) {
     object(j, "preset file");
     onlyKeys(j, {"format", "version", "reserved", "envelopeBars", "timbre", "preset", "noteSequencer",
                  "envelopeSequencer", "frequencySequencer"}, "");
@@ -448,7 +504,7 @@ void buildAll(const json& j, uint8_t* out) {
     for (int i = 0; i < kEnvelopeBarCount; ++i) {
         const std::string name = envelopeBarName(i);
         barNames.insert(name);
-        put32(out + 8 + 4 * i, integer(member(bars, name, ".envelopeBars"), INT32_MIN, INT32_MAX, ".envelopeBars." + name));
+        putLE32(out + 8 + 4 * i, integer(member(bars, name, ".envelopeBars"), INT32_MIN, INT32_MAX, ".envelopeBars." + name));
     }
     onlyKeys(bars, barNames, ".envelopeBars");
 
@@ -462,14 +518,14 @@ void buildAll(const json& j, uint8_t* out) {
     onlyKeys(note, {"inputs", "noteCount", "steps"}, ".noteSequencer");
     uint8_t* nb = out + kPresetNoteBlockOffset;
     buildLinks(member(note, "inputs", ".noteSequencer"), nb, ".noteSequencer.inputs");
-    put32(nb + 40, integer(member(note, "noteCount", ".noteSequencer"), INT32_MIN, INT32_MAX, ".noteSequencer.noteCount"));
+    putLE32(nb + 40, integer(member(note, "noteCount", ".noteSequencer"), INT32_MIN, INT32_MAX, ".noteSequencer.noteCount"));
     const json& steps = member(note, "steps", ".noteSequencer");
     if (!steps.is_array() || steps.size() != 32) bad(".noteSequencer.steps", "expected 32 steps");
     for (int i = 0; i < 32; ++i) {
         const std::string sp = ".noteSequencer.steps[" + std::to_string(i) + "]";
         const json& s = object(steps[i], sp);
         onlyKeys(s, {"frequency", "porta", "tie"}, sp);
-        put16(nb + 44 + 4 * i, integer(member(s, "frequency", sp), INT16_MIN, INT16_MAX, sp + ".frequency"));
+        putLE16(nb + 44 + 4 * i, integer(member(s, "frequency", sp), INT16_MIN, INT16_MAX, sp + ".frequency"));
         nb[46 + 4 * i] = static_cast<uint8_t>(integer(member(s, "porta", sp), 0, 255, sp + ".porta"));
         nb[47 + 4 * i] = static_cast<uint8_t>(integer(member(s, "tie", sp), 0, 255, sp + ".tie"));
     }
@@ -488,8 +544,9 @@ void buildAll(const json& j, uint8_t* out) {
     onlyKeys(freq, {"inputs", "portamentoSpeed"}, ".frequencySequencer");
     uint8_t* fb = out + kPresetFrequencyBlockOffset;
     buildLinks(member(freq, "inputs", ".frequencySequencer"), fb, ".frequencySequencer.inputs");
-    put32(fb + 40, integer(member(freq, "portamentoSpeed", ".frequencySequencer"), INT32_MIN, INT32_MAX,
+    putLE32(fb + 40, integer(member(freq, "portamentoSpeed", ".frequencySequencer"), INT32_MIN, INT32_MAX,
                            ".frequencySequencer.portamentoSpeed"));
+    if (withRanges) checkRanges(out);
 }
 
 }  // namespace
@@ -525,10 +582,10 @@ json presetFileToJson(const uint8_t* b) {
     return j;
 }
 
-Status jsonToPresetFile(const json& j, std::array<uint8_t, kPresetFileSize>& out) {
+Status jsonToPresetFile(const json& j, std::array<uint8_t, kPresetFileSize>& out, bool checkRanges) {
     std::array<uint8_t, kPresetFileSize> built{};
     try {
-        buildAll(j, built.data());
+        buildAll(j, built.data(), checkRanges);
     } catch (const BuildError& e) {
         std::string m = e.what();
         if (!m.empty() && m[0] == '.') m.erase(0, 1);

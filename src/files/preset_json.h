@@ -16,6 +16,8 @@ namespace kf {
 // the legacy marker bytes inside the volume slot's first word).
 nlohmann::json presetFileToJson(const uint8_t* bytes4263);
 // A missing, mistyped, out-of-range or unknown field gives an error naming it.
-Status jsonToPresetFile(const nlohmann::json& j, std::array<uint8_t, kPresetFileSize>& out);
+// Values no control can hold are refused unless `checkRanges` is false
+// (which restores any dumped file, damaged ones too, byte for byte).
+Status jsonToPresetFile(const nlohmann::json& j, std::array<uint8_t, kPresetFileSize>& out, bool checkRanges = true);
 
 }  // namespace kf

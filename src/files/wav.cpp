@@ -1,5 +1,7 @@
 #include "files/wav.h"
 
+#include "engine/byte_io.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,15 +10,6 @@
 namespace kf {
 
 namespace {
-
-void put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
 
 Status ioError(const char* what, const std::string& fileName, int err) {
     return Status::error(std::string(what) + " \"" + fileName + "\": " + std::strerror(err));
@@ -49,25 +42,25 @@ std::array<uint8_t, 44> wavHeader(uint32_t dataSize, int32_t rate, int bits) {
     const uint32_t r = static_cast<uint32_t>(rate);
     std::array<uint8_t, 44> h{};
     std::memcpy(&h[0], "RIFF", 4);
-    put32(&h[4], dataSize + 36);
+    putLE32(&h[4], dataSize + 36);
     std::memcpy(&h[8], "WAVE", 4);
     std::memcpy(&h[12], "fmt ", 4);
-    put32(&h[16], 16);
-    put16(&h[20], 1);  // PCM
-    put16(&h[22], 1);  // mono
-    put32(&h[24], r);
-    put32(&h[28], r * bytesPerSample);
-    put16(&h[32], bytesPerSample);
-    put16(&h[34], bytesPerSample * 8);
+    putLE32(&h[16], 16);
+    putLE16(&h[20], 1);  // PCM
+    putLE16(&h[22], 1);  // mono
+    putLE32(&h[24], r);
+    putLE32(&h[28], r * bytesPerSample);
+    putLE16(&h[32], bytesPerSample);
+    putLE16(&h[34], bytesPerSample * 8);
     std::memcpy(&h[36], "data", 4);
-    put32(&h[40], dataSize);
+    putLE32(&h[40], dataSize);
     return h;
 }
 
 Status saveWav16(SoundBuffer sound, const std::string& fileName, int32_t sampleRate) {
     const size_t count = sound.count > 0 && sound.samples ? static_cast<size_t>(sound.count) : 0;
     std::vector<uint8_t> bytes(count * 2);
-    for (size_t i = 0; i < count; ++i) put16(&bytes[2 * i], static_cast<uint16_t>(sound.samples[i]));
+    for (size_t i = 0; i < count; ++i) putLE16(&bytes[2 * i], static_cast<uint16_t>(sound.samples[i]));
     return writeFile(fileName, wavHeader(static_cast<uint32_t>(bytes.size()), sampleRate, 16), bytes.data(),
                      bytes.size());
 }

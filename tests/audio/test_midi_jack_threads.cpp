@@ -141,14 +141,10 @@ struct LiveRig {
     RealTime realTime{out, tap, &ticks};
 
     LiveRig() {
-        {
-            std::lock_guard<std::recursive_mutex> lock(session.mutex());
-            session.selectOscillator(0);
-            session.activeLights[0] = true;
-            session.osc.melodic = true;
-            session.realTimeMark = true;
-            session.getTimbre(session.current());
-        }
+        session.selectOscillator(0);
+        session.set(ParamId::Active1, 1);
+        session.set(ParamId::OscMelodic, 1);
+        session.setRealTimeMark(true);
         out.sampleRate = session.sampleRate();
         realTime.setBufferPosition(1);
     }
@@ -156,7 +152,7 @@ struct LiveRig {
 
 TEST_F(JackMidiTest, NoteFromRealInputChangesTheStreamAtItsTimeStamp) {
     LiveRig live;
-    MidiIn input(live.session.midiQueue, live.session.midi, [&live] { return live.realTime.midiTimeStamp(); }, "jack");
+    MidiIn input(live.session.midiQueue(), live.session.midiControllers(), [&live] { return live.realTime.midiTimeStamp(); }, "jack");
     ASSERT_TRUE(input.openVirtual("kflive"));
     RtMidiOut out(RtMidi::UNIX_JACK, "kfplayer");
     int port = -1;
@@ -165,21 +161,21 @@ TEST_F(JackMidiTest, NoteFromRealInputChangesTheStreamAtItsTimeStamp) {
     ASSERT_GE(port, 0);
     out.openPort(static_cast<unsigned>(port));
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (live.session.midi.value[1].load() != 1 && std::chrono::steady_clock::now() < until) {
+    while (live.session.midiControllers().value[1].load() != 1 && std::chrono::steady_clock::now() < until) {
         send(out, {0xB0, 10, 1});
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ASSERT_EQ(live.session.midi.value[1].load(), 1) << "no connection";
+    ASSERT_EQ(live.session.midiControllers().value[1].load(), 1) << "no connection";
 
     ASSERT_TRUE(live.realTime.playRealTime());
     live.ticks.fire(40);
     // No tick runs while the note travels, so its stamp is fixed.
     send(out, {0x90, 69, 100});
     until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (live.session.midiQueue.writeIndex() == 0 && std::chrono::steady_clock::now() < until)
+    while (live.session.midiQueue().writeIndex() == 0 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(live.session.midiQueue.writeIndex(), 1);
-    const int32_t stamp = live.session.midiQueue.at(0).time;
+    ASSERT_EQ(live.session.midiQueue().writeIndex(), 1);
+    const int32_t stamp = live.session.midiQueue().at(0).time;
     EXPECT_EQ(stamp, live.realTime.midiTimeStamp());
     const int32_t next = live.realTime.renderPosition();
     live.ticks.fire(60);
@@ -193,7 +189,7 @@ TEST_F(JackMidiTest, NoteFromRealInputChangesTheStreamAtItsTimeStamp) {
     for (LiveRig* r : {&silent, &direct}) {
         ASSERT_TRUE(r->realTime.playRealTime());
         r->ticks.fire(40);
-        if (r == &direct) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue, r->session.midi, stamp);
+        if (r == &direct) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue(), r->session.midiControllers(), stamp);
         r->ticks.fire(60);
         r->realTime.stopRealTime();
     }
@@ -215,7 +211,7 @@ TEST(LiveStream, NoteAheadOfTheStreamSoundsRightAfterItsStamp) {
         ASSERT_TRUE(r->realTime.playRealTime());
         r->ticks.fire(40);
         stamp = r->realTime.renderPosition() + 700;
-        if (r == &with) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue, r->session.midi, stamp);
+        if (r == &with) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue(), r->session.midiControllers(), stamp);
         r->ticks.fire(60);
         r->realTime.stopRealTime();
     }

@@ -4,55 +4,62 @@
 
 using namespace kf;
 
+namespace {
+
+void activate(Session& s, int k, int32_t freq, int32_t volume = 128) {
+    s.selectOscillator(k);
+    s.set(offsetId(ParamId::Active1, k), 1);
+    s.set(ParamId::OscFrequency, freq);
+    s.set(ParamId::OscVolume, volume);
+}
+
+}  // namespace
+
 TEST(Session, TimbreSwitchRoundTripRestoresEveryControl) {
     Session s;
-    s.waitForRender();
-    s.panel.cutOffModulation = srcBit(kSrcNone) | srcBit(kSrcLfo2);
-    s.panel.reverbLength = 1234;
-    s.chordEdit = "C-5,G-5,E-6";
+    s.set(ParamId::CutOffModulation, srcBit(kSrcNone) | srcBit(kSrcLfo2));
+    s.set(ParamId::ReverbLength, 1234);
+    s.setChordText("C-5,G-5,E-6");
     CurveData c;
     c.count = 3;
     c.points[1] = {8192, 30000};
     c.points[2] = {16384, 0};
-    s.envelopeGraph.setData(c);
-    s.osc.frequency = 777;
-    s.osc.volumeSources = srcBit(kSrcEnv1);
-    s.activeLights[0] = true;
-    s.oscillatorControlChanged();
+    s.setEnvelopeGraph(c);
+    s.set(ParamId::OscVolumeModulation, srcBit(kSrcEnv1));
+    activate(s, 0, 777);
     s.waitForRender();
-    TimbreRecord before;
-    s.getTimbre(before);
+    const TimbreRecord before = s.timbre();
 
     s.selectTimbre(1);
-    EXPECT_EQ(s.panel.reverbLength, 200);
-    EXPECT_EQ(s.osc.frequency, 523);
+    EXPECT_EQ(s.get(ParamId::ReverbLength), 200);
+    EXPECT_EQ(s.get(ParamId::OscFrequency), 523);
     s.selectTimbre(0);
-    TimbreRecord after;
-    s.getTimbre(after);
-    EXPECT_EQ(toImage(before), toImage(after));
-    EXPECT_EQ(s.osc.frequency, 777);
-    EXPECT_EQ(s.envelopeGraph.data().points[1].y, 30000);
-    EXPECT_TRUE(s.oscillatorsChanged || s.rendersDone() > 0);
+    EXPECT_EQ(toImage(before), toImage(s.timbre()));
+    EXPECT_EQ(s.get(ParamId::OscFrequency), 777);
+    EXPECT_EQ(s.envelopeGraph().points[1].y, 30000);
+    s.waitForRender();
 }
 
 TEST(Session, ChordTextIsCutAndWaveCodeAbove11KeepsTheList) {
     Session s;
-    s.waitForRender();
-    s.chordEdit = std::string(40, 'x');
-    s.getTimbre(s.current());
-    EXPECT_EQ(s.current().chordText().size(), 30u);
-    s.osc.waveList = 4;
-    s.current().oscillators[0].waveForm = 12;
-    s.setOscillatorParams();
-    EXPECT_EQ(s.osc.waveList, 4);
+    s.setChordText(std::string(40, 'x'));
+    EXPECT_EQ(s.timbre().chordText().size(), 30u);
+    s.set(ParamId::OscWaveForm, kWaveSaw);
+    TimbreRecord t = s.timbre();
+    t.oscillators[1].waveForm = 12;
+    s.setAutoRender(false);
+    s.replaceTimbre(t);
+    s.selectOscillator(1);
+    EXPECT_EQ(s.get(ParamId::OscWaveForm), kWaveSaw);  // the list keeps its item
+    s.set(ParamId::OscWaveForm, 12);                   // no item: ignored
+    EXPECT_EQ(s.get(ParamId::OscWaveForm), kWaveSaw);
 }
 
 TEST(Session, NormalizeLeavesSilenceAndPresetRoundTrips) {
     Session s;
-    s.waitForRender();
     s.normalize();
     s.waitForRender();
-    EXPECT_EQ(s.panel.oscillatorsVolume, 256);
+    EXPECT_EQ(s.get(ParamId::OscillatorsVolume), 256);
     PresetRecord p = s.getPreset();
     EXPECT_EQ(p.ratePosition(), 4410);
     EXPECT_EQ(p.timbre.realTime, 0);
@@ -75,50 +82,41 @@ TEST(Session, NormalizeStepScalesHalvesOrStops) {
 
 TEST(Session, NormalizeBringsAClippingSoundBelowFullScale) {
     Session s;
+    for (int k = 0; k < 4; ++k) activate(s, k, 440 + 110 * k, 256);
+    s.set(ParamId::OscillatorsVolume, 256);
+    s.renderClick();
     s.waitForRender();
-    for (int k = 0; k < 4; ++k) {
-        s.selectOscillator(k);
-        s.activeLights[static_cast<size_t>(k)] = true;
-        s.osc.volume = 256;
-        s.oscillatorControlChanged();
-    }
-    s.panel.oscillatorsVolume = 256;
-    s.timbreControlChanged();
-    s.waitForRender();
-    ASSERT_TRUE(s.clip.load());
+    ASSERT_TRUE(s.clip());
     s.normalize();
     s.waitForRender();
     int32_t peak = 0;
-    for (int16_t v : s.playBuffer.copy()) peak = std::max<int32_t>(peak, std::abs(int32_t{v}));
-    EXPECT_LT(s.panel.oscillatorsVolume, 256);
+    for (int16_t v : s.playBuffer().copy()) peak = std::max<int32_t>(peak, std::abs(int32_t{v}));
+    EXPECT_LT(s.get(ParamId::OscillatorsVolume), 256);
     // Halved until at most 32700; a scaling after that aims at full scale.
-    EXPECT_GE(peak, 16000) << s.panel.oscillatorsVolume;
+    EXPECT_GE(peak, 16000) << s.get(ParamId::OscillatorsVolume);
     EXPECT_LE(peak, 32767);
 }
 
 TEST(Session, StreamStartResetsStateAndTakesTheLengthFromTheTempo) {
     Session s;
+    activate(s, 0, 440);
     s.waitForRender();
-    s.selectOscillator(0);
-    s.activeLights[0] = true;
-    s.oscillatorControlChanged();
-    s.waitForRender();
-    s.midiQueue.push(5, 0x90u | 60u << 8 | 100u << 16);
-    s.current().oscillators[0].phaseAccumulator() = 1234;
-    s.panel.tempo = 112;
-    s.realTimeMark = true;
-    s.getTimbre(s.current());
+    s.set(ParamId::Tempo, 112);
+    s.setRealTimeMark(true);
+    std::vector<int16_t> scratch(1024);
+    s.renderBlock(SoundBuffer{1024, scratch.data()}, 0);
+    ASSERT_NE(s.timbre(0).oscillators[0].phaseAccumulator(), 0);
+    s.midiQueue().push(5, 0x90u | 60u << 8 | 100u << 16);
     s.startStream();
     // 22050 / 112 * 0.000943529744775204 * 16384 * 32 notes.
-    EXPECT_EQ(s.current().renderLength, 97390);
-    EXPECT_EQ(s.current().oscillators[0].phaseAccumulator(), 0);
-    EXPECT_EQ(s.midiQueue.writeIndex(), 0);
-    s.panel.tempo = 0;
-    s.tempoChanged();
-    EXPECT_EQ(s.current().renderLength, 1);
+    EXPECT_EQ(s.timbre(0).renderLength, 97390);
+    EXPECT_EQ(s.timbre(0).oscillators[0].phaseAccumulator(), 0);
+    EXPECT_EQ(s.midiQueue().writeIndex(), 0);
+    s.set(ParamId::Tempo, 0);
+    EXPECT_EQ(s.timbre(0).renderLength, 1);
 
     // Blocks continue one another: two halves equal one whole block.
-    s.panel.tempo = 112;
+    s.set(ParamId::Tempo, 112);
     s.startStream();
     std::vector<int16_t> whole(1024), halves(1024);
     s.renderBlock(SoundBuffer{1024, whole.data()}, 0);
@@ -127,4 +125,27 @@ TEST(Session, StreamStartResetsStateAndTakesTheLengthFromTheTempo) {
     s.renderBlock(SoundBuffer{512, halves.data() + 512}, 512);
     EXPECT_EQ(whole, halves);
     EXPECT_NE(whole, std::vector<int16_t>(1024, 0));
+}
+
+TEST(Session, ConstructionStartsNoRenderAndNotificationsWaitForTheDrain) {
+    Session s;
+    EXPECT_EQ(s.rendersDone(), 0u);
+    std::vector<Notification> seen;
+    int wakeups = 0;
+    s.setWakeup([&] { ++wakeups; });
+    s.subscribe([&](const Notification& n) { seen.push_back(n); });
+    s.setAutoRender(false);
+    s.set(ParamId::CutOff, 300);  // above the bar: held at 255
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(wakeups, 1);
+    s.set(ParamId::CutOff, 255);  // unchanged: nothing to tell
+    s.drainNotifications();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].change, Change::Param);
+    EXPECT_EQ(seen[0].id, ParamId::CutOff);
+    EXPECT_EQ(seen[0].value, 255);
+    EXPECT_EQ(s.rendersDone(), 0u);  // Auto Render off: no render
+    s.renderClick();
+    s.waitForRender();
+    EXPECT_EQ(s.rendersDone(), 1u);
 }

@@ -14,41 +14,35 @@ namespace {
 
 void activateSine(Session& s, int k, int32_t freq) {
     s.selectOscillator(k);
-    s.activeLights[static_cast<size_t>(k)] = true;
-    s.osc.frequency = freq;
-    s.oscillatorControlChanged();
+    s.set(offsetId(ParamId::Active1, k), 1);
+    s.set(ParamId::OscFrequency, freq);
 }
 
 }  // namespace
 
 TEST(SessionThreads, EditsDuringRendersEndWithARenderOfTheNewestControls) {
     Session s;
+    s.startUpRender();
     s.waitForRender();
     activateSine(s, 0, 300);
     for (int i = 0; i < 200; ++i) {
         // Each edit requests a render; the driver collapses them.
-        std::lock_guard<std::recursive_mutex> lock(s.mutex());
-        s.osc.frequency = 300 + i;
-        s.oscillatorControlChanged();
-        s.panel.cutOffActive = i % 2;
-        s.timbreControlChanged();
+        s.set(ParamId::OscFrequency, 301 + i);
+        s.set(ParamId::CutOffActive, (i + 1) % 2);
     }
     s.waitForRender();
-    const std::vector<int16_t> last = s.playBuffer.copy();
+    const std::vector<int16_t> last = s.playBuffer().copy();
     s.renderNow();
-    EXPECT_EQ(s.playBuffer.copy(), last);
+    EXPECT_EQ(s.playBuffer().copy(), last);
     EXPECT_LT(s.rendersDone(), 400u);
 }
 
 TEST(SessionThreads, RealTimeBlocksReadControlsAndMidiWhileTheyChange) {
     Session s;
+    s.startUpRender();
     s.waitForRender();
     activateSine(s, 0, 440);
-    {
-        std::lock_guard<std::recursive_mutex> lock(s.mutex());
-        s.realTimeMark = true;
-        s.getTimbre(s.current());
-    }
+    s.setRealTimeMark(true);
     ASSERT_TRUE(s.realTimeFlag());
     s.waitForRender();
     const uint64_t renders = s.rendersDone();
@@ -61,19 +55,48 @@ TEST(SessionThreads, RealTimeBlocksReadControlsAndMidiWhileTheyChange) {
     });
     std::thread midi([&] {
         for (int i = 0; !done; ++i) {
-            s.midiQueue.push(i * 100, 0x90u | static_cast<uint32_t>(40 + i % 40) << 8 | 100u << 16);
-            s.midi.value[0] = i % 128;
+            s.midiQueue().push(i * 100, 0x90u | static_cast<uint32_t>(40 + i % 40) << 8 | 100u << 16);
+            s.midiControllers().value[0] = i % 128;
             std::this_thread::yield();
         }
     });
     for (int i = 0; !done; ++i) {
-        std::lock_guard<std::recursive_mutex> lock(s.mutex());
-        s.envelopeBars.at(0, 0) = i % 500;
-        s.panel.lfo1Frequency = i % 1000;
-        s.osc.frequency = 200 + i % 500;
-        s.oscillatorControlChanged();  // with the mark set this only refreshes the parameters
+        s.set(ParamId::Env1Attack, i % 500);
+        s.set(ParamId::Lfo1Frequency, i % 1000);
+        s.set(ParamId::OscFrequency, 200 + i % 500);  // with the mark set this only refreshes the parameters
     }
     tick.join();
     midi.join();
     EXPECT_EQ(s.rendersDone(), renders);  // edits reach the stream, not the render driver
+}
+
+TEST(SessionThreads, ListenersRunOnlyInTheDrainWithoutTheSessionLock) {
+    Session s;
+    std::atomic<int> wakeups{0};
+    s.setWakeup([&] { ++wakeups; });
+    const std::thread::id owner = std::this_thread::get_id();
+    int finished = 0, params = 0;
+    s.subscribe([&](const Notification& n) {
+        EXPECT_EQ(std::this_thread::get_id(), owner);
+        // A listener may call back in (and take the lock) without deadlock,
+        // while a render thread would need the same lock.
+        std::lock_guard<std::recursive_mutex> lock(s.mutex());
+        (void)s.get(ParamId::CutOff);
+        (void)s.label(ParamId::OscVolume);
+        if (n.change == Change::RenderFinished) ++finished;
+        if (n.change == Change::Param) ++params;
+    });
+    activateSine(s, 0, 440);
+    s.startUpRender();
+    s.waitForRender();
+    EXPECT_EQ(finished, 0);  // the render thread only queued it
+    EXPECT_GT(wakeups.load(), 0);
+    for (int i = 0; i < 20; ++i) {
+        s.set(ParamId::OscFrequency, 441 + i);
+        s.drainNotifications();
+    }
+    s.waitForRender();
+    s.drainNotifications();
+    EXPECT_GE(finished, 2);
+    EXPECT_GE(params, 22);
 }

@@ -32,9 +32,10 @@ File defaultFile() {
     return presetFileBytes(toStoredForm(p), SoundScheme{});
 }
 
+// Synthetic files hold values no control can; these tests are about bytes.
 File rebuilt(const json& j) {
     File out{};
-    Status st = jsonToPresetFile(j, out);
+    Status st = jsonToPresetFile(j, out, false);
     EXPECT_TRUE(st.ok) << st.message;
     return out;
 }
@@ -139,13 +140,57 @@ TEST(PresetJson, BadInputNamesTheField) {
         else j[ptr] = c.value;
         File out{};
         out.fill(0x55);
-        Status st = jsonToPresetFile(j, out);
+        Status st = jsonToPresetFile(j, out, false);
         EXPECT_FALSE(st.ok) << c.pointer;
         EXPECT_NE(st.message.find(c.expect), std::string::npos) << c.pointer << " -> " << st.message;
         EXPECT_EQ(out[0], 0x55) << "output left alone on error";
     }
     File out{};
     EXPECT_FALSE(jsonToPresetFile(json::array({1}), out).ok);
+}
+
+TEST(PresetJson, ValuesNoControlCanHoldAreRefusedWithTheirRange) {
+    json good = presetFileToJson(defaultFile().data());
+    for (int i = 0; i < 3; ++i) good["envelopeBars"]["Env" + std::to_string(i + 1) + "IterationsBar"] = 1;
+    good["noteSequencer"]["noteCount"] = 32;
+    File out{};
+    ASSERT_TRUE(jsonToPresetFile(good, out).ok) << jsonToPresetFile(good, out).message;
+    struct Case { std::string pointer; json value; std::string expect; };
+    const Case cases[] = {
+        {"/timbre/length", -5, "timbre.length: out of range 1..2147483647"},
+        {"/timbre/cutOff", 99999, "timbre.cutOff: out of range 0..255"},
+        {"/timbre/chorusVolume", 255, "timbre.chorusVolume: out of range 256..1024"},
+        {"/timbre/reverbActive", 2, "timbre.reverbActive: out of range 0..1"},
+        {"/timbre/lfo2Shape", 1, "timbre.lfo2Shape: out of range: one of 0, 6, 3"},
+        {"/timbre/oscillators/2/volume", 32769, "timbre.oscillators[2].volume: out of range 0..32768"},
+        {"/timbre/oscillators/4/harmonicDetunes/5", 257, "timbre.oscillators[4].harmonicDetunes[5]: out of range 0..256"},
+        {"/timbre/oscillators/9/active", 3, "timbre.oscillators[9].active: out of range 0..1"},
+        {"/timbre/oscillators/0/waveForm", 12, "timbre.oscillators[0].waveForm: out of range: one of"},
+        {"/envelopeBars/Env3BaseBar", -1025, "envelopeBars.Env3BaseBar: out of range -1024..1024"},
+        {"/preset/ratePosition", 0, "preset.ratePosition: out of range 200..9600"},
+        {"/noteSequencer/noteCount", 33, "noteSequencer.noteCount: out of range 1..32"},
+        {"/envelopeSequencer/amplitude", -1.5, "envelopeSequencer.amplitude: out of range 0..2147483647"},
+    };
+    for (const Case& c : cases) {
+        json j = good;
+        j[json::json_pointer(c.pointer)] = c.value;
+        Status st = jsonToPresetFile(j, out);
+        EXPECT_FALSE(st.ok) << c.pointer;
+        EXPECT_NE(st.message.find(c.expect), std::string::npos) << c.pointer << " -> " << st.message;
+        EXPECT_TRUE(jsonToPresetFile(j, out, false).ok) << c.pointer;
+    }
+}
+
+TEST(PresetJson, EveryExampleDumpBuildsByteIdentical) {
+    for (const auto& e : std::filesystem::directory_iterator(std::string(KF_TEST_SOURCE_DIR) + "/examples")) {
+        if (e.path().extension() != ".kfp") continue;
+        const std::vector<uint8_t> bytes = test::readAll(e.path().string());
+        ASSERT_EQ(bytes.size(), static_cast<size_t>(kPresetFileSize)) << e.path();
+        File out{};
+        const Status st = jsonToPresetFile(json::parse(presetFileToJson(bytes.data()).dump()), out);
+        ASSERT_TRUE(st.ok) << e.path() << ": " << st.message;
+        EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()), bytes) << e.path();
+    }
 }
 
 TEST(PresetJson, CommandLineDumpAndBuild) {
@@ -155,7 +200,10 @@ TEST(PresetJson, CommandLineDumpAndBuild) {
     test::writeAll(dir.file("in.kfp"), std::vector<uint8_t>(f.begin(), f.end()));
     const std::string cli = KF_CLI_PATH;
     ASSERT_EQ(std::system((cli + " dump " + dir.file("in.kfp") + " > " + dir.file("p.json")).c_str()), 0);
-    ASSERT_EQ(std::system((cli + " build " + dir.file("p.json") + " -o " + dir.file("out.kfp")).c_str()), 0);
+    // Random bytes hold values no control can: refused unless asked for.
+    EXPECT_NE(std::system((cli + " build " + dir.file("p.json") + " -o " + dir.file("out.kfp") + " 2>/dev/null").c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.kfp")));
+    ASSERT_EQ(std::system((cli + " build --unchecked " + dir.file("p.json") + " -o " + dir.file("out.kfp")).c_str()), 0);
     EXPECT_EQ(test::readAll(dir.file("out.kfp")), std::vector<uint8_t>(f.begin(), f.end()));
     EXPECT_EQ(test::readText(dir.file("p.json")).substr(0, 4), "{\n  ");
     test::writeAll(dir.file("bad.json"), {'{'});

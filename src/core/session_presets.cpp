@@ -1,0 +1,163 @@
+// The session's presets and samples: open, save, new, and the two sample
+// slots with their start positions.
+#include "core/session.h"
+
+#include <algorithm>
+
+namespace kf {
+
+PresetRecord Session::getPreset() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    getOscillatorParams();
+    TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
+    captureTimbre(cur);
+    PresetRecord out;
+    out.timbre = cur;
+    out.envelopeBars = envelopeBars_.bars;
+    out.setSamplePath(1, sample1_.storedPath());
+    out.setSamplePath(2, sample2_.storedPath());
+    out.setByteSwapFlag(1, sample1_.swapped());
+    out.setByteSwapFlag(2, sample2_.swapped());
+    out.setRatePosition(ratePosition_);
+    out.clearCaptureStretch();
+    return out;
+}
+
+void Session::setPreset(const PresetRecord& rec) {
+    bool restart = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        ++loadingCount_;
+        TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
+        cur = rec.timbre;
+        fillControls(cur);
+        for (size_t i = 0; i < envelopeBars_.bars.size(); ++i)
+            envelopeBars_.bars[i] = static_cast<int32_t>(
+                clampParam(offsetId(ParamId::Env1Attack, static_cast<int>(i)), rec.envelopeBars[i]));
+        auto loadSlot = [](SampleSlot& slot, const std::string& path, int32_t start) {
+            slot.load(path, start);
+            if (slot.view().count == 0) slot.load(bareSampleName(path), start);
+            // Presets name the shipped samples by their bare names; find those
+            // in the data directory too when they are not in the current one.
+            if (slot.view().count == 0 && !path.empty()) slot.load(findDefaultSample(bareSampleName(path)), start);
+        };
+        loadSlot(sample1_, rec.samplePath(1), panel_.sample1StartPos);
+        loadSlot(sample2_, rec.samplePath(2), panel_.sample2StartPos);
+        if (rec.byteSwapFlag(1)) {
+            sample1_.byteSwap();
+            oscillatorsChanged_ = true;
+        }
+        if (rec.byteSwapFlag(2)) {
+            sample2_.byteSwap();
+            oscillatorsChanged_ = true;
+        }
+        // The rate control holds positions 200..9600 only; a damaged value
+        // must not turn into a zero sample rate.
+        ratePosition_ = static_cast<int32_t>(clampParam(ParamId::SampleRate, rec.ratePosition()));
+        --loadingCount_;
+        restart = playback_ && playback_->playing();
+    }
+    notify(Change::Samples);
+    notify(Notification{Change::Param, ParamId::SampleRate, static_cast<long double>(sampleRate() / 5)});
+    if (restart) playback_->playClick();
+}
+
+Status Session::openPreset(const std::string& fileName, bool render) {
+    PresetRecord rec;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        bool rememberedAuto = autoRender_;
+        autoRender_ = false;
+        Status st = kf::openPreset(fileName, defaultPreset_, rec, units_);
+        if (!st) {
+            autoRender_ = rememberedAuto;
+            return st;  // nothing applied, name and caption unchanged
+        }
+        caption_ = presetCaption(fileName);
+        presetName_ = bareFileName(fileName);
+        ++loadingCount_;
+        setPreset(rec);
+        --loadingCount_;
+        initEnvelopers();
+        renderRequested_ = render;  // opening renders the loaded sound
+        if (render) oscillatorsChanged_ = true;
+        parametersChanged();
+        autoRender_ = rememberedAuto;
+    }
+    notify(Change::Preset);
+    return Status::success();
+}
+
+Status Session::savePreset(const std::string& fileName) {
+    PresetRecord stored = toStoredForm(getPreset());
+    Status st;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        st = savePresetFile(fileName, stored, units_);
+        if (!st) return st;
+        caption_ = presetCaption(fileName);
+        presetName_ = bareFileName(fileName);
+    }
+    notify(Change::Preset);
+    return st;
+}
+
+void Session::newPreset() {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        caption_ = "Kestrafon";
+        presetName_ = "NoName";
+        setPreset(defaultPreset_);
+        renderRequested_ = true;
+        oscillatorsChanged_ = true;
+        generateSoundBuf();
+    }
+    notify(Change::Preset);
+}
+
+std::string Session::presetName() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return presetName_;
+}
+
+std::string Session::caption() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return caption_;
+}
+
+Status Session::loadSample(int slot, const std::string& fileName) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    SampleSlot& s = slot == 2 ? sample2_ : sample1_;
+    s.load(fileName, slot == 2 ? panel_.sample2StartPos : panel_.sample1StartPos);
+    oscillatorsChanged_ = true;
+    notify(Change::Samples);
+    generateSoundBuf();
+    if (!fileName.empty() && s.loadedCount() == 0 && s.storedPath().empty())
+        return Status::error("Cannot open sample file " + fileName);
+    return Status::success();
+}
+
+void Session::byteSwapSample(int slot) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    (slot == 2 ? sample2_ : sample1_).byteSwap();
+    oscillatorsChanged_ = true;
+    notify(Change::Samples);
+    generateSoundBuf();
+}
+
+std::string Session::sampleLabel(int slot) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return (slot == 2 ? sample2_ : sample1_).label();
+}
+
+std::string Session::samplePath(int slot) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return (slot == 2 ? sample2_ : sample1_).storedPath();
+}
+
+int32_t Session::sampleCount(int slot) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return (slot == 2 ? sample2_ : sample1_).view().count;
+}
+
+}  // namespace kf

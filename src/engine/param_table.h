@@ -1,0 +1,170 @@
+// The parameter table: the one place where every control-held parameter of
+// a timbre, the oscillator page, the envelope bars, the sequencer pages and
+// the sample rate is described. The preset JSON, the session, the command
+// line and the window all read it; adding a parameter is one row here plus
+// its use in the engine.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kf {
+
+class NoteTables;
+
+enum class ParamId : uint16_t {
+    // LFO page
+    Lfo1Frequency, Lfo1Base, Lfo1Amplitude, Lfo1Shape, Lfo1Phase,
+    Lfo2Frequency, Lfo2Base, Lfo2Amplitude, Lfo2Shape, Lfo2Phase,
+    NoiseFrequency, NoiseBase, NoiseAmplitude,
+    // Filters page
+    ResonanceFrequencyModulation, CutOffMode, CutOffModulation,
+    ResonanceFrequency, ResonanceVolume, ResonanceCalmingSpeed, ResonanceDependence, ResonanceActive,
+    CutOffActive, CutOff,
+    AverageFilterActive, AverageFilterWindowWidth, AverageFilterTrebleVolume, AverageFilterBassVolume,
+    WindowFilterActive, FwWindowPos, FwWindowWidth,
+    // Mixer page
+    SampleRate, Length, Sample1StartPos, Sample2StartPos,
+    // Amplifiers page
+    OscillatorsVolume, OscillatorsCalm,
+    FeedBackActive, FeedBackVolume, FeedBackDelay, AdditionalSilence, FeedBackCyclic, FeedBackDecay, FeedBackCutOff,
+    MainVolume, VolumeModulation, PreOverdrive, PostOverdrive, WrapOverdrive, WrapOverdriveActive,
+    ReverbActive, ReverbDryVolume, ReverbWetVolume, ReverbLength, ReverbAttack, ReverbCutOff,
+    // FX page
+    FlangerActive, FlangerMinDelay, FlangerMaxDelay, FlangerRate, FlangerInvert, FlangerCrossFade,
+    ChorusActive, ChorusVoices, ChorusMaxDelay, ChorusVibratoRate, ChorusVolume,
+    // Sequencer page (timbre) and Realtime page
+    ChordActive, Tempo,
+    MidiEnv1Attack, MidiEnv1Decay, MidiEnv1Sustain, MidiEnv1Release, MidiEnv1Amplitude,
+    MidiEnv2Attack, MidiEnv2Decay, MidiEnv2Sustain, MidiEnv2Release, MidiEnv2Amplitude,
+    // Oscillators page: the selected oscillator
+    OscVolume, OscFrequency, OscRelativeFrequency, OscShape, OscPhase, OscHarmonicsActive,
+    OscFilter, OscMelodic, OscInvert, OscRingMod, OscSync, OscPhaseMod, OscFm,
+    OscVolumeModulation, OscFrequencyModulation, OscShapeModulation, OscWaveForm,
+    OscLevel1, OscLevel2, OscLevel3, OscLevel4, OscLevel5, OscLevel6, OscLevel7, OscLevel8,
+    OscLevel9, OscLevel10, OscLevel11, OscLevel12, OscLevel13, OscLevel14, OscLevel15, OscLevel16,
+    OscDetune1, OscDetune2, OscDetune3, OscDetune4, OscDetune5, OscDetune6, OscDetune7, OscDetune8,
+    OscDetune9, OscDetune10, OscDetune11, OscDetune12, OscDetune13, OscDetune14, OscDetune15, OscDetune16,
+    // The ten "Active" lights (oscillators 1..10)
+    Active1, Active2, Active3, Active4, Active5, Active6, Active7, Active8, Active9, Active10,
+    // Envelope page: Env1..Env3 x attack, sustain, release, amplitude, base, shape, iterations
+    Env1Attack, Env1Sustain, Env1Release, Env1Amplitude, Env1Base, Env1Shape, Env1Iterations,
+    Env2Attack, Env2Sustain, Env2Release, Env2Amplitude, Env2Base, Env2Shape, Env2Iterations,
+    Env3Attack, Env3Sustain, Env3Release, Env3Amplitude, Env3Base, Env3Shape, Env3Iterations,
+    // Sequencer page: the sound units' edits
+    NoteCount, PortamentoSpeed,
+    SEnvAttack, SEnvDecayAngle, SEnvRelease, SEnvReleaseStart, SEnvAmplitude,
+    Count
+};
+constexpr int kParamCount = static_cast<int>(ParamId::Count);
+
+// Where a parameter lives.
+enum class ParamScope : uint8_t {
+    Timbre,      // a field of the timbre record
+    Oscillator,  // a field of the selected oscillator's record
+    Light,       // the "active" byte of oscillator `offset`
+    Envelope,    // envelope bar `offset` (env × 7 + part)
+    Unit,        // a sound unit's edit (`offset`: 0 note count, 1 portamento, 2..6 envelope sequencer)
+    Rate,        // the sample-rate control
+};
+
+enum class ParamType : uint8_t { Int, Bool, Sources, Choice, Real };
+
+// How the value is stored in its record's byte image.
+enum class Store : uint8_t { None, I32, I16, U16, U8, Bit, Set16, Harmonic };
+
+// What a change of the control sets off.
+enum class Reaction : uint8_t {
+    Render,              // the common reaction: GenerateSoundBuf
+    Oscillator,          // osc controls: flag, capture the oscillator, render
+    OscillatorLight,     // active lights, oscillator check boxes: capture regardless, render
+    OscillatorsRender,   // flag the oscillators changed, render
+    Length,              // stop, reallocate, flag, render, replay
+    Silence,             // as Length
+    SampleRate,          // set the rate, restart playback; no render
+    SampleStart,         // reload the sample with the new start, flag, render
+    RedrawRender,        // redraw the wave display, render
+    FeedBackActive,      // render; restart playback when there is silence
+    Units,               // the sound units' change event
+    Tempo,               // the render length from the tempo; no render
+};
+
+// A label: prefix + number + suffix, or a text of its own.
+struct ParamLabel {
+    std::string_view prefix;
+    int decimals = -1;  // -1: integer
+    long double (*value)(long double) = nullptr;  // the number shown, from the value
+    std::string_view suffix;
+    std::string (*custom)(long double value, const NoteTables* tables) = nullptr;
+};
+
+struct ParamInfo {
+    ParamId id;
+    std::string_view key;      // JSON key
+    std::string_view control;  // the window's control
+    std::string_view page;     // page caption
+    std::string_view group;    // group caption on that page
+    std::string_view caption;  // text of a check box, radio group or number edit
+    ParamScope scope;
+    ParamType type;
+    Store store;
+    uint16_t offset;           // in the record (or index, see ParamScope)
+    uint8_t bit;               // Store::Bit: mask in the byte; Store::Harmonic: 0 level, 2 detune
+    int32_t scale;             // stored value = value × scale
+    long double min, max;      // the value's range (number edits: max 2147483647)
+    int32_t barMin, barMax;    // the scroll bar's range
+    int32_t step;              // small step of the bar
+    long double start;         // the value the window opens with
+    long double mult;          // number edits: value per bar position
+    Reaction reaction;
+    ParamLabel label;
+    std::string_view items;    // Choice: "caption=value;..." in list order
+};
+
+struct ParamChoice {
+    std::string_view caption;
+    int32_t value;
+};
+
+std::span<const ParamInfo> paramTable();
+const ParamInfo& paramInfo(ParamId id);
+// The parameter with this JSON key in a record of that scope.
+std::optional<ParamId> findParam(std::string_view key, ParamScope scope);
+// A Choice parameter's items in list order, with their stored values.
+std::vector<ParamChoice> paramChoices(ParamId id);
+
+// The value held to the parameter's range (Int values also rounded).
+long double clampParam(ParamId id, long double value);
+// The label text for a value; empty when the control has no changing text.
+// `tables` names the nearest note of the oscillator frequency (without it,
+// the equal-tempered scale).
+std::string paramLabel(ParamId id, long double value, const NoteTables* tables = nullptr);
+
+// Fixed-point text with `decimals` digits, ties away from zero.
+std::string formatFixed(long double v, int decimals);
+// A number edit's text: 10 decimals, trailing zeros and point removed.
+std::string numberEditText(long double v);
+
+// The 14 modulation-source items and the waveform list, in list order.
+std::span<const std::string_view> sourceItemNames();
+std::span<const std::string_view> waveFormItemNames();
+
+constexpr ParamId paramAt(int index) { return static_cast<ParamId>(index); }
+constexpr ParamId offsetId(ParamId first, int k) { return static_cast<ParamId>(static_cast<int>(first) + k); }
+
+}  // namespace kf
+
+namespace kf {
+
+// A parameter's value in its record's byte image (the timbre image for
+// Timbre scope, the oscillator image for Oscillator scope): the stored
+// number divided by the scale, truncated.
+long double readStored(const ParamInfo& p, const uint8_t* record);
+// Writes value × scale into the byte image (bits of a flag byte only).
+void writeStored(const ParamInfo& p, uint8_t* record, long double value);
+
+}  // namespace kf
