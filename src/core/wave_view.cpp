@@ -28,7 +28,7 @@ void fullView(const std::vector<int16_t>& sound, DisplayBuffer& display) {
 
 void WaveViewer::fill(Session& session, WaveView view, int32_t trackPosition, DisplayBuffer& display) {
     if (view == WaveView::Zoomed || view == WaveView::Full) {
-        const std::vector<int16_t> sound = session.playBuffer.copy();
+        const std::vector<int16_t> sound = session.playBuffer().copy();
         if (view == WaveView::Zoomed)
             zoomedView(sound, trackPosition, display);
         else
@@ -39,10 +39,10 @@ void WaveViewer::fill(Session& session, WaveView view, int32_t trackPosition, Di
     {
         std::lock_guard<std::recursive_mutex> lock(session.mutex());
         session.initEnvelopers();
-        engine_.gen = session.gen;
+        engine_.gen = session.gen_;
         engine_.sampleRate = session.sampleRate();
-        engine_.random = session.random;
-        units = session.units;
+        engine_.random = session.random_;
+        units = session.units_;
     }
     SoundBuffer buf{kDisplaySamples, display.data()};
     switch (view) {

@@ -24,12 +24,12 @@ protected:
         p.setPen(QColor(0, 255, 0));
         for (int y : {h / 2, h / 4, 3 * h / 4}) p.drawLine(1, y, w - 2, y);
         for (int k = 1; k < 8; ++k) p.drawLine(k * w / 8, 1, k * w / 8, h - 2);
-        CurveData d;
-        {
-            std::lock_guard<std::recursive_mutex> lock(owner_->lock_);
-            owner_->curve_.repairForDrawing();
-            d = owner_->curve_.data();
-        }
+        bool reset = false;
+        owner_->curve_.onChange = [&reset] { reset = true; };
+        owner_->curve_.repairForDrawing();
+        owner_->curve_.onChange = nullptr;
+        const CurveData d = owner_->curve_.data();
+        if (reset && owner_->changed_) owner_->changed_();
         p.setPen(Qt::black);
         p.setBrush(Qt::black);
         QPoint prev;
@@ -54,12 +54,9 @@ private:
     template <class F>
     void edit(F f) {
         bool changed = false;
-        {
-            std::lock_guard<std::recursive_mutex> lock(owner_->lock_);
-            owner_->curve_.onChange = [&changed] { changed = true; };
-            f(owner_->curve_);
-            owner_->curve_.onChange = nullptr;
-        }
+        owner_->curve_.onChange = [&changed] { changed = true; };
+        f(owner_->curve_);
+        owner_->curve_.onChange = nullptr;
         update();
         if (changed && owner_->changed_) owner_->changed_();
     }
@@ -67,8 +64,7 @@ private:
     friend class CurveEditor;
 };
 
-CurveEditor::CurveEditor(Curve& curve, std::recursive_mutex& lock, std::function<void()> changed, QWidget* parent)
-    : QWidget(parent), curve_(curve), lock_(lock), changed_(std::move(changed)), area_(new CurveArea(this)) {
+CurveEditor::CurveEditor(QWidget* parent) : QWidget(parent), area_(new CurveArea(this)) {
     const std::array<std::pair<const char*, void (Curve::*)()>, 6> buttons{{{"Reset", &Curve::reset},
                                                                             {"Invert", &Curve::invert},
                                                                             {"Reverse", &Curve::reverse},
@@ -86,6 +82,11 @@ CurveEditor::CurveEditor(Curve& curve, std::recursive_mutex& lock, std::function
 }
 
 QWidget* CurveEditor::area() const { return area_; }
+
+void CurveEditor::setData(const CurveData& d) {
+    curve_.setData(d);
+    area_->update();
+}
 
 // 52 pixels as designed, wider when the font needs it.
 int CurveEditor::buttonWidth() const { return std::max(52, fontMetrics().horizontalAdvance("FadeOut") + 12); }

@@ -1,16 +1,13 @@
 // The drawable breakpoint curve (graph envelope and custom waveform): six
-// command buttons on the left, the drawing area on the right. The curve
-// itself and its edit rules live in the session's Curve; this widget only
-// forwards the mouse and paints.
+// command buttons on the left, the drawing area on the right. The edit
+// rules live in the engine's Curve; this widget forwards the mouse, paints,
+// and hands every completed edit to its owner.
 #pragma once
 
 #include <QWidget>
 #include <functional>
-#include <mutex>
 
-namespace kf {
-class Curve;
-}
+#include "engine/curve.h"
 
 namespace kf::ui {
 
@@ -19,10 +16,12 @@ class CurveArea;
 class CurveEditor : public QWidget {
     Q_OBJECT
 public:
-    // `lock` guards the curve (the session's mutex); `changed` runs after
-    // every completed edit.
-    CurveEditor(Curve& curve, std::recursive_mutex& lock, std::function<void()> changed, QWidget* parent = nullptr);
+    explicit CurveEditor(QWidget* parent = nullptr);
     QWidget* area() const;
+    Curve& curve() { return curve_; }
+    // Replaces the points (a preset or timbre was loaded); no change event.
+    void setData(const CurveData& d);
+    void setOnChange(std::function<void()> f) { changed_ = std::move(f); }
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -30,8 +29,7 @@ protected:
 private:
     friend class CurveArea;
     int buttonWidth() const;
-    Curve& curve_;
-    std::recursive_mutex& lock_;
+    Curve curve_;
     std::function<void()> changed_;
     CurveArea* area_;
 };

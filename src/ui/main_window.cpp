@@ -59,17 +59,21 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     // The session runs the synthesizer's own start-up: scale, buffers, both
     // timbres, default samples, the first render request and the default preset.
     session_ = std::make_unique<Session>();
+    // Notifications may be raised on the render thread or the tick: the
+    // wake-up only queues a drain on this thread, where the listener runs.
+    session_->setWakeup([this] {
+        QMetaObject::invokeMethod(this, [this] { session_->drainNotifications(); }, Qt::QueuedConnection);
+    });
+    listener_ = session_->subscribe([this](const Notification& n) { onNotification(n); });
     out_ = std::make_unique<OutputDevice>(*platform_.waveOut);
     out_->sampleRate = session_->sampleRate();
     realTime_ = std::make_unique<RealTime>(*out_, *session_);
-    playback_ = std::make_unique<Playback>(*out_, session_->playBuffer, realTime_.get());
+    playback_ = std::make_unique<Playback>(*out_, session_->playBuffer(), realTime_.get());
     playback_->setErrorReporter([this](const Status& s) { showError(s); });
-    session_->playback = playback_.get();
+    session_->setPlayback(playback_.get());
     if (platform_.midiInput)
-        midiIn_ = std::make_unique<MidiIn>(session_->midiQueue, session_->midi,
+        midiIn_ = std::make_unique<MidiIn>(session_->midiQueue(), session_->midiControllers(),
                                            [rt = realTime_.get()] { return rt->midiTimeStamp(); });
-    // Notifications may come from the render thread: hop to this thread.
-    listener_ = session_->subscribe([this](Change c) { sessionChanged(c); });
 
     buildMenus();
     auto* central = new QWidget(this);
@@ -85,6 +89,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     pages_->setCurrentIndex(2);  // "Oscillators"
 
     fillDeviceLists();
+    session_->startUpRender();
     refreshControls();
     readIni();
     openMidiIn();
@@ -120,14 +125,15 @@ void MainWindow::shutDown() {
     playback_->stopClick();
     if (midiIn_) midiIn_->closeMidiIn();
     session_->stopRender();
+    session_->setWakeup(nullptr);
     session_->unsubscribe(listener_);
-    session_->playback = nullptr;
-    if (!platform_.settingsPath.empty()) (void)writeSettings(platform_.settingsPath, session_->settings);
+    session_->setPlayback(nullptr);
+    if (!platform_.settingsPath.empty()) (void)writeSettings(platform_.settingsPath, session_->settings());
 }
 
 void MainWindow::readIni() {
-    if (!platform_.settingsPath.empty()) session_->settings = readSettings(platform_.settingsPath);
-    const Settings& s = session_->settings;
+    if (!platform_.settingsPath.empty()) session_->setSettings(readSettings(platform_.settingsPath));
+    const Settings s = session_->settings();
     if (auto* l = deviceLists_[0]; s.waveOut >= 0 && s.waveOut < l->count()) l->setCurrentRow(s.waveOut);
     if (auto* l = deviceLists_[3]; s.midiIn >= 0 && s.midiIn < l->count()) l->setCurrentRow(s.midiIn);
     if (auto* bar = qobject_cast<QScrollBar*>(control("RealTimeDelayScrollBar")))
@@ -288,10 +294,7 @@ void MainWindow::buildStrip(QWidget* host) {
     autoRender_ = new QCheckBox("Auto Render", host);
     autoRender_->setChecked(true);
     connect(autoRender_, &QCheckBox::toggled, this, [this](bool on) {
-        {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            session_->autoRender = on;
-        }
+        session_->setAutoRender(on);
         session_->generateSoundBuf();
     });
     renderButton_ = new QPushButton("Render", host);
@@ -395,14 +398,10 @@ void MainWindow::buildStrip(QWidget* host) {
 // ---------------------------------------------------------------------------
 // Session notifications
 
-void MainWindow::sessionChanged(Change c) {
-    // Any thread: nothing but a queued call to this window's thread.
-    QMetaObject::invokeMethod(this, [this, c] { onSessionChange(c); }, Qt::QueuedConnection);
-}
-
-void MainWindow::onSessionChange(Change c) {
+void MainWindow::onNotification(const Notification& n) {
     if (shutDown_) return;
-    switch (c) {
+    const bool curveShown = view_ != WaveView::Zoomed && view_ != WaveView::Full;
+    switch (n.change) {
         case Change::RenderStarted:
         case Change::RenderProgress:
             showRenderState();
@@ -412,29 +411,35 @@ void MainWindow::onSessionChange(Change c) {
             drawRadioButtonClick();
             emit renderShown();
             break;
-        case Change::SampleRate:
-            out_->sampleRate = session_->sampleRate();
-            refreshControls();
+        case Change::Redraw:
+            drawRadioButtonClick();
+            break;
+        case Change::Param:
+            updateControl(n.id);
+            if (n.id == ParamId::SampleRate) out_->sampleRate = session_->sampleRate();
+            // Envelope and LFO pictures follow their controls.
+            if (curveShown) drawRadioButtonClick();
             break;
         case Change::Preset:
-            setWindowTitle(QString::fromStdString(session_->caption));
+            setWindowTitle(QString::fromStdString(session_->caption()));
             refreshControls();
             break;
         default:
             refreshControls();
+            if (curveShown) drawRadioButtonClick();
             break;
     }
 }
 
 void MainWindow::showRenderState() {
-    progress_->setValue(session_->progress.load());
-    const bool rendering = session_->renderingLight.load();
+    progress_->setValue(session_->progress());
+    const bool rendering = session_->renderingLight();
     renderingLight_->setChecked(rendering);
     QPalette pal = renderingLight_->palette();
     pal.setColor(QPalette::WindowText, rendering ? QColor(255, 0, 0) : QColor(96, 96, 96));
     renderingLight_->setPalette(pal);
-    clip_->setChecked(session_->clip.load());
-    levelBox_->setLevel(session_->meterLevel.load());
+    clip_->setChecked(session_->clip());
+    levelBox_->setLevel(session_->meterLevel());
     playingLight_->setChecked(playback_->playingLight());
 }
 
@@ -483,11 +488,7 @@ void MainWindow::exitClick() {
 
 void MainWindow::realTimeClick() {
     playback_->realTime2Click();
-    {
-        std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-        session_->realTimeMark = playback_->realTimeMark();
-        session_->getTimbre(session_->current());
-    }
+    session_->setRealTimeMark(playback_->realTimeMark());
     realTimeAction_->setChecked(playback_->realTimeMark());
     playingLight_->setChecked(playback_->playingLight());
 }

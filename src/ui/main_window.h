@@ -25,6 +25,7 @@ class QActionGroup;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -106,32 +107,33 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    // Building.
+    // Building. Pages are columns of groups; every table-made control goes
+    // into the group its row names (made on demand in the last column).
     void buildMenus();
     void buildPages();
     void buildStrip(QWidget* host);
-    void buildMixerPage();
-    void buildAmplifiersPage();
-    void buildOscillatorsPage();
     void buildCurvePage(int page, bool waveform);
-    void buildLfoPage();
-    void buildFiltersPage();
-    void buildSequencerPage();
     void buildOptionsPage();
-    void buildRealtimePage();
-
-    // Pages are columns of groups. Table-made controls go into the group
-    // of their page named in the table (made on demand in the last column).
+    void buildRealtimeExtras();
     QGroupBox* groupOn(int page, int column, const QString& title);
     QGroupBox* findGroup(int page, const QString& title);
     QVBoxLayout* groupLayout(QGroupBox* g);
     void addTableControls();
-    QListWidget* sourceList(const char* name, QWidget* parent, std::function<uint16_t&()> field, bool osc);
+
+    // Every parameter control is made from its table row: range, start,
+    // step, label and the session call its change makes.
+    QWidget* makeControl(const ParamInfo& p, QWidget* parent);
+    QWidget* makeBar(const ParamInfo& p, QWidget* parent);
+    QWidget* makeNumberEdit(const ParamInfo& p, QWidget* parent);
+    QWidget* makeChoice(const ParamInfo& p, QWidget* parent);
+    QWidget* makeSourceList(const ParamInfo& p, QWidget* parent);
+    void bind(const ParamInfo& p, QWidget* w, std::function<void()> update);
+    void userSet(ParamId id, long double v);
+    void updateControl(ParamId id);
     void registerControl(const std::string& name, QWidget* w, std::function<void()> refresh);
 
-    // Notifications from the session (any thread) and their handling here.
-    void sessionChanged(Change c);
-    void onSessionChange(Change c);
+    // Session notifications, delivered on this thread by the drain.
+    void onNotification(const Notification& n);
     void showRenderState();
 
     // Handlers.
@@ -186,9 +188,8 @@ private:
 
     // Controls with handlers of their own.
     std::array<QRadioButton*, 10> oscButtons_{};
-    std::array<LightCheck*, 10> activeLights_{};
-    QComboBox* waveForm_ = nullptr;
-    QCheckBox* chordCheck_ = nullptr;
+    QGridLayout* oscGrid_ = nullptr;
+    QGridLayout* harmonics_ = nullptr;
     QLineEdit* chordEdit_ = nullptr;
     std::array<QListWidget*, 4> deviceLists_{};
     std::array<QRadioButton*, 4> saveTypes_{};
@@ -196,6 +197,7 @@ private:
     QActionGroup* timbreGroup_ = nullptr;
     QAction* realTimeAction_ = nullptr;
     QLabel* sampleInfo_ = nullptr;
+    std::array<std::function<void()>, kParamCount> updaters_;
     int refreshing_ = 0;
 };
 

@@ -1,8 +1,11 @@
-// The twelve pages: their groups, and the widgets that are not made from
-// the parameter table (lists, radio buttons, device lists, graph editors).
+// The twelve pages. Every parameter control is made from its row of the
+// parameter table and placed in the group the row names; the widgets that
+// are not parameters (device lists, save choices, graph editors, oscillator
+// radio buttons, rate buttons) are made here too.
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,12 +17,15 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cmath>
+#include <cstring>
 
 #include "audio/midi_in.h"
 #include "audio/playback.h"
 #include "audio/realtime.h"
 #include "ui/curve_editor.h"
 #include "ui/custom_controls.h"
+#include "ui/labelled_bar.h"
 #include "ui/main_window.h"
 
 namespace kf::ui {
@@ -29,10 +35,7 @@ namespace {
 enum Page { kMixer, kAmplifiers, kOscillators, kWaveform, kEnvelope, kGraphEnv, kLfo, kFilters, kSequencer,
             kOptions, kRealtime, kFx };
 
-const char* const kSourceItems[] = {"None", "Env1", "Env2", "Env3", "LFO1", "LFO2", "Noise",
-                                    "Graph", "Seq", "SEnv", "Midi1", "Midi2", "MEnv1", "MEnv2"};
-const char* const kWaveItems[] = {"Sine", "|Sine|", "EvenSine", "Square", "Triangle", "Saw",
-                                  "2xSaw", "Noise", "Light noise", "Custom", "Sample 1", "Sample 2"};
+QString qs(std::string_view v) { return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size())); }
 
 uint16_t listToSet(const QListWidget* l) {
     uint16_t bits = 0;
@@ -45,7 +48,41 @@ void setToList(QListWidget* l, uint16_t bits) {
     for (int i = 0; i < l->count() && i < 16; ++i) l->item(i)->setSelected((bits >> i) & 1);
 }
 
+// A caption for a bar whose value has no label: its control name without
+// the group's prefix and the kind, in words ("ReverbDryVolumeScrollBar" in
+// group "Reverb" reads "Dry volume").
+QString barCaption(std::string_view control, std::string_view group) {
+    QString name = qs(control);
+    for (const char* kind : {"ScrollBar", "Bar"})
+        if (name.endsWith(kind)) {
+            name.chop(static_cast<int>(std::strlen(kind)));
+            break;
+        }
+    name.remove('_');
+    QString g = qs(group);
+    g.remove(' ');
+    // In "Main" the group's name is part of the caption ("Main volume").
+    if (!g.isEmpty() && g != "Main" && name.startsWith(g, Qt::CaseInsensitive) && name.size() > g.size()) name = name.mid(g.size());
+    if (name.startsWith("FW")) name = name.mid(2);
+    QString words;
+    for (int i = 0; i < name.size(); ++i) {
+        if (i > 0 && name[i].isUpper() && !name[i - 1].isUpper()) words += ' ';
+        words += words.isEmpty() ? name[i] : name[i].toLower();
+    }
+    return words;
+}
+
+int pageOf(std::string_view caption) {
+    const auto& captions = pageCaptions();
+    for (int p = 0; p < 12; ++p)
+        if (caption == captions[static_cast<size_t>(p)]) return p;
+    return -1;
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Pages and groups
 
 void MainWindow::buildPages() {
     const auto& captions = pageCaptions();
@@ -56,22 +93,114 @@ void MainWindow::buildPages() {
         row->setSpacing(6);
         pages_->addTab(page, captions[static_cast<size_t>(p)]);
     }
-    buildMixerPage();
-    buildAmplifiersPage();
-    buildOscillatorsPage();
+    // Groups in their columns, so that each page reads left to right.
+    const std::array<std::vector<std::vector<const char*>>, 12> layout{{
+        {{"Sample rate", "Length"}, {"Samples"}},
+        {{"FeedBack"}, {"Main", "Overdrive"}, {"Reverb"}},
+        {{"Oscillators"}, {"Oscillator"}, {"Harmonics"}, {"Volume modulation"}, {"Frequency modulation"},
+         {"Shape modulation"}},
+        {},
+        {{"Env1"}, {"Env2"}, {"Env3"}},
+        {},
+        {{"LFO1"}, {"LFO2"}, {"Noise"}},
+        {{"Average filter", "Window filter"}, {"Resonance"}, {"CutOff"}},
+        {{"Note sequencer", "Chord"}, {"Envelope sequencer", "Frequency sequencer"}},
+        {},
+        {{"Tempo", "MIDI controllers"}, {"MIDI envelope 1"}, {"MIDI envelope 2"}},
+        {{"Flanger"}, {"Chorus"}},
+    }};
+    for (int p = 0; p < 12; ++p)
+        for (size_t c = 0; c < layout[static_cast<size_t>(p)].size(); ++c)
+            for (const char* g : layout[static_cast<size_t>(p)][c]) groupOn(p, static_cast<int>(c), g);
+
+    // The oscillator radio buttons, beside which the table's "Active" lights go.
+    QGroupBox* oscs = findGroup(kOscillators, "Oscillators");
+    oscGrid_ = new QGridLayout;
+    oscGrid_->setSpacing(1);
+    auto* radios = new QButtonGroup(this);
+    for (int k = 0; k < 10; ++k) {
+        auto* b = new QRadioButton(QString::number(k + 1), oscs);
+        radios->addButton(b, k);
+        oscGrid_->addWidget(b, k, 1);
+        oscButtons_[static_cast<size_t>(k)] = b;
+        registerControl("Oscillator" + std::to_string(k + 1) + "RadioButton", b,
+                        [this, k, b] { b->setChecked(session_->selectedOscillator() == k); });
+        connect(b, &QRadioButton::clicked, this, [this, k] {
+            if (!refreshing_) session_->selectOscillator(k);
+        });
+    }
+    groupLayout(oscs)->addLayout(oscGrid_);
+    oscs->setToolTip("The lights switch the oscillators on; the buttons choose the one shown");
+    harmonics_ = new QGridLayout;
+    harmonics_->setSpacing(1);
+
     buildCurvePage(kWaveform, true);
     buildCurvePage(kGraphEnv, false);
-    buildLfoPage();
-    buildFiltersPage();
-    buildSequencerPage();
     buildOptionsPage();
-    buildRealtimePage();
-    for (int e = 0; e < 3; ++e) groupOn(kEnvelope, e, QString("Envelope %1").arg(e + 1));
-    groupOn(kFx, 0, "Flanger");
-    groupOn(kFx, 1, "Chorus");
+    buildRealtimeExtras();
     addTableControls();
-    for (auto& cols : pageColumns_)
-        for (QVBoxLayout* c : cols) c->addStretch(1);
+
+    QGroupBox* harm = findGroup(kOscillators, "Harmonics");
+    groupLayout(harm)->addLayout(harmonics_);
+
+    // Rate buttons: they only move the rate bar, whose own change does the rest.
+    QGroupBox* rate = findGroup(kMixer, "Sample rate");
+    auto* buttons = new QHBoxLayout;
+    for (auto [caption, position] : {std::pair{"11025", 2205}, {"22050", 4410}, {"44100", 8820}, {"48000", 9600}}) {
+        auto* b = new QPushButton(caption, rate);
+        buttons->addWidget(b);
+        connect(b, &QPushButton::clicked, this, [this, position = position] {
+            if (auto* bar = control("FrequencyScrollBar")->findChild<QScrollBar*>()) bar->setValue(position);
+        });
+    }
+    groupLayout(rate)->addLayout(buttons);
+
+    QGroupBox* samples = findGroup(kMixer, "Samples");
+    sampleInfo_ = new QLabel(samples);
+    groupLayout(samples)->addWidget(sampleInfo_);
+    registerControl("SamplesInfoLabel", sampleInfo_, [this] {
+        sampleInfo_->setText(QString("Sample #1: %1 (%2 samples)\nSample #2: %3 (%4 samples)")
+                                 .arg(QString::fromStdString(session_->sampleLabel(1)))
+                                 .arg(session_->sampleCount(1))
+                                 .arg(QString::fromStdString(session_->sampleLabel(2)))
+                                 .arg(session_->sampleCount(2)));
+    });
+
+    // The chord text beside the table's chord box.
+    QGroupBox* chord = findGroup(kSequencer, "Chord");
+    chordEdit_ = new QLineEdit("C-5,E-5", chord);
+    chordEdit_->setMinimumWidth(161);
+    groupLayout(chord)->addWidget(chordEdit_);
+    connect(chordEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        session_->setChordText(text.toStdString());
+    });
+    registerControl("ChordEdit", chordEdit_, [this] {
+        chordEdit_->setEnabled(session_->get(ParamId::ChordActive) != 0);
+        const QString text = QString::fromStdString(session_->chordText());
+        if (chordEdit_->text() != text) chordEdit_->setText(text);
+    });
+
+    // Columns holding nothing but lists keep their lists' width.
+    for (int p = 0; p < 12; ++p) {
+        auto& cols = pageColumns_[static_cast<size_t>(p)];
+        auto* row = static_cast<QHBoxLayout*>(pages_->widget(p)->layout());
+        for (size_t c = 0; c < cols.size(); ++c) {
+            bool listsOnly = cols[c]->count() > 0;
+            for (int i = 0; i < cols[c]->count(); ++i) {
+                auto* g = qobject_cast<QGroupBox*>(cols[c]->itemAt(i)->widget());
+                if (!g || groupLayout(g)->count() > 0) {
+                    listsOnly = false;
+                    if (g) groupLayout(g)->addStretch(1);  // controls packed at the top
+                } else {
+                    auto* h = static_cast<QHBoxLayout*>(g->layout());
+                    h->setStretch(0, 0);
+                    h->setStretch(1, 1);
+                }
+            }
+            if (listsOnly) row->setStretch(static_cast<int>(c), 0);
+            cols[c]->addStretch(1);
+        }
+    }
 }
 
 QGroupBox* MainWindow::groupOn(int page, int col, const QString& title) {
@@ -83,10 +212,18 @@ QGroupBox* MainWindow::groupOn(int page, int col, const QString& title) {
         row->addLayout(c, 1);
         cols.push_back(c);
     }
+    // Two columns inside each group: the controls, and beside them any
+    // modulation-source lists (they are tall).
     auto* g = new QGroupBox(title, pages_->widget(page));
-    auto* v = new QVBoxLayout(g);
-    v->setContentsMargins(4, 2, 4, 2);
+    auto* h = new QHBoxLayout(g);
+    h->setContentsMargins(4, 2, 4, 2);
+    h->setSpacing(6);
+    auto* v = new QVBoxLayout;
     v->setSpacing(1);
+    auto* side = new QVBoxLayout;
+    side->setSpacing(1);
+    h->addLayout(v, 1);
+    h->addLayout(side);
     cols[static_cast<size_t>(col)]->addWidget(g);
     groups_[{page, title}] = g;
     return g;
@@ -99,277 +236,227 @@ QGroupBox* MainWindow::findGroup(int page, const QString& title) {
     return groupOn(page, last, title);
 }
 
-QVBoxLayout* MainWindow::groupLayout(QGroupBox* g) { return static_cast<QVBoxLayout*>(g->layout()); }
+QVBoxLayout* MainWindow::groupLayout(QGroupBox* g) { return static_cast<QVBoxLayout*>(g->layout()->itemAt(0)->layout()); }
 
-QListWidget* MainWindow::sourceList(const char* name, QWidget* parent, std::function<uint16_t&()> field, bool osc) {
-    auto* l = new QListWidget(parent);
-    for (const char* item : kSourceItems) l->addItem(item);
-    l->setSelectionMode(QAbstractItemView::MultiSelection);  // plain toggling, no ranges
-    l->setFixedWidth(l->sizeHintForColumn(0) + 28);
-    connect(l, &QListWidget::itemSelectionChanged, this, [this, l, field, osc] {
-        if (refreshing_) return;
-        {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            field() = listToSet(l);
+namespace {
+QVBoxLayout* sideLayout(QGroupBox* g) { return static_cast<QVBoxLayout*>(g->layout()->itemAt(1)->layout()); }
+}  // namespace
+
+void MainWindow::addTableControls() {
+    for (const ParamInfo& p : paramTable()) {
+        const int page = pageOf(p.page);
+        if (page < 0) continue;
+        // The chord box sits in its own group beside the chord text.
+        const QString title = p.group.empty() ? QString("Chord") : qs(p.group);
+        QGroupBox* g = findGroup(page, title);
+        QWidget* w = makeControl(p, g);
+        if (p.scope == ParamScope::Light) {
+            oscGrid_->addWidget(w, p.offset, 0);
+        } else if (p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16) {
+            const int k = static_cast<int>(p.id) - static_cast<int>(ParamId::OscLevel1);
+            harmonics_->addWidget(w, k / 16, k % 16);
+        } else if (p.type == ParamType::Sources) {
+            sideLayout(g)->addWidget(w, 0, Qt::AlignHCenter);
+        } else if (p.type == ParamType::Bool && p.caption == "Active") {
+            groupLayout(g)->insertWidget(0, w);  // a group's switch comes first
+        } else {
+            groupLayout(g)->addWidget(w);
         }
-        if (osc)
-            session_->oscillatorControlChanged();
-        else
-            session_->timbreControlChanged();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Controls from the table
+
+void MainWindow::userSet(ParamId id, long double v) {
+    if (refreshing_) return;
+    session_->set(id, v);
+    updateControl(id);  // the label shows the new value at once
+}
+
+void MainWindow::updateControl(ParamId id) {
+    auto& u = updaters_[static_cast<size_t>(id)];
+    if (!u) return;
+    ++refreshing_;
+    u();
+    --refreshing_;
+}
+
+void MainWindow::bind(const ParamInfo& p, QWidget* w, std::function<void()> update) {
+    updaters_[static_cast<size_t>(p.id)] = update;
+    registerControl(std::string(p.control), w, std::move(update));
+}
+
+QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    switch (p.type) {
+        case ParamType::Bool: {
+            if (p.scope == ParamScope::Light) {
+                auto* light = new LightCheck(parent);
+                light->setFixedSize(13, 13);
+                light->setToolTip("Active");
+                connect(light, &LightCheck::clicked, this, [this, id, light] { userSet(id, light->isChecked()); });
+                bind(p, light, [this, id, light] { light->setChecked(session_->get(id) != 0); });
+                return light;
+            }
+            auto* box = new QCheckBox(qs(p.caption), parent);
+            connect(box, &QCheckBox::toggled, this, [this, id](bool on) { userSet(id, on ? 1 : 0); });
+            bind(p, box, [this, id, box] { box->setChecked(session_->get(id) != 0); });
+            if (id == ParamId::ChordActive)
+                connect(box, &QCheckBox::toggled, this, [this](bool on) { chordEdit_->setEnabled(on); });
+            return box;
+        }
+        case ParamType::Sources:
+            return makeSourceList(p, parent);
+        case ParamType::Choice:
+            return makeChoice(p, parent);
+        case ParamType::Int:
+        case ParamType::Real:
+            break;
+    }
+    if (p.control.ends_with("SpinEdit")) {
+        auto* spin = new QSpinBox(parent);
+        spin->setRange(p.barMin, p.barMax);
+        spin->setSingleStep(p.step);
+        auto* row = new QWidget(parent);
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->addWidget(new QLabel(barCaption(p.control.substr(0, p.control.size() - 8), p.group), row));
+        h->addWidget(spin);
+        h->addStretch(1);
+        connect(spin, &QSpinBox::valueChanged, this, [this, id](int v) { userSet(id, v); });
+        bind(p, row, [this, id, spin] { spin->setValue(session_->get(id)); });
+        return row;
+    }
+    if (p.control.ends_with("Edit")) return makeNumberEdit(p, parent);
+    return makeBar(p, parent);
+}
+
+QWidget* MainWindow::makeBar(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    const bool harmonic = p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16;
+    QScrollBar* bar = nullptr;
+    QWidget* w = nullptr;
+    std::function<void()> text;
+    if (harmonic) {
+        // The harmonic bars stand upright: level (first row) and detune, high at the top.
+        bar = new QScrollBar(Qt::Vertical, parent);
+        bar->setInvertedAppearance(true);
+        bar->setInvertedControls(true);
+        bar->setFixedHeight(90);
+        bar->setToolTip(QString("%1 %2").arg(p.id <= ParamId::OscLevel16 ? "Level" : "Detune").arg(
+            static_cast<int>(p.id) - static_cast<int>(p.id <= ParamId::OscLevel16 ? ParamId::OscLevel1
+                                                                                 : ParamId::OscDetune1) + 1));
+        w = bar;
+    } else {
+        auto* lb = new LabelledBar(parent);
+        bar = lb->bar();
+        w = lb;
+        const QString fixed = barCaption(p.control, p.group);
+        text = [this, id, lb, fixed] {
+            const std::string l = session_->label(id);
+            lb->setText(l.empty() ? fixed : QString::fromStdString(l));
+        };
+    }
+    bar->setRange(p.barMin, p.barMax);
+    bar->setSingleStep(p.step);
+    bar->setPageStep(std::max(p.step, (p.barMax - p.barMin) / 16));
+    connect(bar, &QScrollBar::valueChanged, this, [this, id](int v) { userSet(id, v); });
+    bind(p, w, [this, id, bar, text] {
+        bar->setValue(session_->get(id));
+        if (text) text();
     });
-    registerControl(name, l, [this, l, field] {
-        std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-        setToList(l, field());
+    return w;
+}
+
+QWidget* MainWindow::makeNumberEdit(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    auto* e = new NumberEdit(parent);
+    e->setMin(static_cast<int32_t>(p.min));
+    e->setScrollMin(p.barMin);
+    e->setScrollMax(p.barMax);
+    e->setMult(static_cast<double>(p.mult));
+    e->setDescription(qs(p.caption));
+    connect(e, &NumberEdit::changed, this, [this, id, e] { userSet(id, e->value()); });
+    const QString caption = qs(p.caption);
+    bind(p, e, [this, id, e, caption] {
+        const double v = static_cast<double>(session_->value(id));
+        if (e->value() != v) e->setValue(v);
+        const std::string l = session_->label(id);
+        e->setDescription(l.empty() ? caption : QString::fromStdString(l));
     });
+    return e;
+}
+
+QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    const std::vector<ParamChoice> items = paramChoices(id);
+    if (!p.control.ends_with("RadioGroup")) {
+        auto* combo = new QComboBox(parent);
+        for (const auto& c : items) combo->addItem(qs(c.caption));
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, id, items](int i) {
+            if (i >= 0) userSet(id, items[static_cast<size_t>(i)].value);
+        });
+        bind(p, combo, [this, id, combo, items] {
+            const int32_t v = session_->get(id);
+            for (size_t i = 0; i < items.size(); ++i)
+                if (items[i].value == v) combo->setCurrentIndex(static_cast<int>(i));
+        });
+        return combo;
+    }
+    auto* row = new QWidget(parent);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    auto* group = new QButtonGroup(row);
+    std::vector<QRadioButton*> buttons;
+    for (const auto& c : items) {
+        auto* b = new QRadioButton(qs(c.caption), row);
+        group->addButton(b);
+        h->addWidget(b);
+        buttons.push_back(b);
+        connect(b, &QRadioButton::toggled, this, [this, id, v = c.value](bool on) {
+            if (on) userSet(id, v);
+        });
+    }
+    h->addStretch(1);
+    bind(p, row, [this, id, buttons, items] {
+        const int32_t v = session_->get(id);
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].value == v) buttons[i]->setChecked(true);
+    });
+    return row;
+}
+
+QWidget* MainWindow::makeSourceList(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    auto* l = new QListWidget(parent);
+    for (std::string_view item : sourceItemNames()) l->addItem(qs(item));
+    l->setSelectionMode(QAbstractItemView::MultiSelection);  // plain toggling, no ranges
+    l->setFixedWidth(l->sizeHintForColumn(0) + 2 * l->frameWidth() + 8);
+    l->setFixedHeight(14 * l->sizeHintForRow(0) + 2 * l->frameWidth());  // every item in view
+    l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(l, &QListWidget::itemSelectionChanged, this, [this, id, l] { userSet(id, listToSet(l)); });
+    bind(p, l, [this, id, l] { setToList(l, static_cast<uint16_t>(session_->get(id))); });
     return l;
 }
 
-void MainWindow::buildMixerPage() {
-    QGroupBox* rate = groupOn(kMixer, 0, "Sample rate");
-    auto* buttons = new QHBoxLayout;
-    for (auto [caption, position] : {std::pair{"11025", 2205}, {"22050", 4410}, {"44100", 8820}, {"48000", 9600}}) {
-        auto* b = new QPushButton(caption, rate);
-        buttons->addWidget(b);
-        // The buttons only move the rate bar; its own handler does the rest.
-        connect(b, &QPushButton::clicked, this, [this, position = position] {
-            if (auto* bar = control("FrequencyScrollBar")) {
-                if (auto* sb = qobject_cast<QScrollBar*>(bar->findChild<QScrollBar*>())) {
-                    sb->setValue(position);
-                    return;
-                }
-            }
-            session_->sampleRateChanged(position);
-        });
-    }
-    groupLayout(rate)->addLayout(buttons);
-    groupOn(kMixer, 0, "Length");
-    QGroupBox* samples = groupOn(kMixer, 1, "Samples Info");
-    sampleInfo_ = new QLabel(samples);
-    groupLayout(samples)->addWidget(sampleInfo_);
-    registerControl("SamplesInfoLabel", sampleInfo_, [this] {
-        std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-        sampleInfo_->setText(QString("Sample #1: %1 (%2 samples)\nSample #2: %3 (%4 samples)")
-                                 .arg(QString::fromStdString(session_->sample1.label()))
-                                 .arg(session_->sample1.view().count)
-                                 .arg(QString::fromStdString(session_->sample2.label()))
-                                 .arg(session_->sample2.view().count));
-    });
-}
-
-void MainWindow::buildAmplifiersPage() {
-    groupOn(kAmplifiers, 0, "FeedBack");
-    QGroupBox* main = groupOn(kAmplifiers, 1, "Main");
-    groupOn(kAmplifiers, 1, "Overdrive");
-    groupOn(kAmplifiers, 2, "Reverb");
-    auto* l = sourceList("VolumeModulationBox", main, [this]() -> uint16_t& { return session_->panel.volumeModulation; },
-                         false);
-    l->setFixedHeight(96);
-    groupLayout(main)->addWidget(new QLabel("Modulation", main));
-    groupLayout(main)->addWidget(l);
-}
-
-void MainWindow::buildOscillatorsPage() {
-    QGroupBox* oscs = groupOn(kOscillators, 0, "Oscillators");
-    auto* grid = new QGridLayout;
-    grid->setSpacing(1);
-    auto* radios = new QButtonGroup(this);
-    for (int k = 0; k < 10; ++k) {
-        auto* light = new LightCheck(oscs);
-        light->setFixedSize(13, 13);
-        light->setToolTip("Active");
-        auto* b = new QRadioButton(QString::number(k + 1), oscs);
-        radios->addButton(b, k);
-        grid->addWidget(light, k, 0);
-        grid->addWidget(b, k, 1);
-        oscButtons_[static_cast<size_t>(k)] = b;
-        activeLights_[static_cast<size_t>(k)] = light;
-        registerControl("Oscillator" + std::to_string(k + 1) + "RadioButton", b, {});
-        registerControl("Oscillator" + std::to_string(k + 1) + "CheckBox", light, [this, k, light, b] {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            light->setChecked(session_->activeLights[static_cast<size_t>(k)]);
-            b->setChecked(session_->selectedOscillator == k);
-        });
-        connect(b, &QRadioButton::clicked, this, [this, k] {
-            if (!refreshing_) session_->selectOscillator(k);
-        });
-        connect(light, &LightCheck::clicked, this, [this, k, light] {
-            {
-                std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-                session_->activeLights[static_cast<size_t>(k)] = light->isChecked();
-            }
-            session_->oscillatorControlChanged();
-        });
-    }
-    groupLayout(oscs)->addLayout(grid);
-
-    QGroupBox* wave = groupOn(kOscillators, 1, "Oscillator");
-    waveForm_ = new QComboBox(wave);
-    for (const char* w : kWaveItems) waveForm_->addItem(w);
-    groupLayout(wave)->addWidget(waveForm_);
-    registerControl("WaveFormComboBox", waveForm_, [this] {
-        std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-        waveForm_->setCurrentIndex(session_->osc.waveList);
-    });
-    connect(waveForm_, &QComboBox::currentIndexChanged, this, [this](int i) {
-        if (refreshing_ || i < 0) return;
-        {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            session_->osc.waveList = i;
-        }
-        session_->oscillatorControlChanged();
-    });
-
-    QGroupBox* mods = groupOn(kOscillators, 2, "Modulation");
-    auto* row = new QHBoxLayout;
-    const std::array<std::tuple<const char*, const char*, uint16_t OscillatorControls::*>, 3> lists{{
-        {"Shape", "SineGeneratorShapeModulationBox", &OscillatorControls::shapeSources},
-        {"Frequency", "SineGeneratorFrequencyModulationBox", &OscillatorControls::frequencySources},
-        {"Volume", "SineGeneratorVolumeModulationBox", &OscillatorControls::volumeSources},
-    }};
-    for (const auto& [caption, name, field] : lists) {
-        auto* col = new QVBoxLayout;
-        col->addWidget(new QLabel(caption, mods));
-        auto* l = sourceList(name, mods, [this, f = field]() -> uint16_t& { return session_->osc.*f; }, true);
-        l->setFixedHeight(200);
-        col->addWidget(l);
-        row->addLayout(col);
-    }
-    groupLayout(mods)->addLayout(row);
-}
+// ---------------------------------------------------------------------------
+// Pages without table controls, and the extras
 
 void MainWindow::buildCurvePage(int page, bool waveform) {
     QWidget* host = pages_->widget(page);
-    Curve& curve = waveform ? session_->waveFormGraph : session_->envelopeGraph;
-    auto* editor = new CurveEditor(curve, session_->mutex(), [this, waveform] {
-        if (waveform) {
-            // The drawn waveform is sampled at the next render; record it now.
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            session_->oscillatorsChanged = true;
-            session_->getTimbre(session_->current());
-        } else {
-            session_->timbreControlChanged();
-        }
-    }, host);
+    auto* editor = new CurveEditor(host);
+    editor->setOnChange([this, editor, waveform] {
+        if (waveform)
+            session_->setWaveFormGraph(editor->curve().data());
+        else
+            session_->setEnvelopeGraph(editor->curve().data());
+    });
     host->layout()->addWidget(editor);
-    registerControl(waveform ? "WaveFormGraphBox" : "EnvelopeGraphBox", editor, [editor] { editor->area()->update(); });
-}
-
-void MainWindow::buildLfoPage() {
-    for (int n = 0; n < 2; ++n) {
-        QGroupBox* g = groupOn(kLfo, n, n ? "LFO2" : "LFO1");
-        auto* row = new QHBoxLayout;
-        auto* group = new QButtonGroup(this);
-        const std::array<std::pair<const char*, uint8_t>, 3> shapes{{{"Sine", 0}, {"Random", 6}, {"Triangle", 3}}};
-        std::array<QRadioButton*, 3> buttons{};
-        for (size_t i = 0; i < 3; ++i) {
-            auto* b = new QRadioButton(shapes[i].first, g);
-            buttons[i] = b;
-            group->addButton(b);
-            row->addWidget(b);
-            const uint8_t code = shapes[i].second;
-            connect(b, &QRadioButton::toggled, this, [this, n, code](bool on) {
-                if (!on || refreshing_) return;
-                {
-                    std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-                    (n ? session_->panel.lfo2Shape : session_->panel.lfo1Shape) = code;
-                }
-                session_->timbreControlChanged();
-            });
-        }
-        groupLayout(g)->addLayout(row);
-        registerControl(n ? "LFO2ShapeRadioButtons" : "LFO1ShapeRadioButtons", g, [this, n, buttons, shapes] {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            const uint8_t code = n ? session_->panel.lfo2Shape : session_->panel.lfo1Shape;
-            for (size_t i = 0; i < 3; ++i)
-                if (shapes[i].second == code) buttons[i]->setChecked(true);
-        });
-    }
-    groupOn(kLfo, 2, "Noise");
-}
-
-void MainWindow::buildFiltersPage() {
-    groupOn(kFilters, 0, "Average filter");
-    groupOn(kFilters, 0, "Window filter");
-    QGroupBox* res = groupOn(kFilters, 1, "Resonance");
-    QGroupBox* cut = groupOn(kFilters, 2, "Cut-off");
-    auto* rl = sourceList("ResonanceFrequencyModulationBox", res,
-                          [this]() -> uint16_t& { return session_->panel.resonanceFrequencyModulation; }, false);
-    rl->setFixedHeight(80);
-    groupLayout(res)->addWidget(rl);
-    auto* mode = new QHBoxLayout;
-    auto* high = new QRadioButton("High-p", cut);
-    auto* low = new QRadioButton("Low", cut);
-    low->setChecked(true);
-    mode->addWidget(high);
-    mode->addWidget(low);
-    groupLayout(cut)->addLayout(mode);
-    connect(high, &QRadioButton::toggled, this, [this](bool on) {
-        if (refreshing_) return;
-        {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            session_->panel.cutOffMode = on ? 1 : 0;
-        }
-        session_->timbreControlChanged();
+    registerControl(waveform ? "WaveFormGraphBox" : "EnvelopeGraphBox", editor, [this, editor, waveform] {
+        editor->setData(waveform ? session_->waveFormGraph() : session_->envelopeGraph());
     });
-    registerControl("CutOffModeRadioButtons", high, [this, high, low] {
-        std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-        (session_->panel.cutOffMode == 1 ? high : low)->setChecked(true);
-    });
-    auto* cl = sourceList("CutOffModulationBox", cut, [this]() -> uint16_t& { return session_->panel.cutOffModulation; },
-                          false);
-    cl->setFixedHeight(80);
-    groupLayout(cut)->addWidget(cl);
-}
-
-void MainWindow::buildSequencerPage() {
-    QGroupBox* notes = groupOn(kSequencer, 0, "Note sequencer");
-    QGroupBox* env = groupOn(kSequencer, 1, "Envelope sequencer");
-    QGroupBox* freq = groupOn(kSequencer, 1, "Frequency sequencer");
-    for (QGroupBox* g : {notes, env, freq}) {
-        auto* l = new QLabel(g);
-        l->setWordWrap(true);
-        groupLayout(g)->addWidget(l);
-        registerControl(g->title().toStdString() + " summary", l, [this, l, g] {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            if (g->title() == "Note sequencer")
-                l->setText(QString("%1 notes").arg(session_->units.noteSequencer().noteCount));
-            else
-                l->setText("Edited through presets");
-        });
-    }
-    QGroupBox* chord = groupOn(kSequencer, 1, "Chord");
-    auto* row = new QHBoxLayout;
-    chordCheck_ = new QCheckBox("Chord", chord);
-    chordEdit_ = new QLineEdit("C-5,E-5", chord);
-    chordEdit_->setEnabled(false);
-    chordEdit_->setMinimumWidth(161);
-    row->addWidget(chordCheck_);
-    row->addWidget(chordEdit_, 1);
-    groupLayout(chord)->addLayout(row);
-    connect(chordCheck_, &QCheckBox::toggled, this, [this](bool on) {
-        chordEdit_->setEnabled(on);
-        if (refreshing_) return;
-        {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            session_->panel.chordActive = on ? 1 : 0;
-        }
-        session_->timbreControlChanged();
-    });
-    connect(chordEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        {
-            std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-            session_->chordEdit = text.toStdString();
-        }
-        session_->timbreControlChanged();
-    });
-    registerControl("ChordCheckBox", chordCheck_, [this] {
-        std::lock_guard<std::recursive_mutex> lock(session_->mutex());
-        chordCheck_->setChecked(session_->panel.chordActive != 0);
-        chordEdit_->setEnabled(chordCheck_->isChecked());
-        if (chordEdit_->text().toStdString() != session_->chordEdit)
-            chordEdit_->setText(QString::fromStdString(session_->chordEdit));
-    });
-    registerControl("ChordEdit", chordEdit_, {});
 }
 
 void MainWindow::buildOptionsPage() {
@@ -390,11 +477,15 @@ void MainWindow::buildOptionsPage() {
     connect(deviceLists_[0], &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;
         out_->deviceItem = row;
-        session_->settings.waveOut = row;
+        Settings s = session_->settings();
+        s.waveOut = row;
+        session_->setSettings(s);
     });
     connect(deviceLists_[3], &QListWidget::itemClicked, this, [this] {
         if (midiIn_) midiIn_->closeMidiIn();
-        session_->settings.midiIn = std::max(deviceLists_[3]->currentRow(), 0);
+        Settings s = session_->settings();
+        s.midiIn = std::max(deviceLists_[3]->currentRow(), 0);
+        session_->setSettings(s);
         openMidiIn();
     });
 
@@ -435,28 +526,30 @@ void MainWindow::buildOptionsPage() {
         label->setText(QString::fromStdString(bufferLengthLabel(pos)));
         label->repaint();
         playback_->realTimeDelayChange(pos);
-        session_->settings.bufSize = pos;
+        Settings s = session_->settings();
+        s.bufSize = pos;
+        session_->setSettings(s);
     });
     registerControl("RealTimeDelayScrollBar", bar, {});
 }
 
-void MainWindow::buildRealtimePage() {
-    groupOn(kRealtime, 0, "Tempo");
-    QGroupBox* midi = groupOn(kRealtime, 0, "MIDI controllers");
+void MainWindow::buildRealtimeExtras() {
+    QGroupBox* midi = findGroup(kRealtime, "MIDI controllers");
+    MidiControllers& mc = session_->midiControllers();
     auto* response = new QCheckBox("Oscillators response to MIDI In", midi);
     response->setChecked(true);
     groupLayout(midi)->addWidget(response);
-    connect(response, &QCheckBox::toggled, this, [this](bool on) { session_->midi.noteResponse = on; });
+    connect(response, &QCheckBox::toggled, this, [&mc](bool on) { mc.noteResponse = on; });
     registerControl("OscillatorMidiInCheckBox", response, {});
     for (int n = 0; n < 2; ++n) {
         auto* row = new QHBoxLayout;
         auto* spin = new QSpinBox(midi);
         spin->setRange(0, n ? 2147483647 : 255);
-        spin->setValue(n ? 10 : 7);
+        spin->setValue(mc.number[n]);
         row->addWidget(new QLabel(QString("Controller %1").arg(n + 1), midi));
-        row->addWidget(spin);
+        row->addWidget(spin, 1);
         groupLayout(midi)->addLayout(row);
-        connect(spin, &QSpinBox::valueChanged, this, [this, n](int v) { session_->midi.number[n] = v; });
+        connect(spin, &QSpinBox::valueChanged, this, [&mc, n](int v) { mc.number[n] = v; });
         registerControl("MidiController" + std::to_string(n + 1) + "SpinEdit", spin, {});
         auto* srow = new QHBoxLayout;
         auto* sens = new QScrollBar(Qt::Horizontal, midi);
@@ -465,14 +558,9 @@ void MainWindow::buildRealtimePage() {
         srow->addWidget(new QLabel("Sensitivity", midi));
         srow->addWidget(sens, 1);
         groupLayout(midi)->addLayout(srow);
-        connect(sens, &QScrollBar::valueChanged, this, [this, n](int v) { session_->midi.sensitivity[n] = v; });
+        connect(sens, &QScrollBar::valueChanged, this, [&mc, n](int v) { mc.sensitivity[n] = v; });
         registerControl("Controller" + std::to_string(n + 1) + "SensetivityScrollBar", sens, {});
     }
-    groupOn(kRealtime, 1, "MIDIEnvelope1");
-    groupOn(kRealtime, 2, "MIDIEnvelope2");
 }
-
-// Until the parameter table exists there are no table-made controls.
-void MainWindow::addTableControls() {}
 
 }  // namespace kf::ui

@@ -58,14 +58,16 @@ TEST(WaveView, CurveViewsFollowTheControls) {
     v.fill(s, WaveView::Env1, 0, d);
     EXPECT_GT(d[0], 30000);
     EXPECT_EQ(d[511], 0);
-    s.envelopeBars.at(0, 3) = 512;  // amplitude halved
+    s.set(ParamId::Env1Amplitude, 512);  // amplitude halved
+    s.waitForRender();
     v.fill(s, WaveView::Env1, 0, d);
     EXPECT_LT(d[0], 17000);
     EXPECT_GT(d[0], 15000);
     // LFO 1: 2 Hz sine at amplitude 256 x 4 starts at its top.
     v.fill(s, WaveView::Lfo1, 0, d);
     EXPECT_EQ(d[0], 1024);
-    s.panel.lfo1Amplitude = 0;
+    s.set(ParamId::Lfo1Amplitude, 0);
+    s.waitForRender();
     v.fill(s, WaveView::Lfo1, 0, d);
     EXPECT_EQ(d[0], 0);
 }

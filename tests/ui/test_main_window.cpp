@@ -141,7 +141,7 @@ private slots:
         uint64_t before = f.s().rendersDone();
         list->item(4)->setSelected(true);  // "LFO1"
         f.settle();
-        QCOMPARE(f.s().panel.cutOffModulation, uint16_t(srcBit(kSrcNone) | srcBit(kSrcLfo1)));
+        QCOMPARE(f.s().get(ParamId::CutOffModulation), int32_t(srcBit(kSrcNone) | srcBit(kSrcLfo1)));
         QCOMPARE(f.s().rendersDone(), before + 1);
 
         f.find<QCheckBox>("AutoRegenerateCheckBox")->click();
@@ -150,7 +150,7 @@ private slots:
         list->item(5)->setSelected(true);
         f.settle();
         QCOMPARE(f.s().rendersDone(), before);
-        QVERIFY(f.s().current().cutOffModulation & srcBit(kSrcLfo2));  // the record is up to date
+        QVERIFY(f.s().timbre(0).cutOffModulation & srcBit(kSrcLfo2));  // the record is up to date
         f.find<QPushButton>("RegenerateButton")->click();
         f.settle();
         QCOMPARE(f.s().rendersDone(), before + 1);
@@ -161,9 +161,10 @@ private slots:
         const std::string file = (dir.path() + "/lfo.kfp").toStdString();
         {
             Fixture f;
-            f.s().panel.lfo1Shape = 3;
-            f.s().panel.cutOffMode = 1;
-            f.s().osc.volumeSources = srcBit(kSrcEnv2);
+            f.s().set(ParamId::Lfo1Shape, 3);
+            f.s().set(ParamId::CutOffMode, 1);
+            f.s().set(ParamId::OscVolumeModulation, srcBit(kSrcEnv2));
+            f.settle();
             QVERIFY(f.s().savePreset(file).ok);
         }
         Fixture f;
@@ -172,9 +173,9 @@ private slots:
         f.settle();
         QCOMPARE(f.s().rendersDone(), before + 1);
         QCOMPARE(f.window->windowTitle().contains("lfo"), true);
-        auto* lfo = f.window->control("LFO1ShapeRadioButtons");
+        auto* lfo = f.window->control("LFO1ShapeRadioGroup");
         QVERIFY(lfo->findChildren<QRadioButton*>()[2]->isChecked());  // "Triangle"
-        QVERIFY(f.window->control("CutOffModeRadioButtons")->property("checked").toBool());
+        QVERIFY(f.window->control("CutOffModeRadioGroup")->findChildren<QRadioButton*>()[0]->isChecked());  // "High-p"
         auto* vol = f.find<QListWidget>("SineGeneratorVolumeModulationBox");
         QVERIFY(vol->item(2)->isSelected());
         QVERIFY(!vol->item(0)->isSelected());
@@ -184,13 +185,10 @@ private slots:
 
     void waveDisplayShowsTheSelectedView() {
         Fixture f;
-        {
-            std::lock_guard<std::recursive_mutex> lock(f.s().mutex());
-            f.s().activeLights[0] = true;
-        }
-        f.s().oscillatorControlChanged();
+        QTest::mouseClick(f.window->control("Oscillator1CheckBox"), Qt::LeftButton);
         f.settle();
-        const std::vector<int16_t> sound = f.s().playBuffer.copy();
+        QCOMPARE(f.s().get(ParamId::Active1), 1);
+        const std::vector<int16_t> sound = f.s().playBuffer().copy();
         QCOMPARE(sound.size(), size_t(10240));
         QVERIFY(f.window->viewTrackBar()->isVisibleTo(f.window.get()));
         f.window->viewButton(WaveView::Full)->click();
@@ -211,7 +209,7 @@ private slots:
         Fixture f;
         f.window->action("Normalize")->trigger();
         f.settle();
-        QCOMPARE(f.s().panel.oscillatorsVolume, 256);
+        QCOMPARE(f.s().get(ParamId::OscillatorsVolume), 256);
     }
 };
 
