@@ -55,6 +55,8 @@ int main(int argc, char** argv) {
         std::cerr << "the window did not open\n";
         return 1;
     }
+    // One oscillator on, so the wave display and the meter show a sound.
+    QTest::mouseClick(window.control("Oscillator1CheckBox"), Qt::LeftButton);
     window.session().waitForRender();
     QTest::qWait(300);
     int failures = 0;

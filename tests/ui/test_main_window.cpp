@@ -7,7 +7,10 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
+#include <QScrollBar>
 #include <QTest>
+#include <QThread>
 
 #include "audio/wave_out.h"
 #include "ui/custom_controls.h"
@@ -203,6 +206,40 @@ private slots:
         int32_t peak = 0;
         for (int16_t v : sound) peak = std::max<int32_t>(peak, std::abs(v));
         QCOMPARE(f.window->levelBox()->level(), peak / 128);
+    }
+
+    void dragsDuringALongRenderStayResponsiveAndCollapse() {
+        Fixture f;
+        // A heavy timbre: every oscillator with its harmonics, a long sound, reverb.
+        for (int k = 0; k < 10; ++k) {
+            f.s().selectOscillator(k);
+            f.s().set(ParamId::OscHarmonicsActive, 1);
+            f.s().set(offsetId(ParamId::Active1, k), 1);
+        }
+        f.s().set(ParamId::ReverbActive, 1);
+        f.s().set(ParamId::Length, 96);
+        f.settle();
+        QScrollBar* bar = f.window->control("ReverbLengthScrollBar")->findChild<QScrollBar*>();
+        const uint64_t before = f.s().rendersDone();
+        f.s().set(ParamId::OscillatorsVolume, 200);  // starts a render of every oscillator
+        QElapsedTimer wait;
+        wait.start();
+        while (!f.s().renderingLight() && wait.elapsed() < 5000) QThread::msleep(1);
+        QVERIFY(f.s().renderingLight());
+        qint64 worst = 0;
+        for (int v = 100; v < 110; ++v) {
+            QElapsedTimer t;
+            t.start();
+            bar->setValue(v);
+            QCoreApplication::processEvents();
+            worst = std::max(worst, t.elapsed());
+        }
+        const bool stillRendering = f.s().renderingLight();
+        f.settle();
+        QVERIFY2(worst < 250, qPrintable(QString("a move took %1 ms").arg(worst)));
+        QCOMPARE(f.s().get(ParamId::ReverbLength), 109);
+        // The moves during the render collapse into one more render.
+        if (stillRendering) QCOMPARE(f.s().rendersDone(), before + 2);
     }
 
     void normalizeLeavesSilenceAlone() {
