@@ -1,6 +1,7 @@
 # Window tests: QtTest programs on the offscreen platform, and the real
 # window under Xvfb with a screenshot of every page.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+set(ui_lsan "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/ui/lsan.supp")
 
 function(kf_ui_program t src)
   add_executable(${t} ${src})
@@ -16,7 +17,7 @@ foreach(f ${ui_tests})
   kf_ui_program(ui_${n} ${f})
   add_test(NAME ui_${n} COMMAND ui_${n})
   set_tests_properties(ui_${n} PROPERTIES LABELS ui TIMEOUT 600
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/ui_config")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/ui_config;${ui_lsan}")
 endforeach()
 
 find_program(KF_XVFB Xvfb)
@@ -29,5 +30,5 @@ if(KF_XVFB)
   set_tests_properties(ui_xvfb_stop PROPERTIES FIXTURES_CLEANUP kf_xvfb LABELS ui)
   add_test(NAME ui_screens_xvfb COMMAND ui_screens_xvfb ${screens})
   set_tests_properties(ui_screens_xvfb PROPERTIES FIXTURES_REQUIRED kf_xvfb LABELS ui TIMEOUT 300
-    ENVIRONMENT "QT_QPA_PLATFORM=xcb;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/ui_config")
+    ENVIRONMENT "QT_QPA_PLATFORM=xcb;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/ui_config;${ui_lsan}")
 endif()
