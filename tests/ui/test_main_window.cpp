@@ -12,7 +12,9 @@
 #include <QTest>
 #include <QThread>
 
+#include "audio/playback.h"
 #include "audio/wave_out.h"
+#include "files/settings.h"
 #include "ui/custom_controls.h"
 #include "ui/main_window.h"
 
@@ -112,6 +114,32 @@ private slots:
         QCOMPARE(midi->item(0)->text(), QString("No midi input"));
         QVERIFY(!f.window->deviceList(1)->isEnabled());
         QVERIFY(!f.window->deviceList(2)->isEnabled());
+    }
+
+    void settingsAreReadAtStartAndWrittenAtShutDown() {
+        QTemporaryDir dir;
+        const std::string ini = (dir.path() + "/Kestra.Ini").toStdString();
+        Settings stored;
+        stored.waveOut = 1;
+        stored.bufSize = 5;
+        QVERIFY(writeSettings(ini, stored).ok);
+        CaptureWaveOut waveOut({"Only card"});
+        {
+            Platform p;
+            p.waveOut = &waveOut;
+            p.midiInput = false;
+            p.settingsPath = ini;
+            MainWindow w(p);
+            QCOMPARE(w.deviceList(0)->currentRow(), 1);
+            QCOMPARE(w.control("RealTimeDelayScrollBar")->property("value").toInt(), 5);
+            w.deviceList(0)->setCurrentRow(0);
+            w.action("Play/Play")->trigger();  // playing when the window goes
+            QVERIFY(w.playback().playing());
+        }
+        QVERIFY(!waveOut.started());  // playback stopped before the window went
+        const Settings after = readSettings(ini);
+        QCOMPARE(after.waveOut, 0);
+        QCOMPARE(after.bufSize, 5);
     }
 
     void windowSizeRuleScalesWithTheScreen() {
