@@ -270,11 +270,24 @@ private slots:
         if (stillRendering) QCOMPARE(f.s().rendersDone(), before + 2);
     }
 
-    void normalizeLeavesSilenceAlone() {
+    void normalizeLeavesSilenceAloneAndRaisesAQuietSound() {
         Fixture f;
         f.window->action("Normalize")->trigger();
         f.settle();
         QCOMPARE(f.s().get(ParamId::OscillatorsVolume), 256);
+
+        QTest::mouseClick(f.window->control("Oscillator1CheckBox"), Qt::LeftButton);
+        auto* volume = f.window->control("OscillatorsVolumeScrollBar")->findChild<QScrollBar*>();
+        volume->setValue(64);
+        f.settle();
+        f.window->action("Normalize")->trigger();
+        f.settle();
+        const int32_t v = f.s().get(ParamId::OscillatorsVolume);
+        QVERIFY2(v > 64, qPrintable(QString::number(v)));
+        QCOMPARE(volume->value(), v);  // the bar shows the new position
+        int32_t peak = 0;
+        for (int16_t x : f.s().playBuffer().copy()) peak = std::max<int32_t>(peak, std::abs(x));
+        QVERIFY(peak >= 30000 || v == 256);
     }
 };
 
