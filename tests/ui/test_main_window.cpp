@@ -15,6 +15,7 @@
 #include "audio/playback.h"
 #include "audio/wave_out.h"
 #include "files/settings.h"
+#include "ui/curve_editor.h"
 #include "ui/custom_controls.h"
 #include "ui/main_window.h"
 
@@ -268,6 +269,22 @@ private slots:
         QCOMPARE(f.s().get(ParamId::ReverbLength), 109);
         // The moves during the render collapse into one more render.
         if (stillRendering) QCOMPARE(f.s().rendersDone(), before + 2);
+    }
+
+    void drawingOnTheGraphEnvelopeReachesTheSessionAndRenders() {
+        Fixture f;
+        f.window->pages()->setCurrentIndex(5);
+        f.window->resize(900, 600);
+        f.window->show();
+        QWidget* area = f.window->findChild<CurveEditor*>("EnvelopeGraphBox")->area();
+        const uint64_t before = f.s().rendersDone();
+        QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(area->width() / 2, area->height() / 4));
+        f.settle();
+        const CurveData d = f.s().envelopeGraph();
+        QCOMPARE(d.count, 3);
+        QVERIFY(d.points[1].y > 14000 && d.points[1].y < 18000);  // a quarter from the top: about half way up
+        QCOMPARE(f.s().rendersDone(), before + 1);
+        QCOMPARE(f.s().waveFormGraph().count, 2);  // the other editor is untouched
     }
 
     void normalizeLeavesSilenceAloneAndRaisesAQuietSound() {
