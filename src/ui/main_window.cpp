@@ -24,6 +24,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "audio/midi_in.h"
 #include "audio/playback.h"
@@ -207,7 +208,7 @@ void MainWindow::buildMenus() {
     add(play, "Play", Qt::Key_F5, [this] { playClick(); });
     add(play, "Play Once", Qt::Key_F6, [this] { playOnceClick(); });
     add(play, "Stop", Qt::Key_F8, [this] { stopClick(); });
-    add(play, "Render", Qt::Key_F4, [this] { session_->renderClick(); });
+    add(play, "Render", Qt::Key_F4, [this] { renderClick(); });
 
     QMenu* convert = bar->addMenu("&Convert");
     add(convert, "Byte swap - sample 1", {}, [this] { session_->byteSwapSample(1); });
@@ -298,7 +299,7 @@ void MainWindow::buildStrip(QWidget* host) {
         session_->generateSoundBuf();
     });
     renderButton_ = new QPushButton("Render", host);
-    connect(renderButton_, &QPushButton::clicked, this, [this] { session_->renderClick(); });
+    connect(renderButton_, &QPushButton::clicked, this, [this] { renderClick(); });
     renderingLight_ = new LightCheckBox("Rendering", host);
     renderingLight_->setOnColor(QColor(255, 0, 0));
     renderingLight_->setOffColor(QColor(128, 0, 0));
@@ -409,6 +410,7 @@ void MainWindow::onNotification(const Notification& n) {
         case Change::RenderFinished:
             showRenderState();
             drawRadioButtonClick();
+            runDeferred();
             emit renderShown();
             break;
         case Change::Redraw:
@@ -429,6 +431,25 @@ void MainWindow::onNotification(const Notification& n) {
             if (curveShown) drawRadioButtonClick();
             break;
     }
+}
+
+void MainWindow::renderClick() {
+    if (session_->renderingLight()) {
+        pendingRenderClick_ = true;
+        return;
+    }
+    session_->renderClick();
+}
+
+void MainWindow::runDeferred() {
+    if (session_->renderingLight()) return;
+    auto held = std::move(deferred_);
+    deferred_.clear();
+    for (const auto& [id, v] : held) {
+        session_->set(id, v);
+        updateControl(id);
+    }
+    if (std::exchange(pendingRenderClick_, false)) session_->renderClick();
 }
 
 void MainWindow::showRenderState() {

@@ -134,6 +134,11 @@ private:
 
     // Session notifications, delivered on this thread by the drain.
     void onNotification(const Notification& n);
+    // Commands that would wait for a running render (Render, sound length,
+    // additional silence) are held until it finished, so the event loop
+    // never waits on a render.
+    void renderClick();
+    void runDeferred();
     void showRenderState();
 
     // Handlers.
@@ -198,6 +203,8 @@ private:
     QAction* realTimeAction_ = nullptr;
     QLabel* sampleInfo_ = nullptr;
     std::array<std::function<void()>, kParamCount> updaters_;
+    bool pendingRenderClick_ = false;
+    std::map<ParamId, long double> deferred_;
     int refreshing_ = 0;
 };
 

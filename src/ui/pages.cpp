@@ -270,6 +270,11 @@ void MainWindow::addTableControls() {
 
 void MainWindow::userSet(ParamId id, long double v) {
     if (refreshing_) return;
+    const Reaction r = paramInfo(id).reaction;
+    if ((r == Reaction::Length || r == Reaction::Silence) && session_->renderingLight()) {
+        deferred_[id] = v;  // applied when the running render has finished
+        return;
+    }
     session_->set(id, v);
     updateControl(id);  // the label shows the new value at once
 }

@@ -134,6 +134,7 @@ private slots:
             QCOMPARE(w.deviceList(0)->currentRow(), 1);
             QCOMPARE(w.control("RealTimeDelayScrollBar")->property("value").toInt(), 5);
             w.deviceList(0)->setCurrentRow(0);
+            w.session().waitForRender();  // a sound to play
             w.action("Play/Play")->trigger();  // playing when the window goes
             QVERIFY(w.playback().playing());
         }
@@ -264,11 +265,23 @@ private slots:
             worst = std::max(worst, t.elapsed());
         }
         const bool stillRendering = f.s().renderingLight();
+        // Render and a new length wait for the running render instead of blocking.
+        QElapsedTimer t;
+        t.start();
+        f.window->findChild<QPushButton*>("RegenerateButton")->click();
+        qobject_cast<NumberEdit*>(f.window->control("LengthNumberEdit"))->setValue(95);
+        worst = std::max(worst, t.elapsed());
         f.settle();
+        f.settle();
+        QCOMPARE(f.s().get(ParamId::Length), 95);
         QVERIFY2(worst < 250, qPrintable(QString("a move took %1 ms").arg(worst)));
         QCOMPARE(f.s().get(ParamId::ReverbLength), 109);
-        // The moves during the render collapse into one more render.
-        if (stillRendering) QCOMPARE(f.s().rendersDone(), before + 2);
+        // The moves during the render collapse into one more render; the
+        // held Render and length add one or two (they may meet one render).
+        if (stillRendering) {
+            QVERIFY(f.s().rendersDone() >= before + 3);
+            QVERIFY(f.s().rendersDone() <= before + 4);
+        }
     }
 
     void drawingOnTheGraphEnvelopeReachesTheSessionAndRenders() {
