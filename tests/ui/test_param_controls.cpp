@@ -157,6 +157,7 @@ private slots:
         f.bar("ResonanceCalmingSpeedBar")->setValue(1024);
         QVERIFY(f.barLabel("ResonanceCalmingSpeedBar").startsWith("Calming speed: 0.000"));
 
+        f.settle();  // a new length waits for a running render
         auto* length = qobject_cast<NumberEdit*>(f.control("LengthNumberEdit"));
         length->setValue(1);
         QVERIFY(length->description().startsWith("Length: 0.023s, 1K"));
