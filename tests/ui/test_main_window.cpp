@@ -216,6 +216,23 @@ private slots:
         QCOMPARE(f.s().rendersDone(), before + 1);  // filling the controls rendered nothing
     }
 
+    void switchingTimbresRefillsTheControlsAndRendersOnce() {
+        Fixture f;
+        auto* reverb = f.window->control("ReverbLengthScrollBar")->findChild<QScrollBar*>();
+        reverb->setValue(640);
+        f.settle();
+        const uint64_t before = f.s().rendersDone();
+        f.window->action("Timbre 2")->trigger();
+        f.settle();
+        QCOMPARE(f.s().currentTimbre(), 1);
+        QCOMPARE(reverb->value(), 200);
+        QCOMPARE(f.s().rendersDone(), before + 1);
+        f.window->action("Timbre 1")->trigger();
+        f.settle();
+        QCOMPARE(reverb->value(), 640);
+        QCOMPARE(f.s().rendersDone(), before + 2);
+    }
+
     void waveDisplayShowsTheSelectedView() {
         Fixture f;
         QTest::mouseClick(f.window->control("Oscillator1CheckBox"), Qt::LeftButton);
