@@ -231,6 +231,8 @@ public:
     std::recursive_mutex& mutex() const { return mutex_; }
 
 private:
+    friend class WaveViewer;  // the wave display's curve views read the generator settings
+
     // controls <-> records
     void captureTimbre(TimbreRecord& rec);  // GetTimbre
     void fillControls(const TimbreRecord& rec);  // SetTimbre without the render

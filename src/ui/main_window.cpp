@@ -1,0 +1,570 @@
+#include "ui/main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "audio/midi_in.h"
+#include "audio/playback.h"
+#include "audio/realtime.h"
+#include "audio/wave_out.h"
+#include "ui/custom_controls.h"
+#include "ui/curve_editor.h"
+
+namespace kf::ui {
+
+SizeRule windowSizeRule(int dpi) {
+    return {100 * dpi / 96, 100 * dpi / 96, 648 * dpi / 96, 480 * dpi / 96};
+}
+
+const std::array<const char*, 12>& pageCaptions() {
+    static const std::array<const char*, 12> captions{"Mixer",    "Amplifiers", "Oscillators", "Waveform",
+                                                      "Envelope", "GraphEnv",   "LFO",         "Filters",
+                                                      "Sequencer", "Options",   "Realtime",    "FX"};
+    return captions;
+}
+
+namespace {
+
+QString plain(QString caption) { return caption.remove('&'); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent), platform_(std::move(platform)) {
+    setWindowTitle("Kestrafon");
+    // The session runs the synthesizer's own start-up: scale, buffers, both
+    // timbres, default samples, the first render request and the default preset.
+    session_ = std::make_unique<Session>();
+    // Notifications may be raised on the render thread or the tick: the
+    // wake-up only queues a drain on this thread, where the listener runs.
+    session_->setWakeup([this] {
+        QMetaObject::invokeMethod(this, [this] { session_->drainNotifications(); }, Qt::QueuedConnection);
+    });
+    listener_ = session_->subscribe([this](const Notification& n) { onNotification(n); });
+    out_ = std::make_unique<OutputDevice>(*platform_.waveOut);
+    out_->sampleRate = session_->sampleRate();
+    realTime_ = std::make_unique<RealTime>(*out_, *session_);
+    playback_ = std::make_unique<Playback>(*out_, session_->playBuffer(), realTime_.get());
+    playback_->setErrorReporter([this](const Status& s) { showError(s); });
+    session_->setPlayback(playback_.get());
+    if (platform_.midiInput)
+        midiIn_ = std::make_unique<MidiIn>(session_->midiQueue(), session_->midiControllers(),
+                                           [rt = realTime_.get()] { return rt->midiTimeStamp(); });
+
+    buildMenus();
+    auto* central = new QWidget(this);
+    auto* v = new QVBoxLayout(central);
+    v->setContentsMargins(1, 0, 1, 1);
+    v->setSpacing(2);
+    pages_ = new QTabWidget(central);
+    pages_->setUsesScrollButtons(false);  // all twelve captions in view
+    v->addWidget(pages_, 1);
+    buildPages();
+    buildStrip(central);
+    setCentralWidget(central);
+    pages_->setCurrentIndex(2);  // "Oscillators"
+
+    fillDeviceLists();
+    session_->startUpRender();
+    refreshControls();
+    readIni();
+    openMidiIn();
+
+    const int dpi = screen() ? static_cast<int>(screen()->logicalDotsPerInch()) : 96;
+    const SizeRule rule = windowSizeRule(dpi);
+    setMinimumSize(rule.minWidth, rule.minHeight);
+    // The maximized size of the rule, but never smaller than the pages need
+    // at the font in use.
+    const QSize hint = sizeHint();
+    resize(std::max(rule.maxWidth, hint.width()), std::max(rule.maxHeight, hint.height()));
+    drawRadioButtonClick();
+    showRenderState();
+    // A single play ends by itself; the light follows the playback's state.
+    auto* lightTimer = new QTimer(this);
+    connect(lightTimer, &QTimer::timeout, this, [this] { playingLight_->setChecked(playback_->playingLight()); });
+    lightTimer->start(200);
+}
+
+MainWindow::~MainWindow() { shutDown(); }
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+    shutDown();
+    e->accept();
+}
+
+// Playback and the real-time stream stop first (they read the sound and the
+// session); MIDI input closes before the render thread ends; the settings
+// are written last.
+void MainWindow::shutDown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    playback_->stopClick();
+    if (midiIn_) midiIn_->closeMidiIn();
+    session_->stopRender();
+    session_->setWakeup(nullptr);
+    session_->unsubscribe(listener_);
+    session_->setPlayback(nullptr);
+    if (!platform_.settingsPath.empty()) (void)writeSettings(platform_.settingsPath, session_->settings());
+}
+
+void MainWindow::readIni() {
+    if (!platform_.settingsPath.empty()) session_->setSettings(readSettings(platform_.settingsPath));
+    const Settings s = session_->settings();
+    if (auto* l = deviceLists_[0]; s.waveOut >= 0 && s.waveOut < l->count()) l->setCurrentRow(s.waveOut);
+    if (auto* l = deviceLists_[3]; s.midiIn >= 0 && s.midiIn < l->count()) l->setCurrentRow(s.midiIn);
+    if (auto* bar = qobject_cast<QScrollBar*>(control("RealTimeDelayScrollBar")))
+        bar->setValue(std::clamp(s.bufSize, 1, 32));
+}
+
+void MainWindow::openMidiIn() {
+    if (!midiIn_) return;
+    const int row = deviceLists_[3]->currentRow();
+    midiIn_->openMidiIn(std::max(row, 0));
+}
+
+void MainWindow::fillDeviceLists() {
+    auto fill = [](QListWidget* l, const std::vector<std::string>& names) {
+        l->clear();
+        for (const auto& n : names) l->addItem(QString::fromStdString(n.substr(0, kDeviceNameMax)));
+    };
+    fill(deviceLists_[0], platform_.waveOut->devices());
+    fill(deviceLists_[1], platform_.midiOutDevices);
+    fill(deviceLists_[2], platform_.waveInDevices);
+    fill(deviceLists_[3], midiIn_ ? midiIn_->devices() : std::vector<std::string>{kNoMidiInput});
+    if (deviceLists_[0]->count() > 0) deviceLists_[0]->setCurrentRow(0);
+    if (deviceLists_[3]->count() > 1) deviceLists_[3]->setCurrentRow(1);
+}
+
+// ---------------------------------------------------------------------------
+// Menus
+
+void MainWindow::buildMenus() {
+    auto add = [this](QMenu* m, const QString& caption, QKeySequence key, std::function<void()> handler) {
+        QAction* a = m->addAction(caption);
+        if (!key.isEmpty()) a->setShortcut(key);
+        if (handler)
+            connect(a, &QAction::triggered, this, [h = std::move(handler)] { h(); });
+        else
+            a->setEnabled(false);  // its command is not part of this program yet
+        const QString name = plain(caption);
+        if (!actions_.count(name)) actions_[name] = a;
+        actions_[plain(m->title()) + "/" + name] = a;
+        return a;
+    };
+    QMenuBar* bar = menuBar();
+
+    QMenu* file = bar->addMenu("&File");
+    add(file, "New preset", {}, [this] { newPresetClick(); });
+    add(file, "Open preset...", Qt::Key_F3, [this] { openPresetClick(); });
+    add(file, "Save preset...", Qt::Key_F2, [this] { savePresetClick(); });
+    file->addSeparator();
+    add(file, "Open Sample &1", Qt::Key_F11, [this] { openSampleClick(1); });
+    add(file, "Open Sample &2", Qt::Key_F12, [this] { openSampleClick(2); });
+    file->addSeparator();
+    add(file, "&Save sample", {}, [this] { saveClick(); });
+    add(file, "Save sample as...", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveSampleAsClick(); });
+    add(file, "Render MIDI", {}, nullptr);
+    file->addSeparator();
+    add(file, "Options...", {}, nullptr);
+    file->addSeparator();
+    add(file, "E&xit", {}, [this] { exitClick(); });
+
+    QMenu* timbres = bar->addMenu("Timbres");
+    timbreGroup_ = new QActionGroup(this);
+    for (int t = 0; t < 2; ++t) {
+        QAction* a = add(timbres, QString("Timbre %1").arg(t + 1), QKeySequence(Qt::CTRL | (t ? Qt::Key_F2 : Qt::Key_F1)),
+                         [this, t] { session_->selectTimbre(t); });
+        a->setCheckable(true);
+        a->setChecked(t == 0);
+        timbreGroup_->addAction(a);
+    }
+
+    QMenu* play = bar->addMenu("Play");
+    add(play, "Play", Qt::Key_F5, [this] { playClick(); });
+    add(play, "Play Once", Qt::Key_F6, [this] { playOnceClick(); });
+    add(play, "Stop", Qt::Key_F8, [this] { stopClick(); });
+    add(play, "Render", Qt::Key_F4, [this] { renderClick(); });
+
+    QMenu* convert = bar->addMenu("&Convert");
+    add(convert, "Byte swap - sample 1", {}, [this] { session_->byteSwapSample(1); });
+    add(convert, "Byte swap - sample 2", {}, [this] { session_->byteSwapSample(2); });
+
+    QMenu* tools = bar->addMenu("Tools");
+    add(tools, "Normalize", {}, [this] { normalizeClick(); });
+    for (int o = 3; o <= 8; ++o) add(tools, QString("All melodic osc to C-%1").arg(o), {}, nullptr);
+    add(tools, "Octave down", {}, nullptr);
+    add(tools, "Octave up", {}, nullptr);
+    tools->addSeparator();
+    add(tools, "Make fat sound", {}, nullptr);
+    add(tools, "TB-303 model", {}, nullptr);
+    add(tools, "Process sound file", {}, nullptr);
+
+    QMenu* scale = bar->addMenu("Scale");
+    auto* scales = new QActionGroup(this);
+    const std::array<std::pair<const char*, Scale>, 3> scaleItems{
+        {{"Tempered", Scale::Tempered}, {"Natural #", Scale::NaturalSharp}, {"Natural b", Scale::NaturalFlat}}};
+    for (const auto& [caption, s] : scaleItems) {
+        QAction* a = add(scale, caption, {}, [this, s = s] { session_->scaleChanged(s); });
+        a->setCheckable(true);
+        a->setChecked(s == Scale::Tempered);
+        scales->addAction(a);
+    }
+
+    QMenu* window = bar->addMenu("Window");
+    const std::array<std::pair<const char*, Qt::Key>, 12> pageItems{{{"Mixer", Qt::Key_M},
+                                                                     {"Amplifiers", Qt::Key_A},
+                                                                     {"Oscillators", Qt::Key_O},
+                                                                     {"WaveForm", Qt::Key_W},
+                                                                     {"Envelopes", Qt::Key_E},
+                                                                     {"Graphic envelope", Qt::Key_G},
+                                                                     {"LFO", Qt::Key_L},
+                                                                     {"Filters", Qt::Key_F},
+                                                                     {"Sequencer", Qt::Key_S},
+                                                                     {"Options", Qt::Key_T},
+                                                                     {"Realtime", Qt::Key_R},
+                                                                     {"FX", Qt::Key_X}}};
+    for (int i = 0; i < 12; ++i) {
+        const auto& [caption, key] = pageItems[static_cast<size_t>(i)];
+        const QKeySequence seq(Qt::CTRL | key);
+        // Ctrl+S belongs to "Save sample as...", which comes first in menu
+        // order; the Sequencer item only shows it.
+        const bool shared = key == Qt::Key_S;
+        QAction* a = add(window, shared ? QString(caption) + "\t" + seq.toString(QKeySequence::NativeText) : caption,
+                         shared ? QKeySequence() : seq, [this, i] { pages_->setCurrentIndex(i); });
+        if (shared) actions_[caption] = actions_["Window/" + QString(caption)] = a;
+    }
+
+    QMenu* help = bar->addMenu("&Help");
+    add(help, "RTFM", Qt::Key_F1, nullptr);
+    add(help, "Contact", {}, nullptr);
+    help->addSeparator();
+    add(help, "About", {}, nullptr);
+
+    QMenu* rt = bar->addMenu("Realtime");
+    realTimeAction_ = add(rt, "Realtime", {}, [this] { realTimeClick(); });
+    realTimeAction_->setCheckable(true);
+}
+
+QAction* MainWindow::action(const QString& caption) const {
+    auto it = actions_.find(caption);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QWidget* MainWindow::control(const std::string& name) const {
+    auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void MainWindow::registerControl(const std::string& name, QWidget* w, std::function<void()> refresh) {
+    w->setObjectName(QString::fromStdString(name));
+    controls_[name] = w;
+    if (refresh) refreshers_.push_back(std::move(refresh));
+}
+
+// ---------------------------------------------------------------------------
+// The strip below the pages, the wave display and the big buttons
+
+void MainWindow::buildStrip(QWidget* host) {
+    auto* strip = new QHBoxLayout;
+    strip->setSpacing(6);
+    autoRender_ = new QCheckBox("Auto Render", host);
+    autoRender_->setChecked(true);
+    connect(autoRender_, &QCheckBox::toggled, this, [this](bool on) {
+        session_->setAutoRender(on);
+        session_->generateSoundBuf();
+    });
+    renderButton_ = new QPushButton("Render", host);
+    connect(renderButton_, &QPushButton::clicked, this, [this] { renderClick(); });
+    renderingLight_ = new LightCheckBox("Rendering", host);
+    renderingLight_->setOnColor(QColor(255, 0, 0));
+    renderingLight_->setOffColor(QColor(128, 0, 0));
+    connect(renderingLight_, &LightCheck::clicked, this, [this] { renderingLight_->setChecked(false); });
+    progress_ = new QProgressBar(host);
+    progress_->setRange(0, 6);
+    progress_->setTextVisible(false);
+    progress_->setMaximumWidth(90);
+    clip_ = new QCheckBox("Clip", host);
+    clip_->setAttribute(Qt::WA_TransparentForMouseEvents);  // shows the last render only
+    clip_->setFocusPolicy(Qt::NoFocus);
+    auto* util1 = new QPushButton("Cool", host);
+    auto* util2 = new QPushButton("AWave", host);
+    util1->setEnabled(false);  // the external utilities come with the dialogs
+    util2->setEnabled(false);
+    playingLight_ = new LightCheck(host);
+    playingLight_->setOnColor(QColor(255, 255, 0));
+    playingLight_->setOffColor(QColor(128, 0, 0));
+    connect(playingLight_, &LightCheck::clicked, this, [this] { playClick(); });
+    auto* product = new QLabel("Kestrafon sound designer", host);
+    product->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QWidget* w : std::initializer_list<QWidget*>{autoRender_, renderButton_, renderingLight_, progress_, clip_,
+                                                      util1, util2, playingLight_})
+        strip->addWidget(w);
+    strip->addWidget(product, 1);
+    registerControl("AutoRegenerateCheckBox", autoRender_, {});
+    registerControl("RegenerateButton", renderButton_, {});
+    registerControl("RenderingRadioButton", renderingLight_, {});
+    registerControl("RenderProgressBar", progress_, {});
+    registerControl("PeakCheckButton", clip_, {});
+    registerControl("PlayingLightCheck", playingLight_, {});
+
+    // Wave display: view buttons, track bar, graph and meter.
+    auto* display = new QGroupBox(host);
+    auto* dl = new QGridLayout(display);
+    dl->setContentsMargins(4, 2, 4, 2);
+    dl->setSpacing(2);
+    auto* views = new QHBoxLayout;
+    auto* viewGroup = new QButtonGroup(this);
+    const char* viewCaptions[] = {"Zoomed", "Full", "Env1", "Env2", "Env3", "LFO1", "LFO2", "Seq", "SeqEnv"};
+    for (int i = 0; i < 9; ++i) {
+        auto* b = new QRadioButton(viewCaptions[i], display);
+        viewButtons_[static_cast<size_t>(i)] = b;
+        viewGroup->addButton(b, i);
+        views->addWidget(b);
+        connect(b, &QRadioButton::clicked, this, [this, i] {
+            view_ = static_cast<WaveView>(i);
+            drawRadioButtonClick();
+        });
+    }
+    viewButtons_[0]->setChecked(true);
+    viewTrackBar_ = new QSlider(Qt::Horizontal, display);
+    viewTrackBar_->setRange(0, 256);
+    viewTrackBar_->setTickInterval(32);
+    viewTrackBar_->setTickPosition(QSlider::TicksBelow);
+    connect(viewTrackBar_, &QSlider::valueChanged, this, [this] { drawRadioButtonClick(); });
+    views->addWidget(viewTrackBar_, 1);
+    waveGraph_ = new GraphBox(display);
+    waveGraph_->setMinimumHeight(72);
+    levelBox_ = new LevelBox(display);
+    levelBox_->setFixedWidth(14);
+    dl->addLayout(views, 0, 0);
+    dl->addWidget(waveGraph_, 1, 0);
+    dl->addWidget(levelBox_, 0, 1, 2, 1);
+    registerControl("WaveGraphBox", waveGraph_, {});
+    registerControl("LevelBox", levelBox_, {});
+    registerControl("ViewTrackBar", viewTrackBar_, {});
+
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(2);
+    QFont big = font();
+    big.setBold(true);
+    big.setPixelSize(15);
+    const std::array<std::pair<const char*, std::function<void()>>, 4> bigButtons{{
+        {"Play", [this] { playClick(); }},
+        {"Stop", [this] { stopClick(); }},
+        {"Exit", [this] { exitClick(); }},
+        {"Save", [this] { saveClick(); }},
+    }};
+    for (const auto& [caption, handler] : bigButtons) {
+        auto* b = new QPushButton(caption, host);
+        b->setFont(big);
+        b->setFixedSize(std::max(55, QFontMetrics(big).horizontalAdvance("Play") + 20), 23);
+        connect(b, &QPushButton::clicked, this, [h = handler] { h(); });
+        buttons->addWidget(b);
+        registerControl(std::string(caption) + "Button", b, {});
+    }
+
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(display, 1);
+    lower->addLayout(buttons);
+    auto* v = static_cast<QVBoxLayout*>(host->layout());
+    v->addLayout(strip);
+    v->addLayout(lower);
+}
+
+// ---------------------------------------------------------------------------
+// Session notifications
+
+void MainWindow::onNotification(const Notification& n) {
+    if (shutDown_) return;
+    const bool curveShown = view_ != WaveView::Zoomed && view_ != WaveView::Full;
+    switch (n.change) {
+        case Change::RenderStarted:
+        case Change::RenderProgress:
+            showRenderState();
+            break;
+        case Change::RenderFinished:
+            showRenderState();
+            drawRadioButtonClick();
+            runDeferred();
+            emit renderShown();
+            break;
+        case Change::Redraw:
+            drawRadioButtonClick();
+            break;
+        case Change::Param:
+            updateControl(n.id);
+            if (n.id == ParamId::SampleRate) out_->sampleRate = session_->sampleRate();
+            // Envelope and LFO pictures follow their controls.
+            if (curveShown) drawRadioButtonClick();
+            break;
+        case Change::Preset:
+            setWindowTitle(QString::fromStdString(session_->caption()));
+            refreshControls();
+            break;
+        default:
+            refreshControls();
+            if (curveShown) drawRadioButtonClick();
+            break;
+    }
+}
+
+void MainWindow::renderClick() {
+    if (session_->renderingLight()) {
+        pendingRenderClick_ = true;
+        return;
+    }
+    session_->renderClick();
+}
+
+void MainWindow::runDeferred() {
+    if (session_->renderingLight()) return;
+    auto held = std::move(deferred_);
+    deferred_.clear();
+    for (const auto& [id, v] : held) {
+        session_->set(id, v);
+        updateControl(id);
+    }
+    if (std::exchange(pendingRenderClick_, false)) session_->renderClick();
+}
+
+void MainWindow::showRenderState() {
+    progress_->setValue(session_->progress());
+    const bool rendering = session_->renderingLight();
+    renderingLight_->setChecked(rendering);
+    QPalette pal = renderingLight_->palette();
+    pal.setColor(QPalette::WindowText, rendering ? QColor(255, 0, 0) : QColor(96, 96, 96));
+    renderingLight_->setPalette(pal);
+    clip_->setChecked(session_->clip());
+    levelBox_->setLevel(session_->meterLevel());
+    playingLight_->setChecked(playback_->playingLight());
+}
+
+void MainWindow::drawRadioButtonClick() {
+    viewTrackBar_->setVisible(view_ == WaveView::Zoomed);
+    viewer_.fill(*session_, view_, viewTrackBar_->value(), display_);
+    waveGraph_->setBuffer(display_.data(), kDisplaySamples);
+    waveGraph_->repaint();
+}
+
+void MainWindow::refreshControls() {
+    ++refreshing_;
+    for (auto& r : refreshers_) r();
+    --refreshing_;
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void MainWindow::showError(const Status& s) {
+    QMessageBox::critical(this, QString::fromStdString(s.caption.empty() ? "Kestrafon" : s.caption),
+                          QString::fromStdString(s.message));
+}
+
+void MainWindow::playClick() {
+    out_->sampleRate = session_->sampleRate();
+    playback_->playClick();
+    playingLight_->setChecked(playback_->playingLight());
+}
+
+void MainWindow::playOnceClick() {
+    out_->sampleRate = session_->sampleRate();
+    playback_->playOnce1Click();
+    playingLight_->setChecked(playback_->playingLight());
+}
+
+void MainWindow::stopClick() {
+    playback_->stopClick();
+    playingLight_->setChecked(playback_->playingLight());
+}
+
+void MainWindow::exitClick() {
+    stopClick();
+    close();
+}
+
+void MainWindow::realTimeClick() {
+    playback_->realTime2Click();
+    session_->setRealTimeMark(playback_->realTimeMark());
+    realTimeAction_->setChecked(playback_->realTimeMark());
+    playingLight_->setChecked(playback_->playingLight());
+}
+
+SaveFormat MainWindow::saveFormat() const {
+    const bool eight = eightBits_ && eightBits_->isChecked();
+    SaveType t = SaveType::XI;
+    if (saveTypes_[0] && saveTypes_[0]->isChecked()) t = SaveType::MotorolaPCM;
+    if (saveTypes_[1] && saveTypes_[1]->isChecked()) t = SaveType::IntelPCM;
+    if (saveTypes_[2] && saveTypes_[2]->isChecked()) t = SaveType::WAV;
+    return saveFormatFor(t, eight);
+}
+
+void MainWindow::saveClick() {
+    if (Status st = session_->saveSoundFile(saveFormat()); !st) showError(st);
+}
+
+void MainWindow::saveSampleAsClick() {
+    QFileDialog dialog(this, "Save sample as...");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QStringList filters{"Microsoft WAV (*.WAV *.wav)", "Extended Instrument (*.XI *.xi)",
+                              "Motorola raw (*.RAW *.raw)", "Intel raw (*.RAW *.raw)"};
+    dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const int filter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (Status st = session_->saveSampleAs(dialog.selectedFiles().front().toStdString(), filter); !st) showError(st);
+}
+
+void MainWindow::newPresetClick() { session_->newPreset(); }
+
+void MainWindow::openPresetClick() {
+    const QString name = QFileDialog::getOpenFileName(this, "Open preset", {}, "Kestrafon presets (*.kfp)");
+    if (name.isEmpty()) return;
+    if (Status st = session_->openPreset(name.toStdString()); !st) showError(st);
+}
+
+void MainWindow::savePresetClick() {
+    // The dialog asks before replacing an existing file.
+    QString name = QFileDialog::getSaveFileName(this, "Save preset", {}, "Kestrafon presets (*.kfp)");
+    if (name.isEmpty()) return;
+    if (!name.contains('.')) name += ".kfp";
+    if (Status st = session_->savePreset(name.toStdString()); !st) showError(st);
+}
+
+void MainWindow::openSampleClick(int slot) {
+    const QString name = QFileDialog::getOpenFileName(this, QString("Open sample %1").arg(slot));
+    if (name.isEmpty()) return;
+    if (Status st = session_->loadSample(slot, name.toStdString()); !st) showError(st);
+}
+
+void MainWindow::normalizeClick() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    session_->normalize();
+    QApplication::restoreOverrideCursor();
+    refreshControls();
+}
+
+}  // namespace kf::ui

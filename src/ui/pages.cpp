@@ -1,0 +1,571 @@
+// The twelve pages. Every parameter control is made from its row of the
+// parameter table and placed in the group the row names; the widgets that
+// are not parameters (device lists, save choices, graph editors, oscillator
+// radio buttons, rate buttons) are made here too.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cmath>
+#include <cstring>
+
+#include "audio/midi_in.h"
+#include "audio/playback.h"
+#include "audio/realtime.h"
+#include "ui/curve_editor.h"
+#include "ui/custom_controls.h"
+#include "ui/labelled_bar.h"
+#include "ui/main_window.h"
+
+namespace kf::ui {
+
+namespace {
+
+enum Page { kMixer, kAmplifiers, kOscillators, kWaveform, kEnvelope, kGraphEnv, kLfo, kFilters, kSequencer,
+            kOptions, kRealtime, kFx };
+
+QString qs(std::string_view v) { return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size())); }
+
+uint16_t listToSet(const QListWidget* l) {
+    uint16_t bits = 0;
+    for (int i = 0; i < l->count() && i < 16; ++i)
+        if (l->item(i)->isSelected()) bits = static_cast<uint16_t>(bits | (1u << i));
+    return bits;
+}
+
+void setToList(QListWidget* l, uint16_t bits) {
+    for (int i = 0; i < l->count() && i < 16; ++i) l->item(i)->setSelected((bits >> i) & 1);
+}
+
+// A caption for a bar whose value has no label: its control name without
+// the group's prefix and the kind, in words ("ReverbDryVolumeScrollBar" in
+// group "Reverb" reads "Dry volume").
+QString barCaption(std::string_view control, std::string_view group) {
+    QString name = qs(control);
+    for (const char* kind : {"ScrollBar", "Bar"})
+        if (name.endsWith(kind)) {
+            name.chop(static_cast<int>(std::strlen(kind)));
+            break;
+        }
+    name.remove('_');
+    QString g = qs(group);
+    g.remove(' ');
+    // In "Main" the group's name is part of the caption ("Main volume").
+    if (!g.isEmpty() && g != "Main" && name.startsWith(g, Qt::CaseInsensitive) && name.size() > g.size()) name = name.mid(g.size());
+    if (name.startsWith("FW")) name = name.mid(2);
+    QString words;
+    for (int i = 0; i < name.size(); ++i) {
+        if (i > 0 && name[i].isUpper() && !name[i - 1].isUpper()) words += ' ';
+        words += words.isEmpty() ? name[i] : name[i].toLower();
+    }
+    return words;
+}
+
+int pageOf(std::string_view caption) {
+    const auto& captions = pageCaptions();
+    for (int p = 0; p < 12; ++p)
+        if (caption == captions[static_cast<size_t>(p)]) return p;
+    return -1;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Pages and groups
+
+void MainWindow::buildPages() {
+    const auto& captions = pageCaptions();
+    for (int p = 0; p < 12; ++p) {
+        auto* page = new QWidget;
+        auto* row = new QHBoxLayout(page);
+        row->setContentsMargins(4, 4, 4, 4);
+        row->setSpacing(6);
+        pages_->addTab(page, captions[static_cast<size_t>(p)]);
+    }
+    // Groups in their columns, so that each page reads left to right.
+    const std::array<std::vector<std::vector<const char*>>, 12> layout{{
+        {{"Sample rate", "Length"}, {"Samples"}},
+        {{"FeedBack"}, {"Main", "Overdrive"}, {"Reverb"}},
+        {{"Oscillators"}, {"Oscillator"}, {"Harmonics"}, {"Volume modulation"}, {"Frequency modulation"},
+         {"Shape modulation"}},
+        {},
+        {{"Env1"}, {"Env2"}, {"Env3"}},
+        {},
+        {{"LFO1"}, {"LFO2"}, {"Noise"}},
+        {{"Average filter", "Window filter"}, {"Resonance"}, {"CutOff"}},
+        {{"Note sequencer", "Chord"}, {"Envelope sequencer", "Frequency sequencer"}},
+        {},
+        {{"Tempo", "MIDI controllers"}, {"MIDI envelope 1"}, {"MIDI envelope 2"}},
+        {{"Flanger"}, {"Chorus"}},
+    }};
+    for (int p = 0; p < 12; ++p)
+        for (size_t c = 0; c < layout[static_cast<size_t>(p)].size(); ++c)
+            for (const char* g : layout[static_cast<size_t>(p)][c]) groupOn(p, static_cast<int>(c), g);
+
+    // The oscillator radio buttons, beside which the table's "Active" lights go.
+    QGroupBox* oscs = findGroup(kOscillators, "Oscillators");
+    oscGrid_ = new QGridLayout;
+    oscGrid_->setSpacing(1);
+    auto* radios = new QButtonGroup(this);
+    for (int k = 0; k < 10; ++k) {
+        auto* b = new QRadioButton(QString::number(k + 1), oscs);
+        radios->addButton(b, k);
+        oscGrid_->addWidget(b, k, 1);
+        oscButtons_[static_cast<size_t>(k)] = b;
+        registerControl("Oscillator" + std::to_string(k + 1) + "RadioButton", b,
+                        [this, k, b] { b->setChecked(session_->selectedOscillator() == k); });
+        connect(b, &QRadioButton::clicked, this, [this, k] {
+            if (!refreshing_) session_->selectOscillator(k);
+        });
+    }
+    groupLayout(oscs)->addLayout(oscGrid_);
+    oscs->setToolTip("The lights switch the oscillators on; the buttons choose the one shown");
+    harmonics_ = new QGridLayout;
+    harmonics_->setSpacing(1);
+
+    buildCurvePage(kWaveform, true);
+    buildCurvePage(kGraphEnv, false);
+    buildOptionsPage();
+    buildRealtimeExtras();
+    addTableControls();
+
+    QGroupBox* harm = findGroup(kOscillators, "Harmonics");
+    groupLayout(harm)->addLayout(harmonics_);
+
+    // Rate buttons: they only move the rate bar, whose own change does the rest.
+    QGroupBox* rate = findGroup(kMixer, "Sample rate");
+    auto* buttons = new QHBoxLayout;
+    for (auto [caption, position] : {std::pair{"11025", 2205}, {"22050", 4410}, {"44100", 8820}, {"48000", 9600}}) {
+        auto* b = new QPushButton(caption, rate);
+        buttons->addWidget(b);
+        connect(b, &QPushButton::clicked, this, [this, position = position] {
+            if (auto* bar = control("FrequencyScrollBar")->findChild<QScrollBar*>()) bar->setValue(position);
+        });
+    }
+    groupLayout(rate)->addLayout(buttons);
+
+    QGroupBox* samples = findGroup(kMixer, "Samples");
+    sampleInfo_ = new QLabel(samples);
+    groupLayout(samples)->addWidget(sampleInfo_);
+    registerControl("SamplesInfoLabel", sampleInfo_, [this] {
+        sampleInfo_->setText(QString("Sample #1: %1 (%2 samples)\nSample #2: %3 (%4 samples)")
+                                 .arg(QString::fromStdString(session_->sampleLabel(1)))
+                                 .arg(session_->sampleCount(1))
+                                 .arg(QString::fromStdString(session_->sampleLabel(2)))
+                                 .arg(session_->sampleCount(2)));
+    });
+
+    // The chord text beside the table's chord box.
+    QGroupBox* chord = findGroup(kSequencer, "Chord");
+    chordEdit_ = new QLineEdit("C-5,E-5", chord);
+    chordEdit_->setMinimumWidth(161);
+    groupLayout(chord)->addWidget(chordEdit_);
+    connect(chordEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        session_->setChordText(text.toStdString());
+    });
+    registerControl("ChordEdit", chordEdit_, [this] {
+        chordEdit_->setEnabled(session_->get(ParamId::ChordActive) != 0);
+        const QString text = QString::fromStdString(session_->chordText());
+        if (chordEdit_->text() != text) chordEdit_->setText(text);
+    });
+
+    // Columns holding nothing but lists keep their lists' width.
+    for (int p = 0; p < 12; ++p) {
+        auto& cols = pageColumns_[static_cast<size_t>(p)];
+        auto* row = static_cast<QHBoxLayout*>(pages_->widget(p)->layout());
+        for (size_t c = 0; c < cols.size(); ++c) {
+            bool listsOnly = cols[c]->count() > 0;
+            for (int i = 0; i < cols[c]->count(); ++i) {
+                auto* g = qobject_cast<QGroupBox*>(cols[c]->itemAt(i)->widget());
+                if (!g || groupLayout(g)->count() > 0) {
+                    listsOnly = false;
+                    if (g) groupLayout(g)->addStretch(1);  // controls packed at the top
+                } else {
+                    auto* h = static_cast<QHBoxLayout*>(g->layout());
+                    h->setStretch(0, 0);
+                    h->setStretch(1, 1);
+                }
+            }
+            if (listsOnly) row->setStretch(static_cast<int>(c), 0);
+            cols[c]->addStretch(1);
+        }
+    }
+}
+
+QGroupBox* MainWindow::groupOn(int page, int col, const QString& title) {
+    auto& cols = pageColumns_[static_cast<size_t>(page)];
+    auto* row = static_cast<QHBoxLayout*>(pages_->widget(page)->layout());
+    while (static_cast<int>(cols.size()) <= col) {
+        auto* c = new QVBoxLayout;
+        c->setSpacing(4);
+        row->addLayout(c, 1);
+        cols.push_back(c);
+    }
+    // Two columns inside each group: the controls, and beside them any
+    // modulation-source lists (they are tall).
+    auto* g = new QGroupBox(title, pages_->widget(page));
+    auto* h = new QHBoxLayout(g);
+    h->setContentsMargins(4, 2, 4, 2);
+    h->setSpacing(6);
+    auto* v = new QVBoxLayout;
+    v->setSpacing(1);
+    auto* side = new QVBoxLayout;
+    side->setSpacing(1);
+    h->addLayout(v, 1);
+    h->addLayout(side);
+    cols[static_cast<size_t>(col)]->addWidget(g);
+    groups_[{page, title}] = g;
+    return g;
+}
+
+QGroupBox* MainWindow::findGroup(int page, const QString& title) {
+    auto it = groups_.find({page, title});
+    if (it != groups_.end()) return it->second;
+    const int last = std::max(0, static_cast<int>(pageColumns_[static_cast<size_t>(page)].size()) - 1);
+    return groupOn(page, last, title);
+}
+
+QVBoxLayout* MainWindow::groupLayout(QGroupBox* g) { return static_cast<QVBoxLayout*>(g->layout()->itemAt(0)->layout()); }
+
+namespace {
+QVBoxLayout* sideLayout(QGroupBox* g) { return static_cast<QVBoxLayout*>(g->layout()->itemAt(1)->layout()); }
+}  // namespace
+
+void MainWindow::addTableControls() {
+    for (const ParamInfo& p : paramTable()) {
+        const int page = pageOf(p.page);
+        if (page < 0) continue;
+        // The chord box sits in its own group beside the chord text.
+        const QString title = p.group.empty() ? QString("Chord") : qs(p.group);
+        QGroupBox* g = findGroup(page, title);
+        QWidget* w = makeControl(p, g);
+        if (p.scope == ParamScope::Light) {
+            oscGrid_->addWidget(w, p.offset, 0);
+        } else if (p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16) {
+            const int k = static_cast<int>(p.id) - static_cast<int>(ParamId::OscLevel1);
+            harmonics_->addWidget(w, k / 16, k % 16);
+        } else if (p.type == ParamType::Sources) {
+            sideLayout(g)->addWidget(w, 0, Qt::AlignHCenter);
+        } else if (p.type == ParamType::Bool && p.caption == "Active") {
+            groupLayout(g)->insertWidget(0, w);  // a group's switch comes first
+        } else {
+            groupLayout(g)->addWidget(w);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Controls from the table
+
+void MainWindow::userSet(ParamId id, long double v) {
+    if (refreshing_) return;
+    const Reaction r = paramInfo(id).reaction;
+    if ((r == Reaction::Length || r == Reaction::Silence) && session_->renderingLight()) {
+        deferred_[id] = v;  // applied when the running render has finished
+        return;
+    }
+    session_->set(id, v);
+    updateControl(id);  // the label shows the new value at once
+}
+
+void MainWindow::updateControl(ParamId id) {
+    auto& u = updaters_[static_cast<size_t>(id)];
+    if (!u) return;
+    ++refreshing_;
+    u();
+    --refreshing_;
+}
+
+void MainWindow::bind(const ParamInfo& p, QWidget* w, std::function<void()> update) {
+    updaters_[static_cast<size_t>(p.id)] = update;
+    registerControl(std::string(p.control), w, std::move(update));
+}
+
+QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    switch (p.type) {
+        case ParamType::Bool: {
+            if (p.scope == ParamScope::Light) {
+                auto* light = new LightCheck(parent);
+                light->setFixedSize(13, 13);
+                light->setToolTip("Active");
+                connect(light, &LightCheck::clicked, this, [this, id, light] { userSet(id, light->isChecked()); });
+                bind(p, light, [this, id, light] { light->setChecked(session_->get(id) != 0); });
+                return light;
+            }
+            auto* box = new QCheckBox(qs(p.caption), parent);
+            connect(box, &QCheckBox::toggled, this, [this, id](bool on) { userSet(id, on ? 1 : 0); });
+            bind(p, box, [this, id, box] { box->setChecked(session_->get(id) != 0); });
+            if (id == ParamId::ChordActive)
+                connect(box, &QCheckBox::toggled, this, [this](bool on) { chordEdit_->setEnabled(on); });
+            return box;
+        }
+        case ParamType::Sources:
+            return makeSourceList(p, parent);
+        case ParamType::Choice:
+            return makeChoice(p, parent);
+        case ParamType::Int:
+        case ParamType::Real:
+            break;
+    }
+    if (p.control.ends_with("SpinEdit")) {
+        auto* spin = new QSpinBox(parent);
+        spin->setRange(p.barMin, p.barMax);
+        spin->setSingleStep(p.step);
+        auto* row = new QWidget(parent);
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->addWidget(new QLabel(barCaption(p.control.substr(0, p.control.size() - 8), p.group), row));
+        h->addWidget(spin);
+        h->addStretch(1);
+        connect(spin, &QSpinBox::valueChanged, this, [this, id](int v) { userSet(id, v); });
+        bind(p, row, [this, id, spin] { spin->setValue(session_->get(id)); });
+        return row;
+    }
+    if (p.control.ends_with("Edit")) return makeNumberEdit(p, parent);
+    return makeBar(p, parent);
+}
+
+QWidget* MainWindow::makeBar(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    const bool harmonic = p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16;
+    QScrollBar* bar = nullptr;
+    QWidget* w = nullptr;
+    std::function<void()> text;
+    if (harmonic) {
+        // The harmonic bars stand upright: level (first row) and detune, high at the top.
+        bar = new QScrollBar(Qt::Vertical, parent);
+        bar->setInvertedAppearance(true);
+        bar->setInvertedControls(true);
+        bar->setFixedHeight(90);
+        bar->setToolTip(QString("%1 %2").arg(p.id <= ParamId::OscLevel16 ? "Level" : "Detune").arg(
+            static_cast<int>(p.id) - static_cast<int>(p.id <= ParamId::OscLevel16 ? ParamId::OscLevel1
+                                                                                 : ParamId::OscDetune1) + 1));
+        w = bar;
+    } else {
+        auto* lb = new LabelledBar(parent);
+        bar = lb->bar();
+        w = lb;
+        const QString fixed = barCaption(p.control, p.group);
+        text = [this, id, lb, fixed] {
+            const std::string l = session_->label(id);
+            lb->setText(l.empty() ? fixed : QString::fromStdString(l));
+        };
+    }
+    bar->setRange(p.barMin, p.barMax);
+    bar->setSingleStep(p.step);
+    bar->setPageStep(std::max(p.step, (p.barMax - p.barMin) / 16));
+    connect(bar, &QScrollBar::valueChanged, this, [this, id](int v) { userSet(id, v); });
+    bind(p, w, [this, id, bar, text] {
+        bar->setValue(session_->get(id));
+        if (text) text();
+    });
+    return w;
+}
+
+QWidget* MainWindow::makeNumberEdit(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    auto* e = new NumberEdit(parent);
+    e->setMin(static_cast<int32_t>(p.min));
+    e->setScrollMin(p.barMin);
+    e->setScrollMax(p.barMax);
+    e->setMult(static_cast<double>(p.mult));
+    e->setDescription(qs(p.caption));
+    connect(e, &NumberEdit::changed, this, [this, id, e] { userSet(id, e->value()); });
+    const QString caption = qs(p.caption);
+    bind(p, e, [this, id, e, caption] {
+        const double v = static_cast<double>(session_->value(id));
+        if (e->value() != v) e->setValue(v);
+        const std::string l = session_->label(id);
+        e->setDescription(l.empty() ? caption : QString::fromStdString(l));
+    });
+    return e;
+}
+
+QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    const std::vector<ParamChoice> items = paramChoices(id);
+    if (!p.control.ends_with("RadioGroup")) {
+        auto* combo = new QComboBox(parent);
+        for (const auto& c : items) combo->addItem(qs(c.caption));
+        connect(combo, &QComboBox::currentIndexChanged, this, [this, id, items](int i) {
+            if (i >= 0) userSet(id, items[static_cast<size_t>(i)].value);
+        });
+        bind(p, combo, [this, id, combo, items] {
+            const int32_t v = session_->get(id);
+            for (size_t i = 0; i < items.size(); ++i)
+                if (items[i].value == v) combo->setCurrentIndex(static_cast<int>(i));
+        });
+        return combo;
+    }
+    auto* row = new QWidget(parent);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    auto* group = new QButtonGroup(row);
+    std::vector<QRadioButton*> buttons;
+    for (const auto& c : items) {
+        auto* b = new QRadioButton(qs(c.caption), row);
+        group->addButton(b);
+        h->addWidget(b);
+        buttons.push_back(b);
+        connect(b, &QRadioButton::toggled, this, [this, id, v = c.value](bool on) {
+            if (on) userSet(id, v);
+        });
+    }
+    h->addStretch(1);
+    bind(p, row, [this, id, buttons, items] {
+        const int32_t v = session_->get(id);
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].value == v) buttons[i]->setChecked(true);
+    });
+    return row;
+}
+
+QWidget* MainWindow::makeSourceList(const ParamInfo& p, QWidget* parent) {
+    const ParamId id = p.id;
+    auto* l = new QListWidget(parent);
+    for (std::string_view item : sourceItemNames()) l->addItem(qs(item));
+    l->setSelectionMode(QAbstractItemView::MultiSelection);  // plain toggling, no ranges
+    l->setFixedWidth(l->sizeHintForColumn(0) + 2 * l->frameWidth() + 8);
+    l->setFixedHeight(14 * l->sizeHintForRow(0) + 2 * l->frameWidth());  // every item in view
+    l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(l, &QListWidget::itemSelectionChanged, this, [this, id, l] { userSet(id, listToSet(l)); });
+    bind(p, l, [this, id, l] { setToList(l, static_cast<uint16_t>(session_->get(id))); });
+    return l;
+}
+
+// ---------------------------------------------------------------------------
+// Pages without table controls, and the extras
+
+void MainWindow::buildCurvePage(int page, bool waveform) {
+    QWidget* host = pages_->widget(page);
+    auto* editor = new CurveEditor(host);
+    editor->setOnChange([this, editor, waveform] {
+        if (waveform)
+            session_->setWaveFormGraph(editor->curve().data());
+        else
+            session_->setEnvelopeGraph(editor->curve().data());
+    });
+    host->layout()->addWidget(editor);
+    registerControl(waveform ? "WaveFormGraphBox" : "EnvelopeGraphBox", editor, [this, editor, waveform] {
+        editor->setData(waveform ? session_->waveFormGraph() : session_->envelopeGraph());
+    });
+}
+
+void MainWindow::buildOptionsPage() {
+    const std::array<const char*, 4> titles{"Wave Out Devices", "Midi Out Devices", "Wave In Devices",
+                                            "Midi In Devices"};
+    const std::array<const char*, 4> names{"WaveOutDevicesListBox", "MidiOutDevicesListBox", "WaveInDevicesListBox",
+                                           "MidiInDevicesListBox"};
+    for (int i = 0; i < 4; ++i) {
+        QGroupBox* g = groupOn(kOptions, i / 2, titles[static_cast<size_t>(i)]);
+        auto* l = new QListWidget(g);
+        l->setFixedHeight(70);
+        groupLayout(g)->addWidget(l);
+        deviceLists_[static_cast<size_t>(i)] = l;
+        registerControl(names[static_cast<size_t>(i)], l, {});
+    }
+    deviceLists_[1]->setEnabled(false);  // shown only
+    deviceLists_[2]->setEnabled(false);
+    connect(deviceLists_[0], &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row < 0) return;
+        out_->deviceItem = row;
+        Settings s = session_->settings();
+        s.waveOut = row;
+        session_->setSettings(s);
+    });
+    connect(deviceLists_[3], &QListWidget::itemClicked, this, [this] {
+        if (midiIn_) midiIn_->closeMidiIn();
+        Settings s = session_->settings();
+        s.midiIn = std::max(deviceLists_[3]->currentRow(), 0);
+        session_->setSettings(s);
+        openMidiIn();
+    });
+
+    QGroupBox* format = groupOn(kOptions, 2, "Saving format");
+    const std::array<const char*, 4> typeNames{"SaveTypeMotorolaPCMRadioButton", "SaveTypeIntelPCMRadioButton",
+                                               "SaveTypeWAVRadioButton", "SaveTypeXIRadioButton"};
+    for (size_t i = 0; i < 4; ++i) {
+        saveTypes_[i] = new QRadioButton(format);
+        groupLayout(format)->addWidget(saveTypes_[i]);
+        registerControl(typeNames[i], saveTypes_[i], {});
+    }
+    saveTypes_[2]->setText("Microsoft WAV");
+    saveTypes_[3]->setText("FastTracker's XI");
+    saveTypes_[3]->setChecked(true);
+    QGroupBox* quality = groupOn(kOptions, 2, "Quality");
+    eightBits_ = new QRadioButton("8 bits", quality);
+    auto* sixteen = new QRadioButton("16 bits", quality);
+    sixteen->setChecked(true);
+    groupLayout(quality)->addWidget(eightBits_);
+    groupLayout(quality)->addWidget(sixteen);
+    auto captions = [this] {
+        const bool eight = eightBits_->isChecked();
+        saveTypes_[0]->setText(motorolaCaption(eight));
+        saveTypes_[1]->setText(intelCaption(eight));
+    };
+    captions();
+    connect(eightBits_, &QRadioButton::toggled, this, captions);
+    registerControl("QualityRadioGroup", quality, {});
+
+    QGroupBox* rt = groupOn(kOptions, 2, "Real-time buffer");
+    auto* label = new QLabel(QString::fromStdString(bufferLengthLabel(1)), rt);
+    auto* bar = new QScrollBar(Qt::Horizontal, rt);
+    bar->setRange(1, 32);
+    bar->setValue(1);
+    groupLayout(rt)->addWidget(label);
+    groupLayout(rt)->addWidget(bar);
+    connect(bar, &QScrollBar::valueChanged, this, [this, label](int pos) {
+        label->setText(QString::fromStdString(bufferLengthLabel(pos)));
+        label->repaint();
+        playback_->realTimeDelayChange(pos);
+        Settings s = session_->settings();
+        s.bufSize = pos;
+        session_->setSettings(s);
+    });
+    registerControl("RealTimeDelayScrollBar", bar, {});
+}
+
+void MainWindow::buildRealtimeExtras() {
+    QGroupBox* midi = findGroup(kRealtime, "MIDI controllers");
+    MidiControllers& mc = session_->midiControllers();
+    auto* response = new QCheckBox("Oscillators response to MIDI In", midi);
+    response->setChecked(true);
+    groupLayout(midi)->addWidget(response);
+    connect(response, &QCheckBox::toggled, this, [&mc](bool on) { mc.noteResponse = on; });
+    registerControl("OscillatorMidiInCheckBox", response, {});
+    for (int n = 0; n < 2; ++n) {
+        auto* row = new QHBoxLayout;
+        auto* spin = new QSpinBox(midi);
+        spin->setRange(0, n ? 2147483647 : 255);
+        spin->setValue(mc.number[n]);
+        row->addWidget(new QLabel(QString("Controller %1").arg(n + 1), midi));
+        row->addWidget(spin, 1);
+        groupLayout(midi)->addLayout(row);
+        connect(spin, &QSpinBox::valueChanged, this, [&mc, n](int v) { mc.number[n] = v; });
+        registerControl("MidiController" + std::to_string(n + 1) + "SpinEdit", spin, {});
+        auto* srow = new QHBoxLayout;
+        auto* sens = new QScrollBar(Qt::Horizontal, midi);
+        sens->setRange(1, 256);
+        sens->setValue(256);
+        srow->addWidget(new QLabel("Sensitivity", midi));
+        srow->addWidget(sens, 1);
+        groupLayout(midi)->addLayout(srow);
+        connect(sens, &QScrollBar::valueChanged, this, [&mc, n](int v) { mc.sensitivity[n] = v; });
+        registerControl("Controller" + std::to_string(n + 1) + "SensetivityScrollBar", sens, {});
+    }
+}
+
+}  // namespace kf::ui

@@ -1,0 +1,76 @@
+// The real window on a virtual X server: every page is shown and grabbed to
+// a PNG (for people to look at), and a page without visible content fails.
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QSet>
+#include <QTabWidget>
+#include <QTest>
+#include <cstdlib>
+#include <iostream>
+
+#include "audio/wave_out.h"
+#include "ui/main_window.h"
+
+namespace {
+
+// A page counts as drawn when it shows several colours and a fair share of
+// pixels differ from its background.
+bool looksBlank(const QImage& img) {
+    if (img.isNull() || img.width() < 10 || img.height() < 10) return true;
+    const QRgb background = img.pixel(img.width() - 2, img.height() - 2);
+    QSet<QRgb> colours;
+    int64_t differing = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb c = img.pixel(x, y);
+            colours.insert(c);
+            if (c != background) ++differing;
+        }
+    return colours.size() < 3 || differing * 100 < int64_t{img.width()} * img.height();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const QString dir = argv[1];
+    QFile displayFile(dir + "/display");
+    if (!displayFile.open(QIODevice::ReadOnly)) {
+        std::cerr << "no virtual display\n";
+        return 1;
+    }
+    const QByteArray display = ":" + displayFile.readAll().trimmed();
+    qputenv("DISPLAY", display);
+    QApplication app(argc, argv);
+    kf::CaptureWaveOut waveOut;
+    kf::ui::Platform platform;
+    platform.waveOut = &waveOut;
+    platform.midiInput = false;
+    platform.midiOutDevices = {"Default MIDI output"};
+    platform.waveInDevices = {"Default input"};
+    kf::ui::MainWindow window(platform);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::cerr << "the window did not open\n";
+        return 1;
+    }
+    // One oscillator on, so the wave display and the meter show a sound.
+    QTest::mouseClick(window.control("Oscillator1CheckBox"), Qt::LeftButton);
+    window.session().waitForRender();
+    QTest::qWait(300);
+    int failures = 0;
+    const auto& captions = kf::ui::pageCaptions();
+    for (int p = 0; p < 12; ++p) {
+        window.pages()->setCurrentIndex(p);
+        QTest::qWait(150);
+        const QString file = QString("%1/page_%2_%3.png").arg(dir).arg(p + 1, 2, 10, QChar('0')).arg(captions[p]);
+        window.grab().save(file);
+        if (looksBlank(window.pages()->currentWidget()->grab().toImage())) {
+            std::cerr << "page \"" << captions[p] << "\" is blank\n";
+            ++failures;
+        }
+        std::cout << "grabbed " << file.toStdString() << "\n";
+    }
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,207 @@
+// Every parameter control against its row of the parameter table: range,
+// start, step and label, and the label at the edge positions.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTest>
+
+#include "audio/wave_out.h"
+#include "ui/custom_controls.h"
+#include "ui/labelled_bar.h"
+#include "ui/main_window.h"
+
+using namespace kf;
+using namespace kf::ui;
+
+namespace {
+
+struct Fixture {
+    CaptureWaveOut waveOut;
+    std::unique_ptr<MainWindow> window;
+    Fixture() {
+        Platform p;
+        p.waveOut = &waveOut;
+        p.midiInput = false;
+        window = std::make_unique<MainWindow>(p);
+        settle();
+    }
+    void settle() {
+        for (int i = 0; i < 3; ++i) {
+            window->session().waitForRender();
+            QCoreApplication::processEvents();
+        }
+    }
+    QWidget* control(std::string_view name) { return window->control(std::string(name)); }
+    QScrollBar* bar(std::string_view name) {
+        QWidget* w = control(name);
+        if (auto* b = qobject_cast<QScrollBar*>(w)) return b;
+        return w ? w->findChild<QScrollBar*>() : nullptr;
+    }
+    QString barLabel(std::string_view name) {
+        auto* lb = qobject_cast<LabelledBar*>(control(name));
+        return lb ? lb->label()->text() : QString();
+    }
+};
+
+// Values at start: the table's start, except on the oscillator page, which
+// shows oscillator 1's defaults.
+bool startIsTables(const ParamInfo& p) {
+    return p.scope != ParamScope::Oscillator && p.scope != ParamScope::Light && p.scope != ParamScope::Unit;
+}
+
+}  // namespace
+
+class ParamControlsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyTableRowHasItsControl() {
+        Fixture f;
+        Session& s = f.window->session();
+        int checked = 0;
+        for (const ParamInfo& p : paramTable()) {
+            const QByteArray name(p.control.data(), static_cast<int>(p.control.size()));
+            QWidget* w = f.control(p.control);
+            QVERIFY2(w, name);
+            const long double start = startIsTables(p) ? p.start : s.value(p.id);
+            switch (p.type) {
+                case ParamType::Bool: {
+                    bool on = false;
+                    if (auto* box = qobject_cast<QCheckBox*>(w)) {
+                        on = box->isChecked();
+                        QCOMPARE(box->text(), QString::fromUtf8(p.caption.data(), p.caption.size()));
+                    } else {
+                        auto* light = qobject_cast<LightCheck*>(w);
+                        QVERIFY2(light, name);
+                        on = light->isChecked();
+                    }
+                    QVERIFY2(on == (start != 0), name);
+                    break;
+                }
+                case ParamType::Sources: {
+                    auto* l = qobject_cast<QListWidget*>(w);
+                    QVERIFY2(l && l->count() == 14, name);
+                    QCOMPARE(l->item(0)->text(), QString("None"));
+                    QCOMPARE(l->item(13)->text(), QString("MEnv2"));
+                    QCOMPARE(l->selectionMode(), QAbstractItemView::MultiSelection);
+                    uint16_t bits = 0;
+                    for (int i = 0; i < 14; ++i)
+                        if (l->item(i)->isSelected()) bits = static_cast<uint16_t>(bits | (1u << i));
+                    QVERIFY2(bits == static_cast<uint16_t>(start), name);
+                    break;
+                }
+                case ParamType::Choice: {
+                    const auto items = paramChoices(p.id);
+                    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+                        QCOMPARE(combo->count(), static_cast<int>(items.size()));
+                        QVERIFY2(items[static_cast<size_t>(combo->currentIndex())].value == start, name);
+                    } else {
+                        const auto radios = w->findChildren<QRadioButton*>();
+                        QCOMPARE(radios.size(), static_cast<qsizetype>(items.size()));
+                        for (size_t i = 0; i < items.size(); ++i)
+                            QVERIFY2(radios[static_cast<qsizetype>(i)]->isChecked() == (items[i].value == start), name);
+                    }
+                    break;
+                }
+                case ParamType::Int:
+                case ParamType::Real:
+                    if (auto* e = qobject_cast<NumberEdit*>(w)) {
+                        QCOMPARE(e->scrollMin(), p.barMin);
+                        QCOMPARE(e->scrollMax(), p.barMax);
+                        QCOMPARE(e->min(), static_cast<int32_t>(p.min));
+                        QCOMPARE(e->mult(), static_cast<double>(p.mult));
+                        QVERIFY2(e->value() == static_cast<double>(start), name);
+                        const std::string label = paramLabel(p.id, start);
+                        if (!label.empty()) QCOMPARE(e->description(), QString::fromStdString(label));
+                    } else if (auto* spin = w->findChild<QSpinBox*>()) {
+                        QCOMPARE(spin->minimum(), p.barMin);
+                        QCOMPARE(spin->maximum(), p.barMax);
+                        QVERIFY2(spin->value() == start, name);
+                    } else {
+                        QScrollBar* b = f.bar(p.control);
+                        QVERIFY2(b, name);
+                        QCOMPARE(b->minimum(), p.barMin);
+                        QCOMPARE(b->maximum(), p.barMax);
+                        QCOMPARE(b->singleStep(), p.step);
+                        QVERIFY2(b->value() == start, name);
+                        const std::string label = paramLabel(p.id, start);
+                        if (!label.empty()) QCOMPARE(f.barLabel(p.control), QString::fromStdString(label));
+                    }
+                    break;
+            }
+            ++checked;
+        }
+        QCOMPARE(checked, kParamCount);
+    }
+
+    void labelsAtTheEdgePositions() {
+        Fixture f;
+        Session& s = f.window->session();
+        f.bar("FrequencyScrollBar")->setValue(9600);
+        QCOMPARE(s.sampleRate(), 48000);
+        QCOMPARE(f.barLabel("FrequencyScrollBar"), QString("Frequency: 48000"));
+        f.bar("FrequencyScrollBar")->setValue(200);
+        QCOMPARE(f.barLabel("FrequencyScrollBar"), QString("Frequency: 1000"));
+        QCOMPARE(s.sampleRate(), 1000);
+
+        f.bar("SineGeneratorVolumeBar")->setValue(0);
+        QVERIFY(f.barLabel("SineGeneratorVolumeBar").startsWith("Volume: 0.0 (-99.0 dB)"));
+        f.bar("SineGeneratorVolumeBar")->setValue(256);
+        QVERIFY(f.barLabel("SineGeneratorVolumeBar").startsWith("Volume: 100.0 (0.0 dB)"));
+
+        f.bar("Env1BaseBar")->setValue(-1024);
+        QVERIFY(f.barLabel("Env1BaseBar").startsWith("Base: -100.0"));
+        f.bar("ResonanceCalmingSpeedBar")->setValue(1024);
+        QVERIFY(f.barLabel("ResonanceCalmingSpeedBar").startsWith("Calming speed: 0.000"));
+
+        f.settle();  // a new length waits for a running render
+        auto* length = qobject_cast<NumberEdit*>(f.control("LengthNumberEdit"));
+        length->setValue(1);
+        QVERIFY(length->description().startsWith("Length: 0.023s, 1K"));
+        QCOMPARE(s.get(ParamId::Length), 1);
+
+        f.bar("OscillatorFrequencyBar")->setValue(0);
+        QVERIFY2(f.barLabel("OscillatorFrequencyBar").startsWith("Frequency: 0Hz (C-0-"),
+                 qPrintable(f.barLabel("OscillatorFrequencyBar")));
+        // The bar's top (11025 Hz) lies below the highest note: F-10 is nearer.
+        f.bar("OscillatorFrequencyBar")->setValue(11025);
+        QCOMPARE(f.barLabel("OscillatorFrequencyBar"), QString::fromStdString(s.label(ParamId::OscFrequency)));
+    }
+
+    void aMovedBarReachesTheSessionAndRendersOnce() {
+        Fixture f;
+        Session& s = f.window->session();
+        const uint64_t before = s.rendersDone();
+        f.bar("ReverbLengthScrollBar")->setValue(640);
+        f.settle();
+        QCOMPARE(s.get(ParamId::ReverbLength), 640);
+        QCOMPARE(s.timbre(0).reverbLength, 640);
+        QCOMPARE(f.barLabel("ReverbLengthScrollBar"), QString("Length: 640ms    "));
+        QCOMPARE(s.rendersDone(), before + 1);
+        // A session change from elsewhere shows in its control.
+        s.set(ParamId::Env2Iterations, 7);
+        f.settle();
+        QCOMPARE(f.bar("Env2IterationsBar")->value(), 7);
+        QVERIFY(f.barLabel("Env2IterationsBar").startsWith("Iterations: 7"));
+    }
+
+    void selectingAnOscillatorShowsItsControls() {
+        Fixture f;
+        Session& s = f.window->session();
+        f.bar("OscillatorFrequencyBar")->setValue(880);
+        f.settle();
+        qobject_cast<QRadioButton*>(f.control("Oscillator2RadioButton"))->click();
+        f.settle();
+        QCOMPARE(s.selectedOscillator(), 1);
+        QCOMPARE(f.bar("OscillatorFrequencyBar")->value(), s.get(ParamId::OscFrequency));
+        qobject_cast<QRadioButton*>(f.control("Oscillator1RadioButton"))->click();
+        f.settle();
+        QCOMPARE(f.bar("OscillatorFrequencyBar")->value(), 880);
+    }
+};
+
+QTEST_MAIN(ParamControlsTest)
+#include "test_param_controls.moc"
