@@ -38,7 +38,7 @@ protected:
             const QPoint q(static_cast<int>(int64_t{w} * pt.x / 16384),
                            static_cast<int>(-int64_t{pt.y} * h / 65536 + h / 2));
             if (i > 0) p.drawLine(prev, q);
-            p.drawEllipse(q, 3, 3);
+            p.drawEllipse(QRect(q.x() - 3, q.y() - 3, 6, 6));  // a 6-pixel dot
             prev = q;
         }
     }

@@ -25,8 +25,11 @@
 #include "audio/realtime.h"
 #include "ui/curve_editor.h"
 #include "ui/custom_controls.h"
+#include "ui/harmonic_bars.h"
+#include "ui/keyboard_play.h"
 #include "ui/labelled_bar.h"
 #include "ui/main_window.h"
+#include "ui/note_list.h"
 
 namespace kf::ui {
 
@@ -77,6 +80,43 @@ int pageOf(std::string_view caption) {
     for (int p = 0; p < 12; ++p)
         if (caption == captions[static_cast<size_t>(p)]) return p;
     return -1;
+}
+
+// The harmonics editor: the level row, the detune row and the eight
+// preset buttons (the table's "Active" box joins the group first).
+void buildHarmonicsEditor(Session& session, QGroupBox* group, QGridLayout* grid) {
+    auto* levels = new HarmonicBars(group);
+    levels->setObjectName("HarmonicBars");
+    levels->setMinimumSize(146, 133);
+    levels->setMaximumHeight(133);
+    auto* detunes = new HarmonicBars(group);
+    detunes->setObjectName("DetuneHarmonicBars");
+    detunes->setMinimumSize(146, 61);
+    detunes->setMaximumHeight(61);
+    // The detune row starts flat; the window fills both from the oscillator.
+    for (int i = 1; i <= HarmonicBars::kBars; ++i) detunes->showHarmonic(i, 0);
+    grid->addWidget(levels, 0, 0, 1, 4);
+    grid->addWidget(detunes, 1, 0, 1, 4);
+    struct Button {
+        const char* name;
+        const char* caption;
+        HarmonicsPreset preset;
+    };
+    const std::array<Button, 8> buttons{{{"HarmonicsClearButton", "Clear", HarmonicsPreset::Clear},
+                                         {"HarmonicsAllButton", "Max", HarmonicsPreset::Max},
+                                         {"HarmonicsRandomButton", "Random", HarmonicsPreset::Random},
+                                         {"HarmonicsExpButton", "Exp", HarmonicsPreset::Exp},
+                                         {"HarmonicsDecButton", "Decay", HarmonicsPreset::Decay},
+                                         {"Harmonics1101Button", "11010", HarmonicsPreset::Keep11010},
+                                         {"Harmonics1010Button", "10101", HarmonicsPreset::Keep10101},
+                                         {"HarmonicsMultButton", "Mult", HarmonicsPreset::Mult}}};
+    for (size_t k = 0; k < buttons.size(); ++k) {
+        auto* b = new QPushButton(buttons[k].caption, group);
+        b->setObjectName(buttons[k].name);
+        grid->addWidget(b, 2 + static_cast<int>(k) / 4, static_cast<int>(k) % 4);
+        QObject::connect(b, &QPushButton::clicked, group,
+                         [&session, preset = buttons[k].preset] { session.applyHarmonicsPreset(preset); });
+    }
 }
 
 }  // namespace
@@ -132,7 +172,8 @@ void MainWindow::buildPages() {
     groupLayout(oscs)->addLayout(oscGrid_);
     oscs->setToolTip("The lights switch the oscillators on; the buttons choose the one shown");
     harmonics_ = new QGridLayout;
-    harmonics_->setSpacing(1);
+    harmonics_->setSpacing(2);
+    buildHarmonicsEditor(*session_, findGroup(kOscillators, "Harmonics"), harmonics_);
 
     buildCurvePage(kWaveform, true);
     buildCurvePage(kGraphEnv, false);
@@ -142,6 +183,21 @@ void MainWindow::buildPages() {
 
     QGroupBox* harm = findGroup(kOscillators, "Harmonics");
     groupLayout(harm)->addLayout(harmonics_);
+    for (QPushButton* b : harm->findChildren<QPushButton*>()) registerControl(b->objectName().toStdString(), b, {});
+    for (const char* name : {"HarmonicBars", "DetuneHarmonicBars"})
+        registerControl(name, harm->findChild<HarmonicBars*>(name), {});
+
+    // The note sequencer's step list below its count edit.
+    QGroupBox* notes = findGroup(kSequencer, "Note sequencer");
+    auto* steps = new NoteStepList(*session_, notes);
+    steps->setMinimumHeight(8 * steps->fontMetrics().height());
+    groupLayout(notes)->addWidget(steps, 1);
+    registerControl("NotesListBox", steps, [steps] { steps->refresh(); });
+
+    // Keys that reach the window unhandled play notes while real time is on.
+    installEventFilter(new KeyboardPlay(
+        *session_, [this] { return playback_->realTimeMark(); }, [this] { return realTime_->midiTimeStamp(); },
+        this));
 
     // Rate buttons: they only move the rate bar, whose own change does the rest.
     QGroupBox* rate = findGroup(kMixer, "Sample rate");
@@ -249,12 +305,22 @@ void MainWindow::addTableControls() {
         // The chord box sits in its own group beside the chord text.
         const QString title = p.group.empty() ? QString("Chord") : qs(p.group);
         QGroupBox* g = findGroup(page, title);
+        if (p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16) {
+            // Bar i of the level or the detune row; it shows and sets the selected oscillator's value.
+            const bool level = p.id <= ParamId::OscLevel16;
+            const int i = static_cast<int>(p.id) - static_cast<int>(level ? ParamId::OscLevel1 : ParamId::OscDetune1) + 1;
+            auto* bars = g->findChild<HarmonicBars*>(level ? "HarmonicBars" : "DetuneHarmonicBars");
+            const ParamId id = p.id;
+            connect(bars, &HarmonicBars::changed, this, [this, id, i](int index, int32_t v) {
+                if (index == i) userSet(id, v);
+            });
+            bars->bar(i)->setToolTip(QString("%1 %2").arg(level ? "Level" : "Detune").arg(i));
+            bind(p, bars->bar(i), [this, id, bars, i] { bars->showHarmonic(i, session_->get(id)); });
+            continue;
+        }
         QWidget* w = makeControl(p, g);
         if (p.scope == ParamScope::Light) {
             oscGrid_->addWidget(w, p.offset, 0);
-        } else if (p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16) {
-            const int k = static_cast<int>(p.id) - static_cast<int>(ParamId::OscLevel1);
-            harmonics_->addWidget(w, k / 16, k % 16);
         } else if (p.type == ParamType::Sources) {
             sideLayout(g)->addWidget(w, 0, Qt::AlignHCenter);
         } else if (p.type == ParamType::Bool && p.caption == "Active") {
@@ -339,30 +405,14 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
 
 QWidget* MainWindow::makeBar(const ParamInfo& p, QWidget* parent) {
     const ParamId id = p.id;
-    const bool harmonic = p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16;
-    QScrollBar* bar = nullptr;
-    QWidget* w = nullptr;
-    std::function<void()> text;
-    if (harmonic) {
-        // The harmonic bars stand upright: level (first row) and detune, high at the top.
-        bar = new QScrollBar(Qt::Vertical, parent);
-        bar->setInvertedAppearance(true);
-        bar->setInvertedControls(true);
-        bar->setFixedHeight(90);
-        bar->setToolTip(QString("%1 %2").arg(p.id <= ParamId::OscLevel16 ? "Level" : "Detune").arg(
-            static_cast<int>(p.id) - static_cast<int>(p.id <= ParamId::OscLevel16 ? ParamId::OscLevel1
-                                                                                 : ParamId::OscDetune1) + 1));
-        w = bar;
-    } else {
-        auto* lb = new LabelledBar(parent);
-        bar = lb->bar();
-        w = lb;
-        const QString fixed = barCaption(p.control, p.group);
-        text = [this, id, lb, fixed] {
-            const std::string l = session_->label(id);
-            lb->setText(l.empty() ? fixed : QString::fromStdString(l));
-        };
-    }
+    auto* lb = new LabelledBar(parent);
+    QScrollBar* bar = lb->bar();
+    QWidget* w = lb;
+    const QString fixed = barCaption(p.control, p.group);
+    std::function<void()> text = [this, id, lb, fixed] {
+        const std::string l = session_->label(id);
+        lb->setText(l.empty() ? fixed : QString::fromStdString(l));
+    };
     bar->setRange(p.barMin, p.barMax);
     bar->setSingleStep(p.step);
     bar->setPageStep(std::max(p.step, (p.barMax - p.barMin) / 16));
