@@ -3,13 +3,11 @@
 #include <iostream>
 #include <mutex>
 
+#include "app/cli_input.h"
+#include "app/cli_progress.h"
 #include "core/session.h"
 
 namespace kf::cli {
-
-namespace {
-int g_exit = 0;  // process exit status of the one command a run executes
-}
 
 void registerAll(CLI::App& app) {
     addToneCommand(app);
@@ -24,6 +22,7 @@ void registerAll(CLI::App& app) {
 bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed) {
     s.waitForRender();
     if (!preset.empty()) {
+        if (!checkPresetFile(preset)) return false;
         {
             std::lock_guard<std::recursive_mutex> lock(s.mutex());
             s.autoRender = false;
@@ -37,20 +36,20 @@ bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed) {
             fail(st.message);
             return false;
         }
-        s.waitForRender();
+        {
+            ProgressLine line("rendering", [&s] { return s.progress.load(); }, 6);
+            s.waitForRender();
+        }
+        if (!checkPresetSamples(s, preset)) return false;
     }
     s.random.seed = seed;
-    s.renderNow();
-    if (Status e = s.lastError(); !e) std::cerr << "kestrafon-cli: warning: " << e.message << "\n";
+    {
+        ProgressLine line("rendering", [&s] { return s.progress.load(); }, 6);
+        s.renderNow();
+    }
+    if (Status e = s.lastError(); !e) warn(e.message);
+    warnIfClipping(s.playBuffer.copy());
     return true;
-}
-
-void setExitCode(int code) { g_exit = code; }
-int exitCode() { return g_exit; }
-
-void fail(const std::string& message) {
-    std::cerr << "kestrafon-cli: " << message << "\n";
-    g_exit = 1;
 }
 
 }  // namespace kf::cli

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/cli_errors.h"
+
 namespace kf {
 class Session;
 }
@@ -19,14 +21,11 @@ void addDevicesCommand(CLI::App& app);
 void addPlayCommands(CLI::App& app);
 
 void registerAll(CLI::App& app);
-void setExitCode(int code);
-int exitCode();
-// Prints "kestrafon-cli: <message>" on stderr and sets a non-zero exit code.
-void fail(const std::string& message);
 
 // Loads the preset (none: the start-up state) the way "Open preset..."
 // applies it, without the render opening would start, seeds the random
-// generator and renders once. Reports a failure through fail().
+// generator and renders once. Reports a failure through fail(); warns about
+// a damaged preset, missing samples and a clipping sound.
 bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed);
 
 }  // namespace kf::cli

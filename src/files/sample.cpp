@@ -1,5 +1,8 @@
 #include "files/sample.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -12,13 +15,15 @@ namespace {
 bool isReadableFile(const std::string& path) {
     std::error_code ec;
     auto st = std::filesystem::status(path, ec);
-    return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
+    return !ec && std::filesystem::is_regular_file(st);
 }
 
 // Reads the file as little-endian 16-bit samples; false when it cannot be
 // opened. A short read leaves zeros behind.
 bool readSamples(const std::string& path, std::vector<int16_t>& out) {
     if (!isReadableFile(path)) return false;
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) > kMaxSampleFileBytes || ec) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -43,6 +48,25 @@ bool readSamples(const std::string& path, std::vector<int16_t>& out) {
 }
 
 }  // namespace
+
+std::string sampleFileProblem(const std::string& fileName) {
+    if (fileName.empty()) return "no file name";
+    std::error_code ec;
+    const auto st = std::filesystem::status(fileName, ec);
+    if (ec) return ec.message();
+    if (!std::filesystem::exists(st)) return std::make_error_code(std::errc::no_such_file_or_directory).message();
+    if (std::filesystem::is_directory(st)) return std::make_error_code(std::errc::is_a_directory).message();
+    if (!std::filesystem::is_regular_file(st)) return "not a regular file";
+    const uint64_t size = std::filesystem::file_size(fileName, ec);
+    if (ec) return ec.message();
+    if (size > kMaxSampleFileBytes)
+        return std::to_string(size) + " bytes, over the limit of " + std::to_string(kMaxSampleFileBytes >> 20) +
+               " MiB";
+    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    if (!f) return std::strerror(errno);
+    std::fclose(f);
+    return {};
+}
 
 std::string bareFileName(const std::string& path) {
     size_t cut = path.find_last_of("\\/");
@@ -76,10 +100,21 @@ void SampleSlot::byteSwap() {
     swapped_ = !swapped_;
 }
 
+// share/kestrafon beside the running program's bin/, so that an installed
+// tree still finds its data after it was moved (or installed with DESTDIR).
+std::string installedDataDir() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    return (exe.parent_path().parent_path() / "share" / "kestrafon").string();
+}
+
 std::string findDefaultSample(const std::string& name) {
     if (isReadableFile(name)) return name;
-    for (const char* dir : {KF_DATA_DIR, KF_SOURCE_DATA_DIR}) {
-        std::string candidate = std::string(dir) + "/" + name;
+    static const std::string beside = installedDataDir();
+    for (const std::string& dir : {beside, std::string(KF_DATA_DIR), std::string(KF_SOURCE_DATA_DIR)}) {
+        if (dir.empty()) continue;
+        std::string candidate = dir + "/" + name;
         if (isReadableFile(candidate)) return candidate;
     }
     return name;
