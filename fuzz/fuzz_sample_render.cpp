@@ -16,7 +16,7 @@ struct Harness {
         if (!session.openPreset(KF_SOURCE_DIR "/examples/sample.kfp", false)) std::abort();
         std::lock_guard<std::recursive_mutex> lock(session.mutex());
         session.autoRender = false;
-        session.panel.length = std::min(session.panel.length, 2);
+        session.panel.length = std::min(session.panel.length, 1);
         session.getTimbre(session.current());
     }
     ~Harness() { std::remove(path.c_str()); }

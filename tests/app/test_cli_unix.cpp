@@ -248,3 +248,34 @@ TEST_F(CliUnix, InterruptedRenderLeavesNoPartialFile) {
     EXPECT_EQ(readText(dir / "keep.wav"), "previous");
     EXPECT_FALSE(fs::exists(dir / "new.wav"));
 }
+
+TEST_F(CliUnix, InstallPutsProgramSamplesAndManualInPlace) {
+    const fs::path build = fs::path(KF_CLI_PATH).parent_path().parent_path();
+    const fs::path prefix = dir / "prefix";
+    ASSERT_EQ(shell("cmake --install " + quoted(build) + " --prefix " + quoted(prefix) + " >install.txt 2>&1"), 0)
+        << readText(dir / "install.txt");
+    EXPECT_TRUE(fs::exists(prefix / "bin" / "kestrafon-cli"));
+    EXPECT_EQ(kf::test::readBytes(prefix / "share" / "kestrafon" / "16tone3.smp"),
+              kf::test::readBytes(kRoot / "data" / "16tone3.smp"));
+    EXPECT_TRUE(fs::exists(prefix / "share" / "kestrafon" / "16tone2.smp"));
+    EXPECT_TRUE(fs::exists(prefix / "share" / "doc" / "kestrafon" / "README.md"));
+    // The installed program renders the sample example with the installed samples.
+    ASSERT_EQ(shell(quoted(prefix / "bin" / "kestrafon-cli") + " render " + example("sample.kfp") +
+                    " -o installed.wav 2>e.txt"),
+              0)
+        << readText(dir / "e.txt");
+    EXPECT_EQ(readText(dir / "e.txt"), "");
+    ASSERT_EQ(cli("render " + example("sample.kfp") + " -o built.wav"), 0) << err;
+    EXPECT_EQ(file("installed.wav"), file("built.wav"));
+}
+
+TEST_F(CliUnix, DevicesListWithoutLibraryNoise) {
+    const int rc = cli("devices");
+    if (rc != 0 && err.find("no audio support") != std::string::npos) GTEST_SKIP() << err;
+    ASSERT_EQ(rc, 0) << err;
+    EXPECT_EQ(out.rfind("Wave Out Devices\n", 0), 0u) << out;
+    EXPECT_NE(out.find("Midi In Devices ("), std::string::npos) << out;
+    EXPECT_EQ(err, "") << "library messages only with --verbose";
+    ASSERT_EQ(cli("devices --verbose"), 0) << err;
+    EXPECT_EQ(out.rfind("Wave Out Devices\n", 0), 0u) << out;
+}
