@@ -54,8 +54,14 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         if (commandName().empty()) setCommandName(commandFromArgs(app, argc, argv));
         std::string what = e.what();
-        if (dynamic_cast<const CLI::RequiredError*>(&e) && commandName().empty())
+        if (dynamic_cast<const CLI::RequiredError*>(&e) && commandName().empty()) {
             what = "no command given";
+            for (int i = 1; i < argc; ++i)
+                if (argv[i][0] != '-') {
+                    what = std::string("unknown command '") + argv[i] + "'";
+                    break;
+                }
+        }
         const std::string help = commandName().empty() ? "kestrafon-cli --help" : "kestrafon-cli " + commandName() + " --help";
         usageError(what + " (see '" + help + "')");
         return kExitUsage;
