@@ -1,5 +1,6 @@
 #include "files/sample.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,16 +35,19 @@ bool readSamples(const std::string& path, std::vector<int16_t>& out) {
     uint64_t count = static_cast<uint64_t>(size) / 2;
     if (count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
         count = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
-    std::vector<uint8_t> bytes;
     try {
-        bytes.assign(static_cast<size_t>(count) * 2, 0);
         out.assign(static_cast<size_t>(count), 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<int16_t>(static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+    // The file is little-endian: read in place, and swap only on a
+    // big-endian host.
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size() * 2));
+    if constexpr (std::endian::native == std::endian::big)
+        for (int16_t& v : out) {
+            const auto u = static_cast<uint16_t>(v);
+            v = static_cast<int16_t>(static_cast<uint16_t>((u >> 8) | (u << 8)));
+        }
     return true;
 }
 
