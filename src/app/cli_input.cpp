@@ -87,9 +87,12 @@ bool checkPresetFile(const std::string& path, const char* missingPart) {
     if (!fs::is_regular_file(st)) return true;
     const uint64_t size = fs::file_size(path, ec);
     if (ec) return true;
+    // A file too big to be JSON worth reading is told by its first bytes.
+    const bool whole = size <= kMaxInputBytes;
     std::vector<uint8_t> head;
-    if (!readInput(path, std::min<uint64_t>(size, kMaxInputBytes), head)) return true;
-    const std::string kind = otherFileKind(head, size <= kMaxInputBytes);
+    (void)readInput(path, whole ? static_cast<size_t>(size) : 64, head);
+    if (head.empty() && size > 0) return true;  // unreadable: the opening reports it
+    const std::string kind = otherFileKind(head, whole);
     if (!kind.empty()) {
         std::string hint;
         if (kind == "JSON text")
