@@ -45,7 +45,8 @@ void addRenderCommands(CLI::App& app) {
         auto format = std::make_shared<std::string>();
         auto seed = std::make_shared<uint32_t>(0);
         cmd->add_option("preset", *preset, "Preset file (.kfp)");
-        cmd->add_option("-o,--output", *out, "Output file ('-': standard output, WAV unless --format says otherwise)")->required();
+        cmd->add_option("-o,--output", *out, "Output file ('-': standard output, WAV unless --format says otherwise)")
+            ->required();
         cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned");
         cmd->add_option("--seed", *seed, "Random generator seed before the render")
             ->check(wholeNumber(0, 4294967295LL));
