@@ -5,7 +5,7 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
       librtaudio-dev librtmidi-dev libasound2-dev
-      jackd2 libjack-jackd2-dev sox)
+      jackd2 libjack-jackd2-dev sox libhwy-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

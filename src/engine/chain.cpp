@@ -36,6 +36,7 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
     in.sample1 = SoundBuffer{static_cast<int32_t>(sample1Data.size()), sample1Data.data()};
     in.sample2 = SoundBuffer{static_cast<int32_t>(sample2Data.size()), sample2Data.data()};
     in.random = &random;
+    in.fastMath = speed.fastMath;
 
     for (OscillatorRecord& osc : timbre.oscillators) {
         if (!osc.active || ((osc.flags & kFlagFilter) ? 1 : 0) != pass) continue;

@@ -36,6 +36,12 @@ public:
     std::vector<int16_t> sample1Data, sample2Data;  // the sample views' samples
     MidiQueue* midiQueue = nullptr;     // shared with MIDI input; may be null
     std::function<void(int)> progress;  // progress positions 2..6 of ordinary renders
+    // How to render (never what): vectorised harmonic terms, and how many
+    // threads render oscillators side by side (0: one per core).
+    struct Speed {
+        bool fastMath = true;
+        int threads = 0;
+    } speed;
 
     // --- running state -----------------------------------------------------
     MidiRunState midiRun;
