@@ -343,7 +343,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
     report(4);
 
     // 12-13. Overdrives and main volume.
-    if (timbre.wrapOverdriveActive) wrapOverdrive(target, timbre.wrapOverdrive * 8);
+    if (timbre.wrapOverdriveActive) wrapOverdrive(target, timbre.wrapOverdrive * 8, wrapCache_);
     amplifySound(target, timbre.postOverdrive * 16);
     amplifySound(target, timbre.mainVolume);
 

@@ -108,6 +108,7 @@ private:
         std::vector<int16_t> samples;
     };
     std::array<CachedSource, kSourceCount> sourceCache_;
+    WrapOverdriveCache wrapCache_;
     // The source's samples for the bank's current position (cached or fresh in scratch).
     int16_t* sourceSamples(int source, SoundBuffer scratch, int32_t length);
     void invalidateSources();

@@ -32,6 +32,13 @@ void TermsKernel(const TermParams& p, const TermBlock& b, int32_t* term) {
     const V lim = hn::Set(d, 32768.0), nlim = hn::Set(d, -32768.0);
     const bool sine = p.code == 0 || p.code == 1 || p.code == 11;
     const V argFactor = hn::Set(d, p.code == 1 ? p.piK : p.twoPiK);
+    // Where |a| >= aMin its error bound ea is at most rhoMax * |a|: the sine
+    // below 2^-20 is left to the library, |Sine|'s 2|s| - 1 below 2^-10.
+    const double sinEa = 4 * kSinRel + 4 * kSinAbs;
+    const V aMin = hn::Set(d, !sine ? 0.0 : p.code == 1 ? 1.0 / 1024 : 1.0 / 1048576);
+    const V rhoMax = hn::Set(d, !sine ? 0.0
+                                      : p.code == 1 ? 2 * sinEa * 1024 + 4 * kUlp
+                                                    : 4 * kSinRel + 4 * kSinAbs * 1048576);
 
     constexpr size_t kMaxLanes = 16;  // doubles in the widest x86 vector are 8
     double phiTail[kMaxLanes], cycTail[kMaxLanes], wTail[kMaxLanes];
@@ -93,14 +100,15 @@ void TermsKernel(const TermParams& p, const TermBlock& b, int32_t* term) {
             const V e = hn::Exp(d, z);
             // Relative error: |w| * (error of a)/|a| through the log, the
             // functions' own errors, and the roundings of both evaluations.
-            const V rho = hn::Div(ea, hn::IfThenElse(bend, absA, one));
+            // (error of a)/|a| is at most rhoMax wherever |a| >= aMin.
             const V rel = hn::Mul(hn::Set(d, 1.001),
-                                  hn::Add(hn::Mul(hn::Abs(w), rho),
-                                          hn::MulAdd(hn::Set(d, 4 * 6 * kUlp), hn::Abs(z), hn::Set(d, 4 * 5 * kUlp))));
+                                  hn::MulAdd(hn::Abs(w), rhoMax,
+                                             hn::MulAdd(hn::Set(d, 4 * 6 * kUlp), hn::Abs(z), hn::Set(d, 4 * 5 * kUlp))));
             bad = hn::Or(bad, hn::And(bend, hn::Not(hn::Lt(hn::Abs(z), hn::Set(d, 700.0)))));
             bad = hn::Or(bad, hn::And(bend, hn::Not(hn::Lt(rel, hn::Set(d, 1e-4)))));
-            // A zero the library might not see as zero cannot be bent safely.
-            bad = hn::Or(bad, hn::And(hn::And(hn::Ne(w, one), hn::Eq(a, zero)), hn::Gt(ea, zero)));
+            // Near zero the sine's error is not relative; and a zero the
+            // library might not see as zero cannot be bent safely.
+            bad = hn::Or(bad, hn::And(hn::Ne(w, one), hn::And(hn::Lt(absA, aMin), hn::Gt(ea, zero))));
             const V bent = hn::CopySign(e, a);
             a = hn::IfThenElse(bend, bent, a);
             ea = hn::IfThenElse(bend, hn::Mul(rel, hn::Abs(bent)), ea);

@@ -326,6 +326,15 @@ private:
             }
             tb = TermBlock{nb, phiD_.data(), jD_.data(), w.data()};
         }
+        // Terms are at most 32768 in size, so with |u| < 65536 every product
+        // and sum fits 32 bits.
+        bool narrow = true;
+        std::array<int32_t, kTermBlock> acc32, u32;
+        for (int b = 0; b < nb; ++b) {
+            narrow = narrow && u[b] > -65536 && u[b] < 65536;
+            u32[b] = static_cast<int32_t>(u[b]);
+            acc32[b] = 0;
+        }
         std::array<int32_t, kTermBlock> term;
         for (int h = 0; h < termCount_; ++h) {
             const HarmonicTerm& t = terms_[static_cast<size_t>(h)];
@@ -345,8 +354,17 @@ private:
             } else {
                 for (int b = 0; b < nb; ++b) term[b] = exactTerm(code_, t, phi[b], j[b], o[b], w[b], in_.customWave);
             }
-            for (int b = 0; b < nb; ++b) acc[b] = clampSample(acc[b] + int64_t{term[b]} * u[b] / 4096);
+            if (narrow) {  // the same sums in 32 bits, which vectorise
+                for (int b = 0; b < nb; ++b) {
+                    const int32_t v = acc32[b] + term[b] * u32[b] / 4096;
+                    acc32[b] = v > 32767 ? 32767 : (v < -32767 ? -32767 : v);
+                }
+            } else {
+                for (int b = 0; b < nb; ++b) acc[b] = clampSample(acc[b] + int64_t{term[b]} * u[b] / 4096);
+            }
         }
+        if (narrow)
+            for (int b = 0; b < nb; ++b) acc[b] = acc32[b];
         for (int b = 0; b < nb; ++b) e_[b] = static_cast<int32_t>(acc[b]);
     }
 
