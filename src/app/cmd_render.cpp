@@ -47,6 +47,8 @@ void addRenderCommands(CLI::App& app) {
         cmd->add_option("-o,--output", *out, "Output file")->required();
         cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned");
         cmd->add_option("--seed", *seed, "Random generator seed before the render");
+        auto threads = std::make_shared<int>(0);
+        cmd->add_option("--threads", *threads, "Render threads (0: one per core)")->check(CLI::NonNegativeNumber);
         cmd->callback([=] {
             SaveFormat f = SaveFormat::Wav16;
             if (!format->empty()) {
@@ -57,7 +59,7 @@ void addRenderCommands(CLI::App& app) {
                 return fail("cannot tell the format from '" + *out + "'; use --format");
             }
             Session s;
-            if (!loadPresetAndRender(s, *preset, *seed)) return;
+            if (!loadPresetAndRender(s, *preset, *seed, *threads)) return;
             std::vector<int16_t> sound = s.playBuffer.copy();
             std::string base = s.presetName.substr(0, s.presetName.find('.'));
             Status st = saveSound(*out, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, f,
@@ -77,13 +79,15 @@ void addRenderCommands(CLI::App& app) {
         cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned")
             ->capture_default_str();
         cmd->add_option("--seed", *seed, "Random generator seed before the render");
+        auto threads = std::make_shared<int>(0);
+        cmd->add_option("--threads", *threads, "Render threads (0: one per core)")->check(CLI::NonNegativeNumber);
         cmd->callback([=] {
             auto it = formatNames().find(*format);
             if (it == formatNames().end()) return fail("unknown format '" + *format + "'");
             Session s;
             s.settings = readSettings(settingsPath());
             if (!dir->empty()) s.settings.saveDir = *dir;
-            if (!loadPresetAndRender(s, *preset, *seed)) return;
+            if (!loadPresetAndRender(s, *preset, *seed, *threads)) return;
             std::string name;
             Status st = s.saveSoundFile(it->second, &name);
             if (!st) return fail(st.message);

@@ -21,8 +21,9 @@ void registerAll(CLI::App& app) {
 
 // Loads the preset the way "Open preset..." applies it, without the render
 // that opening would start, so the command's own render is the first one.
-bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed) {
+bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed, int threads) {
     s.waitForRender();
+    s.engine().speed.threads = threads;
     if (!preset.empty()) {
         {
             std::lock_guard<std::recursive_mutex> lock(s.mutex());

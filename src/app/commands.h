@@ -26,7 +26,8 @@ void fail(const std::string& message);
 
 // Loads the preset (none: the start-up state) the way "Open preset..."
 // applies it, without the render opening would start, seeds the random
-// generator and renders once. Reports a failure through fail().
-bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed);
+// generator and renders once with `threads` render threads (0: one per
+// core). Reports a failure through fail().
+bool loadPresetAndRender(Session& s, const std::string& preset, uint32_t seed, int threads = 0);
 
 }  // namespace kf::cli
