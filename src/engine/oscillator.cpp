@@ -223,6 +223,7 @@ public:
             }
         }
         fast_ = in.fastMath && fastTermCode(code_);
+        fastPlainSine_ = in.fastMath && !harmonic_ && code_ == kWaveSine;
     }
 
     // Samples i0 .. i0+nb-1 (nb <= kTermBlock) into own[]: the calm stage's
@@ -231,9 +232,30 @@ public:
     // null for an oscillator that reads none of it.
     void block(int16_t* s, int32_t i0, int nb, int32_t* own) {
         for (int b = 0; b < nb; ++b) stepPhase(s, i0 + b, b);
-        if (harmonic_) harmonicBlock(nb);
-        else
+        if (harmonic_) {
+            harmonicBlock(nb);
+        } else if (fastPlainSine_) {
+            // The plain sine from the vector sine wherever its error bound
+            // decides the rounding (unshaped samples); the rest as below.
+            for (int b = 0; b < nb; ++b) phiD_[b] = 2.0 * static_cast<double>(phi[b]) * kPi * kInvCycle;
+            fastSinArray(phiD_.data(), jD_.data(), nb);
+            for (int b = 0; b < nb; ++b) {
+                if (w[b] == 1.0) {
+                    const double a = jD_[b];
+                    const double v = a * 32768.0 * static_cast<double>(u[b]) * (1.0 / 4096.0);
+                    const double err = 4 * ((kSinRel * std::fabs(a) + kSinAbs) * 8.0 * std::fabs(static_cast<double>(u[b])) +
+                                            kUlp * std::fabs(v)) + 1e-12;
+                    if (std::fabs(v) < 1e9 && std::fabs(v - std::floor(v) - 0.5) > err) {
+                        st_.a = a;  // Sine sets A afresh every sample; only E must be exact
+                        e_[b] = toLevel(v);
+                        continue;
+                    }
+                }
+                e_[b] = plainValue(b);
+            }
+        } else {
             for (int b = 0; b < nb; ++b) e_[b] = plainValue(b);
+        }
         for (int b = 0; b < nb; ++b) {
             int32_t e = e_[b];
             // 6. At standstill the calm stage decays faster.
@@ -388,7 +410,7 @@ private:
     bool varStep_;
     int32_t constStep_;
     bool harmonic_;
-    bool fast_;
+    bool fast_, fastPlainSine_;
     std::array<HarmonicTerm, 16> terms_;
     int termCount_ = 0;
 

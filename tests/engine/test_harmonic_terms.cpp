@@ -80,7 +80,7 @@ TEST(HarmonicTerms, ErrorBoundsHoldOnEveryTarget) {
     }
 }
 
-// Random harmonic oscillators, shaped and shape-modulated, rendered with the
+// Random harmonic (and plain sine) oscillators, shaped and shape-modulated, rendered with the
 // library functions and with the vector terms, on every instruction set.
 TEST(HarmonicTerms, OscillatorsRenderTheLibrarySamplesOnEveryTarget) {
     std::mt19937 rng(3);
@@ -94,9 +94,9 @@ TEST(HarmonicTerms, OscillatorsRenderTheLibrarySamplesOnEveryTarget) {
         for (int trial = 0; trial < 40; ++trial) {
             OscillatorRecord o = OscillatorRecord::defaults();
             o.active = 1;
-            o.harmonicsActive = 1;
+            o.harmonicsActive = trial % 5 == 4 ? 0 : 1;  // and some plain ones
             const uint8_t codes[] = {kWaveSine, kWaveAbsSine, kWaveEvenSine, kWaveTriangle, kWaveSaw, kWave2xSaw};
-            o.waveForm = codes[trial % 6];
+            o.waveForm = o.harmonicsActive ? codes[trial % 6] : uint8_t{kWaveSine};
             o.frequency = static_cast<int32_t>(rng() % 3000);
             o.relativeFrequency = static_cast<int32_t>(500 + rng() % 3500);
             o.shape = trial % 4 == 0 ? 1024 : static_cast<int32_t>(rng() % 2049);
