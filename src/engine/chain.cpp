@@ -363,7 +363,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         if (timbre.reverbActive) {
             SoundBuffer scratch{target.count, source_.data()};
             reverb(target, scratch, timbre.reverbDryVolume, timbre.reverbWetVolume, timbre.reverbLength,
-                   timbre.reverbAttack, timbre.reverbCutOff * 127, sampleRate, random, cutOff, effects);
+                   timbre.reverbAttack, timbre.reverbCutOff * 127, sampleRate, random, cutOff, effects, workers());
         }
         report(5);
     }
