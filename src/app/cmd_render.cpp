@@ -50,6 +50,8 @@ void addRenderCommands(CLI::App& app) {
         cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned");
         cmd->add_option("--seed", *seed, "Random generator seed of the freshly started program")
             ->check(wholeNumber(0, 4294967295LL));
+        auto threads = std::make_shared<int>(0);
+        cmd->add_option("--threads", *threads, "Render threads (0: one per core)")->check(CLI::NonNegativeNumber);
         cmd->callback([=] {
             SaveFormat f = SaveFormat::Wav16;
             if (!format->empty()) {
@@ -65,7 +67,7 @@ void addRenderCommands(CLI::App& app) {
             // An output that cannot be written fails before the render.
             if (Status st = file.open(); !st) return fail(st.message);
             Session s(*seed);
-            if (!loadPresetAndRender(s, *preset)) return;
+            if (!loadPresetAndRender(s, *preset, *threads)) return;
             std::vector<int16_t> sound = s.playBuffer().copy();
             const std::string presetName = s.presetName();
             std::string base = presetName.substr(0, presetName.find('.'));
@@ -90,6 +92,8 @@ void addRenderCommands(CLI::App& app) {
             ->capture_default_str();
         cmd->add_option("--seed", *seed, "Random generator seed of the freshly started program")
             ->check(wholeNumber(0, 4294967295LL));
+        auto threads = std::make_shared<int>(0);
+        cmd->add_option("--threads", *threads, "Render threads (0: one per core)")->check(CLI::NonNegativeNumber);
         cmd->callback([=] {
             auto it = formatNames().find(lowerCase(*format));
             if (it == formatNames().end()) return usageError("unknown format '" + *format + "'");
@@ -97,7 +101,7 @@ void addRenderCommands(CLI::App& app) {
             Settings settings = readSettings(settingsPath());
             if (!dir->empty()) settings.saveDir = *dir;
             s.setSettings(settings);
-            if (!loadPresetAndRender(s, *preset)) return;
+            if (!loadPresetAndRender(s, *preset, *threads)) return;
             std::string name;
             Status st = s.saveSoundFile(it->second, &name);
             if (!st) return fail(st.message);

@@ -20,7 +20,8 @@ void registerAll(CLI::App& app) {
     addRenderMidiCommand(app);
 }
 
-bool loadPresetAndRender(Session& s, const std::string& preset) {
+bool loadPresetAndRender(Session& s, const std::string& preset, int threads) {
+    s.setRenderThreads(threads);
     if (!preset.empty() && !checkPresetFile(preset)) return false;
     Status st;
     {

@@ -28,6 +28,7 @@ void registerAll(CLI::App& app);
 // command's seed; the start-up sound, or the preset opened as "Open
 // preset..." does and rendered by opening it. Reports a failure through
 // fail(); warns about a damaged preset, missing samples and a clipping sound.
-bool loadPresetAndRender(Session& s, const std::string& preset);
+// `threads`: render threads (0: one per core).
+bool loadPresetAndRender(Session& s, const std::string& preset, int threads = 0);
 
 }  // namespace kf::cli
