@@ -21,7 +21,7 @@ dir=$root/build-fuzz
 # Only the engine, files and core libraries and the one target are built.
 CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKF_FUZZ=ON -DKF_SANITIZE=address,undefined \
-  -DKF_BUILD_TESTS=OFF -DKF_BUILD_BENCH=OFF -DKF_BUILD_AUDIO=OFF >/dev/null
+  -DKF_BUILD_TESTS=OFF -DKF_BUILD_BENCH=OFF -DKF_BUILD_AUDIO=OFF -DKF_BUILD_UI=OFF >/dev/null
 cmake --build "$dir" --target "fuzz_$target" >"$dir/build_$target.log" 2>&1 ||
   { cat "$dir/build_$target.log" >&2; exit 1; }
 work=$dir/corpus/$target

@@ -16,7 +16,7 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$jobs")
 
 echo "== ThreadSanitizer (threaded tests)"
-"$root/scripts/build.sh" "$root/build-tsan" -DKF_SANITIZE=thread -DKF_BUILD_BENCH=OFF
+"$root/scripts/build.sh" "$root/build-tsan" -DKF_SANITIZE=thread -DKF_BUILD_BENCH=OFF -DKF_BUILD_UI=OFF
 (cd "$root/build-tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L threads)
 
 echo "== fuzz targets (30 s each, clang build of the libraries they need)"
