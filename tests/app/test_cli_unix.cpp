@@ -227,10 +227,10 @@ TEST_F(CliUnix, RecordPathIsCheckedBeforeStreaming) {
 }
 
 TEST_F(CliUnix, InterruptedRenderLeavesNoPartialFile) {
-    // A long render (seconds): all oscillators with harmonics, a seven-note
-    // chord, the longest sound.
+    // A long render (many seconds on one thread): all oscillators with
+    // harmonics, a seven-note chord, a sound of 4 M samples.
     presetWith("pad.json",
-               {{"\"length\": 64", "\"length\": 256"},
+               {{"\"length\": 64", "\"length\": 4096"},
                 {"\"C-4,E-4,G-4,B-4\"", "\"C-3,G-3,C-4,E-4,G-4,B-4,E-5\""},
                 {"\"active\": 0", "\"active\": 1"},
                 {"\"harmonicsActive\": 0", "\"harmonicsActive\": 1"}},
@@ -239,7 +239,7 @@ TEST_F(CliUnix, InterruptedRenderLeavesNoPartialFile) {
     for (const char* target : {"keep.wav", "new.wav"}) {
         SCOPED_TRACE(target);
         // Ctrl+C a second into the render.
-        const int rc = shell(std::string("('" KF_CLI_PATH "' render long.kfp -o ") + target +
+        const int rc = shell(std::string("('" KF_CLI_PATH "' render --threads 1 long.kfp -o ") + target +
                              " 2>e.txt & p=$!; sleep 1; kill -INT $p; wait $p)");
         EXPECT_EQ(rc, 130);
         EXPECT_EQ(readText(dir / "e.txt"), "kestrafon-cli: render: interrupted\n");
