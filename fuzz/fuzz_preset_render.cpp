@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Harness* h = new Harness;
     kf::Session& s = h->session;
     kf::fuzz::writeFile(h->path, data, size);
-    s.editUnits([h](kf::SoundScheme& u) { u = h->startUnits; });
+    s.editUnits([](kf::SoundScheme& u) { u = h->startUnits; });
     if (!s.openPreset(h->path, false)) return 0;
     s.set(kf::ParamId::Length, std::min(s.get(kf::ParamId::Length), 1));
     s.set(kf::ParamId::AdditionalSilence, std::min(s.get(kf::ParamId::AdditionalSilence), 1));
