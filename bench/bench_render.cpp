@@ -7,19 +7,25 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "worst_case.h"
+#include "../tests/engine/render_cases.h"
 
 using namespace kf;
+using kf::cases::setUpEngine;
+using kf::cases::worstCase;
 
 namespace {
 
-using bench::worstCase;
-
-void setUp(Engine& e, int32_t capacity) { bench::setUpEngine(e, capacity); }
+// Arg 0 of every benchmark: 0 = the scalar path (library functions), 1 = the
+// vectorised path; arg 1: threads (1 = this thread only).
+void configure(Engine& e, const benchmark::State& state) {
+    e.speed.fastMath = state.range(0) != 0;
+    e.speed.threads = static_cast<int>(state.range(1));
+}
 
 void renderWhole(benchmark::State& state, TimbreRecord t, int32_t n) {
     Engine e;
-    setUp(e, n + 1024);
+    setUpEngine(e, n + 1024);
+    configure(e, state);
     std::vector<int16_t> out(static_cast<size_t>(e.capacity()));
     t.renderLength = n;
     for (auto _ : state) {
@@ -34,7 +40,7 @@ void renderWhole(benchmark::State& state, TimbreRecord t, int32_t n) {
     state.counters["x_realtime_44k1"] = benchmark::Counter(samples / 44100.0, benchmark::Counter::kIsRate);
 }
 
-void BM_StartupTimbre(benchmark::State& state) { renderWhole(state, TimbreRecord{}, 10 * 1024); }
+void BM_StartupTimbre(benchmark::State& state) { renderWhole(state, kf::cases::startupTimbre(), 10 * 1024); }
 
 void BM_WorstCase(benchmark::State& state) { renderWhole(state, worstCase(), 262144); }
 
@@ -46,9 +52,10 @@ void BM_WorstCaseReverb(benchmark::State& state) {
 }
 
 void BM_RealTimeBlock(benchmark::State& state) {
-    const int32_t n = static_cast<int32_t>(state.range(0));
+    const int32_t n = static_cast<int32_t>(state.range(2));
     Engine e;
-    setUp(e, 32768);
+    setUpEngine(e, 32768);
+    configure(e, state);
     TimbreRecord t = worstCase();
     t.realTime = 1;
     t.renderLength = 194781;
@@ -71,9 +78,24 @@ void BM_RealTimeBlock(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_StartupTimbre)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WorstCase)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK(BM_WorstCaseReverb)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_RealTimeBlock)->Arg(512)->Arg(16384)->Unit(benchmark::kMillisecond);
+// Scalar and fast paths side by side, on one thread and on two.
+void paths(benchmark::internal::Benchmark* b, std::vector<int64_t> extra = {}) {
+    for (int64_t threads : {1, 2})
+        for (int64_t fast : {0, 1}) {
+            std::vector<int64_t> args{fast, threads};
+            args.insert(args.end(), extra.begin(), extra.end());
+            b->Args(args);
+        }
+}
+
+BENCHMARK(BM_StartupTimbre)->Apply([](auto* b) { paths(b); })->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WorstCase)->Apply([](auto* b) { paths(b); })->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(BM_WorstCaseReverb)->Apply([](auto* b) { paths(b); })->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_RealTimeBlock)
+    ->Apply([](auto* b) {
+        paths(b, {512});
+        paths(b, {16384});
+    })
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -4,7 +4,12 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build"
+# Only the programs: the tests and benchmarks are built by scripts/test.sh.
+cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
+cmake --build "$root/build" --target kestrafon-cli
+if cmake --build "$root/build" --target help | grep -q '^kestrafon:'; then
+  cmake --build "$root/build" --target kestrafon
+fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$root/build/src/kestrafon" ]; then
   cd "$root" && exec build/src/kestrafon
 fi

@@ -7,7 +7,8 @@ pkgs=(build-essential cmake ninja-build pkg-config
       librtaudio-dev librtmidi-dev libasound2-dev
       jackd2 libjack-jackd2-dev sox
       libsmf-dev python3-mido
-      qt6-base-dev xvfb xauth fonts-dejavu-core)
+      qt6-base-dev xvfb xauth fonts-dejavu-core
+      clang libclang-rt-14-dev libhwy-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

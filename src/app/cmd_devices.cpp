@@ -2,6 +2,7 @@
 // numbers the settings file and the other commands use.
 #include <iostream>
 
+#include "app/cli_quiet.h"
 #include "app/commands.h"
 
 #ifdef KF_HAVE_AUDIO
@@ -20,17 +21,19 @@ void addDevicesCommand(CLI::App& app) {
     cmd->add_option("--audio-api", *waveApi, "Audio interface (e.g. alsa, pulse, jack); default: automatic");
     cmd->add_option("--midi-api", *midiApi, "MIDI interface (alsa or jack); default: automatic");
     cmd->callback([waveApi, midiApi] {
+        // The libraries report every interface they try; only the lists count here.
+        StderrCapture quiet;
         RtAudioWaveOut wave(*waveApi);
-        std::cout << "Wave Out Devices\n";
         auto outs = wave.devices();
-        for (size_t i = 0; i < outs.size(); ++i) std::cout << "  " << i << "  " << outs[i] << "\n";
         MidiQueue queue;
         MidiControllers controllers;
         MidiIn midi(queue, controllers, {}, *midiApi);
-        std::cout << "Midi In Devices (" << midi.apiName() << ")\n";
         auto ins = midi.devices();
+        quiet.finish();
+        std::cout << "Wave Out Devices\n";
+        for (size_t i = 0; i < outs.size(); ++i) std::cout << "  " << i << "  " << outs[i] << "\n";
+        std::cout << "Midi In Devices (" << midi.apiName() << ")\n";
         for (size_t i = 0; i < ins.size(); ++i) std::cout << "  " << i << "  " << ins[i] << "\n";
-        setExitCode(0);
     });
 #else
     cmd->callback([] { fail("this build has no audio support"); });

@@ -9,6 +9,9 @@
 #include <memory>
 #include <thread>
 
+#include "app/cli_input.h"
+#include "app/cli_output.h"
+#include "app/cli_quiet.h"
 #include "app/commands.h"
 #include "core/session.h"
 
@@ -45,11 +48,15 @@ void waitFor(double seconds) {
 
 // One line: the step's caption, the backend's text, and a hint when the
 // machine offers no output at all.
-std::string describe(const Status& s, WaveOut& wave) {
+// `libraries` is what the audio libraries printed meanwhile.
+std::string describe(const Status& s, WaveOut& wave, const std::string& libraries) {
     std::string m = s.message;
     while (!m.empty() && std::isspace(static_cast<unsigned char>(m.back()))) m.pop_back();
     std::string line = s.caption.empty() ? m : s.caption + " " + m;
+    StderrCapture quiet;
     if (wave.devices().size() <= 1) line += " (no sound card or sound server found; see 'kestrafon-cli devices')";
+    const std::string said = StderrCapture::oneLine(libraries);
+    if (!said.empty()) line += " [" + said + "]";
     return line;
 }
 
@@ -59,7 +66,8 @@ struct AudioOptions {
 };
 
 void addAudioOptions(CLI::App* cmd, AudioOptions& o) {
-    cmd->add_option("--device", o.device, "Wave-out item (see 'devices'; default: the settings file's)");
+    cmd->add_option("--device", o.device, "Wave-out item (see 'devices'; default: the settings file's)")
+        ->check(wholeNumber(0, 1000000));
     cmd->add_option("--audio-api", o.audioApi, "Audio interface (e.g. alsa, pulse, jack); default: automatic");
 }
 
@@ -81,6 +89,7 @@ void addPlayCommands(CLI::App& app) {
             const Settings settings = readSettings(settingsPath());
             s.setSettings(settings);
             if (!loadPresetAndRender(s, *preset)) return;
+            StderrCapture quiet;
             RtAudioWaveOut wave(audio->audioApi);
             OutputDevice out(wave);
             out.sampleRate = s.sampleRate();
@@ -93,9 +102,10 @@ void addPlayCommands(CLI::App& app) {
                 playback.playOnce1Click();
             else
                 playback.playClick();
+            const std::string libraries = quiet.finish();
             if (!playback.lastStatus()) {
                 s.setPlayback(nullptr);
-                return fail(describe(playback.lastStatus(), wave));
+                return fail(describe(playback.lastStatus(), wave, libraries));
             }
             if (count < 4) {
                 std::cout << "Nothing to play (" << count << " samples)\n";
@@ -123,29 +133,37 @@ void addPlayCommands(CLI::App& app) {
         auto record = std::make_shared<std::string>();
         cmd->add_option("preset", *preset, "Preset file (.kfp)");
         addAudioOptions(cmd, *audio);
-        auto* in = cmd->add_option("--midi-in", *midiIn, "MIDI-in item (see 'devices'; default: the settings file's)");
+        auto* in = cmd->add_option("--midi-in", *midiIn, "MIDI-in item (see 'devices'; default: the settings file's)")
+                       ->check(wholeNumber(0, 1000000));
         cmd->add_option("--midi-virtual", *midiVirtual, "Open a MIDI input port of this name for others to connect to")
             ->excludes(in);
         cmd->add_option("--midi-api", *midiApi, "MIDI interface (alsa or jack); default: automatic");
         cmd->add_option("--buffer", *buffer, "Real-time buffer length 1..32 (x 512 samples; default: settings)")
-            ->check(CLI::Range(1, 32));
-        cmd->add_option("--tempo", *tempo, "Tempo (default: the preset's)")->check(CLI::Range(0, 100000));
+            ->check(wholeNumber(1, 32));
+        cmd->add_option("--tempo", *tempo, "Tempo (default: the preset's)")->check(wholeNumber(0, 100000));
         cmd->add_option("--seconds", *seconds, "Stop after this many seconds (default: at Ctrl+C)")
-            ->check(CLI::NonNegativeNumber);
+            ->check(numberAtLeast(0));
         cmd->add_option("--record", *record, "Also write what was sent to the device as a 16-bit WAV");
         cmd->callback([=] {
+            // The recording's place is checked before the stream starts.
+            OutputFile recording(record->empty() ? "-" : *record);
+            if (!record->empty())
+                if (Status st = recording.open(); !st) return fail(st.message);
             Session s;
             const Settings settings = readSettings(settingsPath());
             s.setSettings(settings);
             s.startUpRender();
             s.waitForRender();
             if (!preset->empty()) {
+                if (!checkPresetFile(*preset)) return;
                 if (Status st = s.openPreset(*preset, false); !st) return fail(st.message);
+                if (!checkPresetSamples(s, *preset)) return;
             }
             // The "Realtime" mark, stored into the current timbre as the
             // menu click does; from now on control changes only reach the stream.
             s.setRealTimeMark(true);
             if (*tempo >= 0) s.set(ParamId::Tempo, *tempo);
+            StderrCapture quiet;
             RtAudioWaveOut wave(audio->audioApi);
             RecordingWaveOut recorder(wave);
             WaveOut& device = record->empty() ? static_cast<WaveOut&>(wave) : recorder;
@@ -160,21 +178,29 @@ void addPlayCommands(CLI::App& app) {
 
             MidiIn midi(s.midiQueue(), s.midiControllers(), [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
             const int item = *midiIn >= 0 ? *midiIn : settings.midiIn;
+            std::string midiProblem;
             if (!midiVirtual->empty()) {
                 if (!midi.openVirtual(*midiVirtual))
-                    std::cerr << "kestrafon-cli: warning: cannot open a MIDI input port named '" << *midiVirtual
-                              << "' (" << midi.apiName() << ")\n";
+                    midiProblem = "cannot open a MIDI input port named '" + *midiVirtual + "' (" + midi.apiName() + ")";
             } else if (item > 0 && !midi.openMidiIn(item)) {
-                std::cerr << "kestrafon-cli: warning: cannot open MIDI input " << item << " (" << midi.apiName()
-                          << ")\n";
+                midiProblem = "cannot open MIDI input " + std::to_string(item) + " (" + midi.apiName() + ")";
+            }
+            if (!midiProblem.empty()) {
+                // The library's own words belong to this warning; the
+                // capture goes on for the output device.
+                const std::string said = StderrCapture::oneLine(quiet.finish());
+                warn(midiProblem + (said.empty() ? "" : " [" + said + "]"));
             }
 
             catchInterrupt();
+            StderrCapture quietOpen;
             playback.playClick();
+            const std::string opened = quietOpen.finish();  // the inner capture ends first
+            const std::string libraries = quiet.finish() + " " + opened;
             if (!playback.lastStatus()) {
                 midi.closeMidiIn();
                 s.setPlayback(nullptr);
-                return fail(describe(playback.lastStatus(), wave));
+                return fail(describe(playback.lastStatus(), wave, libraries));
             }
             std::cout << "Streaming at " << s.sampleRate() << " Hz, blocks of " << realTime.blockLength()
                       << " samples" << (*seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
@@ -193,8 +219,10 @@ void addPlayCommands(CLI::App& app) {
             }
             if (!record->empty()) {
                 std::vector<int16_t> sent = recorder.take();
-                Status st = saveWav16(SoundBuffer{static_cast<int32_t>(sent.size()), sent.data()}, *record,
-                                      s.sampleRate());
+                Status st = recording.write([&](const std::string& file) {
+                    return saveWav16(SoundBuffer{static_cast<int32_t>(sent.size()), sent.data()}, file,
+                                     s.sampleRate());
+                });
                 if (!st) return fail(st.message);
                 std::cout << "Wrote " << *record << " (" << sent.size() << " samples)\n";
             }

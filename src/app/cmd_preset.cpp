@@ -1,10 +1,10 @@
 // "dump": a preset file as JSON on stdout; "build": JSON back into a preset
 // file, byte for byte.
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 
+#include "app/cli_input.h"
+#include "app/cli_output.h"
 #include "app/commands.h"
 #include "files/file_io.h"
 #include "files/preset_json.h"
@@ -13,36 +13,55 @@ namespace kf::cli {
 
 void addPresetCommands(CLI::App& app) {
     auto dumpIn = std::make_shared<std::string>();
-    CLI::App* dump = app.add_subcommand("dump", "Print a preset file (.kfp) as JSON");
+    CLI::App* dump = app.add_subcommand("dump", "Print a preset file (.kfp) as JSON ('-': read standard input)");
     dump->add_option("preset", *dumpIn, "Preset file")->required();
     dump->callback([dumpIn] {
         std::vector<uint8_t> bytes;
-        Status st = readFileBytes(*dumpIn, kPresetFileSize, bytes);
+        Status st = readInput(*dumpIn, kMaxInputBytes, bytes);
         if (!st) return fail(st.message);
+        const std::string name = inputName(*dumpIn);
+        if (const std::string kind = otherFileKind(bytes, true); !kind.empty())
+            return fail(name + ": " + kind + ", not a preset" +
+                        (kind == "JSON text" ? "; it may already be the JSON form ('build' makes a preset of it)"
+                                             : ""));
         if (bytes.size() < static_cast<size_t>(kPresetFileSize))
-            std::cerr << "kestrafon-cli: note: " << *dumpIn << " holds " << bytes.size() << " of "
-                      << kPresetFileSize << " bytes; the missing tail is shown as zeros\n";
+            warn(name + ": " + std::to_string(bytes.size()) + " bytes, not " + std::to_string(kPresetFileSize) +
+                 ": the missing part is shown as zeros");
+        else if (bytes.size() > static_cast<size_t>(kPresetFileSize))
+            warn(name + ": " + std::to_string(bytes.size()) + " bytes, not " + std::to_string(kPresetFileSize) +
+                 ": the bytes after " + std::to_string(kPresetFileSize) + " are ignored");
         bytes.resize(kPresetFileSize, 0);
-        std::cout << presetFileToJson(bytes.data()).dump(2) << "\n";
+        writeStdout(presetFileToJson(bytes.data()).dump(2) + "\n");
     });
 
     auto buildIn = std::make_shared<std::string>();
     auto buildOut = std::make_shared<std::string>();
-    CLI::App* build = app.add_subcommand("build", "Build a preset file (.kfp) from JSON");
+    CLI::App* build = app.add_subcommand("build", "Build a preset file (.kfp) from JSON ('-': read standard input)");
     build->add_option("json", *buildIn, "JSON file made by dump")->required();
-    build->add_option("-o,--output", *buildOut, "Preset file to write")->required();
+    build->add_option("-o,--output", *buildOut, "Preset file to write ('-': standard output)")->required();
     auto unchecked = std::make_shared<bool>(false);
     build->add_flag("--unchecked", *unchecked,
                     "Keep values no control can hold (restores a dump of a damaged file byte for byte)");
     build->callback([buildIn, buildOut, unchecked] {
-        std::ifstream in(*buildIn, std::ios::binary);
-        if (!in) return fail("cannot open " + *buildIn);
-        nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
-        if (j.is_discarded()) return fail(*buildIn + ": not valid JSON");
+        std::vector<uint8_t> text;
+        Status st = readInput(*buildIn, kMaxInputBytes, text);
+        if (!st) return fail(st.message);
+        const std::string name = inputName(*buildIn);
+        nlohmann::json j = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
+        if (j.is_discarded()) {
+            if (text.size() == static_cast<size_t>(kPresetFileSize) || otherFileKind(text, true).size())
+                return fail(name + ": not JSON text" +
+                            (otherFileKind(text, true).empty() ? " (a preset file? 'dump' shows one as JSON)"
+                                                               : " but " + otherFileKind(text, true)));
+            return fail(name + ": not valid JSON");
+        }
         std::array<uint8_t, kPresetFileSize> bytes{};
-        Status st = jsonToPresetFile(j, bytes, !*unchecked);
-        if (!st) return fail(*buildIn + ": " + st.message);
-        st = writeFileBytes(*buildOut, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        st = jsonToPresetFile(j, bytes, !*unchecked);
+        if (!st) return fail(name + ": " + st.message);
+        OutputFile out(*buildOut);
+        st = out.write([&bytes](const std::string& file) {
+            return writeFileBytes(file, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        });
         if (!st) return fail(st.message);
     });
 }

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/cli_output.h"
 #include "app/commands.h"
 #include "engine/arith.h"
 #include "engine/curve.h"
@@ -35,11 +36,11 @@ bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t h
     const char* e = b + text.size();
     auto [p, ec] = std::from_chars(b, e, v);
     if (text.empty() || ec == std::errc::invalid_argument || p != e) {
-        fail(std::string("tone: ") + option + " needs an integer, got \"" + text + "\"");
+        usageError(std::string("tone: ") + option + " needs an integer, got \"" + text + "\"");
         return false;
     }
     if (ec == std::errc::result_out_of_range || v < lo || v > hi) {
-        fail(std::string("tone: ") + option + " must be " +
+        usageError(std::string("tone: ") + option + " must be " +
              (rangeText ? std::string(rangeText) : std::to_string(lo) + ".." + std::to_string(hi)) + ", got " +
              text);
         return false;
@@ -65,7 +66,7 @@ bool parseList(const std::string& text, const char* option, std::vector<int64_t>
         if (!parseParam(item, option, ParamId::OscLevel1, v)) return false;
         values.push_back(v);
         if (values.size() > 16) {
-            fail(std::string("tone: ") + option + " takes at most 16 values");
+            usageError(std::string("tone: ") + option + " takes at most 16 values");
             return false;
         }
         if (comma == std::string::npos) break;
@@ -79,16 +80,16 @@ int waveByName(const std::string& name) {
     for (int pos = 0; pos < kWaveListSize; ++pos) {
         const uint8_t code = waveListToCode(pos);
         if (code == kWaveSample1 || code == kWaveSample2) continue;
-        if (name == waveListName(pos)) return code;
+        if (lowerCase(name) == lowerCase(waveListName(pos))) return code;
     }
     return -1;
 }
 
 void runTone(const ToneOptions& o) {
-    if (o.out.empty()) return fail("tone: missing output file, use -o OUT.wav");
+    if (o.out.empty()) return usageError("tone: missing output file, use -o OUT.wav");
     const int code = waveByName(o.wave);
     if (code < 0)
-        return fail("tone: unknown wave \"" + o.wave +
+        return usageError("tone: unknown wave \"" + o.wave +
                     "\" (Sine, |Sine|, EvenSine, Square, Triangle, Saw, 2xSaw, Noise, Light noise, Custom)");
 
     OscillatorRecord osc;
@@ -146,7 +147,7 @@ void runTone(const ToneOptions& o) {
     if (!o.rate.empty()) {
         const ParamInfo& r = paramInfo(ParamId::SampleRate);
         if (!parseInt(o.rate, "--rate", r.barMin * 5, r.barMax * 5, v, "1000..48000 in steps of 5")) return;
-        if (v % 5 != 0) return fail("tone: --rate must be 1000..48000 in steps of 5, got " + o.rate);
+        if (v % 5 != 0) return usageError("tone: --rate must be 1000..48000 in steps of 5, got " + o.rate);
         rate = static_cast<int32_t>(v);
     }
     if (!o.length.empty()) {
@@ -156,7 +157,7 @@ void runTone(const ToneOptions& o) {
         length = static_cast<int32_t>(v);
     }
     if (!o.bits.empty()) {
-        if (o.bits != "8" && o.bits != "16") return fail("tone: --bits must be 8 or 16, got " + o.bits);
+        if (o.bits != "8" && o.bits != "16") return usageError("tone: --bits must be 8 or 16, got " + o.bits);
         bits = o.bits == "8" ? 8 : 16;
     }
     if (!o.seed.empty()) {
@@ -181,9 +182,13 @@ void runTone(const ToneOptions& o) {
     sound.data.assign(static_cast<size_t>(length) * 1024, 0);
     renderOscillator(sound.view(), 256, osc, in, o.calm ? 1 : 0);
 
-    const Status st = bits == 16 ? saveWav16(sound.view(), o.out, rate) : saveWav8(soundTo8Bit(sound.view()), o.out, rate);
+    OutputFile file(o.out);
+    const Status st = file.write([&](const std::string& name) {
+        return bits == 16 ? saveWav16(sound.view(), name, rate) : saveWav8(soundTo8Bit(sound.view()), name, rate);
+    });
     if (!st) return fail(st.message);
-    std::printf("Wrote %s (%d samples at %d Hz)\n", o.out.c_str(), sound.view().count, rate);
+    std::fprintf(file.toStdout() ? stderr : stdout, "Wrote %s (%d samples at %d Hz)\n", file.shownName().c_str(),
+                 sound.view().count, rate);
     setExitCode(0);
 }
 
@@ -192,7 +197,7 @@ void runTone(const ToneOptions& o) {
 void addToneCommand(CLI::App& app) {
     auto opts = std::make_shared<ToneOptions>();
     CLI::App* sub = app.add_subcommand("tone", "Render one oscillator into a WAV file");
-    sub->add_option("-o,--output", opts->out, "Output WAV file");
+    sub->add_option("-o,--output", opts->out, "Output WAV file ('-': standard output)");
     sub->add_option("--wave", opts->wave,
                     "Sine, \"|Sine|\", EvenSine, Square, Triangle, Saw, 2xSaw, Noise, \"Light noise\" or Custom");
     sub->add_option("--freq", opts->freq, "Base frequency in Hz, 0..11025 (default 523)");

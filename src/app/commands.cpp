@@ -4,13 +4,11 @@
 #include <mutex>
 
 #include "core/fresh_render.h"
+#include "app/cli_input.h"
+#include "app/cli_progress.h"
 #include "core/session.h"
 
 namespace kf::cli {
-
-namespace {
-int g_exit = 0;  // process exit status of the one command a run executes
-}
 
 void registerAll(CLI::App& app) {
     addToneCommand(app);
@@ -22,21 +20,22 @@ void registerAll(CLI::App& app) {
     addRenderMidiCommand(app);
 }
 
-bool loadPresetAndRender(Session& s, const std::string& preset) {
-    if (Status st = renderFreshlyOpened(s, preset); !st) {
+bool loadPresetAndRender(Session& s, const std::string& preset, int threads) {
+    s.setRenderThreads(threads);
+    if (!preset.empty() && !checkPresetFile(preset)) return false;
+    Status st;
+    {
+        ProgressLine line("rendering", [&s] { return s.progress(); }, 6);
+        st = renderFreshlyOpened(s, preset);
+    }
+    if (!st) {
         fail(st.message);
         return false;
     }
-    if (Status e = s.lastError(); !e) std::cerr << "kestrafon-cli: warning: " << e.message << "\n";
+    if (!preset.empty() && !checkPresetSamples(s, preset)) return false;
+    if (Status e = s.lastError(); !e) warn(e.message);
+    warnIfClipping(s.playBuffer().copy());
     return true;
-}
-
-void setExitCode(int code) { g_exit = code; }
-int exitCode() { return g_exit; }
-
-void fail(const std::string& message) {
-    std::cerr << "kestrafon-cli: " << message << "\n";
-    g_exit = 1;
 }
 
 }  // namespace kf::cli

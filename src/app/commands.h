@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/cli_errors.h"
+
 namespace kf {
 class Session;
 }
@@ -21,15 +23,12 @@ void addToolCommand(CLI::App& app);
 void addRenderMidiCommand(CLI::App& app);
 
 void registerAll(CLI::App& app);
-void setExitCode(int code);
-int exitCode();
-// Prints "kestrafon-cli: <message>" on stderr and sets a non-zero exit code.
-void fail(const std::string& message);
 
 // The one render of a command: `s` is freshly constructed with the
 // command's seed; the start-up sound, or the preset opened as "Open
 // preset..." does and rendered by opening it. Reports a failure through
-// fail().
-bool loadPresetAndRender(Session& s, const std::string& preset);
+// fail(); warns about a damaged preset, missing samples and a clipping sound.
+// `threads`: render threads (0: one per core).
+bool loadPresetAndRender(Session& s, const std::string& preset, int threads = 0);
 
 }  // namespace kf::cli

@@ -160,6 +160,8 @@ public:
     PlayBuffer& playBuffer() { return playBuffer_; }  // playback reads it (it has its own lock)
     Status lastError() const;               // e.g. a sequencer unit's message from the last render
     void setSeed(uint32_t seed);
+    // Render threads (0: one per core); every count renders the same samples.
+    void setRenderThreads(int threads);
     void scaleChanged(Scale s);
     Scale scale() const;
     NoteTables tuning() const;

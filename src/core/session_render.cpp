@@ -206,6 +206,12 @@ void Session::renderLocked() {
     notify(Change::RenderFinished);
 }
 
+void Session::setRenderThreads(int threads) {
+    renderer_.waitIdle();
+    std::lock_guard<std::mutex> engineLock(engineMutex_);
+    engine_.speed.threads = std::max(threads, 0);
+}
+
 Status Session::lastError() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return lastError_;

@@ -6,10 +6,32 @@
 #include "engine/curve.h"
 #include "engine/engine.h"
 #include "engine/oscillator.h"
+#include "engine/worker_pool.h"
 
 namespace kf {
 
-Engine::Engine() { allocate(16384); }
+// An oscillator rendered by a worker: its own output, met with the running
+// sum later, in oscillator order.
+struct Engine::OscillatorJob {
+    PoolJob job;
+    OscillatorRecord* osc = nullptr;
+    OscillatorInputs in;
+    int32_t n = 0, bankLevel = 0;
+    uint8_t calm = 0;
+    int32_t* own = nullptr;
+    bool queued = false;  // false: rendered already, only the combine is pending
+
+    static void run(void* p) {
+        auto* j = static_cast<OscillatorJob*>(p);
+        renderOscillatorOwn(j->n, j->bankLevel, *j->osc, j->in, j->calm, j->own);
+    }
+};
+
+Engine::Engine() : jobs_(std::make_unique<OscillatorJob[]>(10)) { allocate(16384); }
+
+Engine::~Engine() = default;
+Engine::Engine(Engine&&) noexcept = default;
+Engine& Engine::operator=(Engine&&) noexcept = default;
 
 void Engine::allocate(int32_t capacity) {
     capacity_ = std::max(capacity, 16384);
@@ -24,10 +46,59 @@ void Engine::initCustomWaveForm(const CurveData& wave) {
     for (int i = 0; i <= 1024; ++i) customWave[static_cast<size_t>(i)] = wrap16(c.valueAt(i * 16));
 }
 
+// Steps 1-3 of the bank for one oscillator: its level, frequency and shape
+// curves in the three buffers (absent ones left null in `in`).
+void Engine::prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length, bool noteStream, SoundBuffer level,
+                               SoundBuffer freq, SoundBuffer shape, OscillatorInputs& in) {
+    SoundBuffer src{n, source_.data()};
+    bool levelOn = false;
+    for (int s = 1; s < kSourceCount; ++s) {
+        if (!(osc.volumeModulation.sources & srcBit(s))) continue;
+        SoundBuffer v{n, sourceSamples(s, src, length)};
+        if (!levelOn) fillSound(level, 32767);
+        levelOn = true;
+        mulSounds(level, v);
+    }
+
+    // The base frequency in eighths of a hertz, limited to what the
+    // 16-bit curve can hold.
+    const int32_t base = clampSample(int64_t{osc.frequency} * 8);
+    bool freqOn = false;
+    if (noteStream && (osc.flags & kFlagMelodic)) {
+        noteFollower(freq, renderPosition);
+        freqOn = true;
+    }
+    if (osc.frequencyModulation.sources & srcBit(kSrcSeq)) {
+        if (!freqOn) fillSound(freq, base);
+        freqOn = true;
+        generate(kSrcSeq, src, length);
+        scaleSounds(freq, src, 4184);
+    }
+    for (int s = 1; s < kSourceCount; ++s) {
+        if (s == kSrcSeq || !(osc.frequencyModulation.sources & srcBit(s))) continue;
+        if (!freqOn) fillSound(freq, base);
+        freqOn = true;
+        SoundBuffer v{n, sourceSamples(s, src, length)};
+        addSounds(freq, v, freq);
+    }
+
+    bool shapeOn = false;
+    for (int s = 1; s < kSourceCount; ++s) {
+        if (!(osc.shapeModulation.sources & srcBit(s))) continue;
+        SoundBuffer v{n, sourceSamples(s, src, length)};
+        if (!shapeOn) clearSound(shape);
+        shapeOn = true;
+        addSounds(shape, v, shape);
+    }
+
+    in.volumeMod = levelOn ? level : SoundBuffer{n, nullptr};
+    in.frequencyMod = freqOn ? freq : SoundBuffer{n, nullptr};
+    in.shapeMod = shapeOn ? shape : SoundBuffer{n, nullptr};
+}
+
 void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int pass, bool noteStream) {
     const int32_t n = target.count;
     SoundBuffer level{n, levelMod_.data()}, freq{n, frequencyMod_.data()}, shape{n, shapeMod_.data()};
-    SoundBuffer src{n, source_.data()};
     const int32_t length = timbre.renderLength;
 
     OscillatorInputs in;
@@ -36,54 +107,73 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
     in.sample1 = SoundBuffer{static_cast<int32_t>(sample1Data.size()), sample1Data.data()};
     in.sample2 = SoundBuffer{static_cast<int32_t>(sample2Data.size()), sample2Data.data()};
     in.random = &random;
+    in.fastMath = speed.fastMath;
 
-    for (OscillatorRecord& osc : timbre.oscillators) {
+    // Side by side: an oscillator that reads no running sum renders its own
+    // output on a worker while the next one's curves are built; the outputs
+    // meet the running sum in oscillator order, before any oscillator that
+    // reads it. Oscillators that move the random generator render on this
+    // thread at their turn, so the draws keep their single-thread order.
+    int candidates = 0;
+    for (const OscillatorRecord& osc : timbre.oscillators)
+        if (osc.active && ((osc.flags & kFlagFilter) ? 1 : 0) == pass && !oscillatorReadsSum(osc)) ++candidates;
+    WorkerPool* pool = candidates >= 2 ? workers() : nullptr;
+    if (pool) ensureOscillatorBuffers();
+    size_t pending = 0;
+    auto flush = [&] {
+        for (size_t p = 0; p < pending; ++p) {
+            OscillatorJob& j = jobs_[p];
+            if (j.queued) pool->wait(j.job);
+            combineOscillator(target.samples, j.own, n, j.osc->flags);
+        }
+        pending = 0;
+    };
+
+    for (size_t k = 0; k < timbre.oscillators.size(); ++k) {
+        OscillatorRecord& osc = timbre.oscillators[k];
         if (!osc.active || ((osc.flags & kFlagFilter) ? 1 : 0) != pass) continue;
-
-        bool levelOn = false;
-        for (int s = 1; s < kSourceCount; ++s) {
-            if (!(osc.volumeModulation.sources & srcBit(s))) continue;
-            SoundBuffer v{n, sourceSamples(s, src, length)};
-            if (!levelOn) fillSound(level, 32767);
-            levelOn = true;
-            mulSounds(level, v);
+        if (pool && !oscillatorReadsSum(osc)) {
+            OscillatorJob& j = jobs_[pending++];
+            j.in = in;
+            prepareModulation(osc, n, length, noteStream, SoundBuffer{n, oscLevel_[k].data()},
+                              SoundBuffer{n, oscFreq_[k].data()}, SoundBuffer{n, oscShape_[k].data()}, j.in);
+            j.osc = &osc;
+            j.n = n;
+            j.bankLevel = timbre.oscillatorsVolume;
+            j.calm = timbre.oscillatorsCalm;
+            j.own = own_[k].data();
+            j.queued = !oscillatorDrawsRandom(osc);
+            if (j.queued) {
+                j.job.fn = &OscillatorJob::run;
+                j.job.arg = &j;
+                pool->submit(j.job);
+            } else {
+                OscillatorJob::run(&j);
+            }
+            continue;
         }
-
-        // The base frequency in eighths of a hertz, limited to what the
-        // 16-bit curve can hold.
-        const int32_t base = clampSample(int64_t{osc.frequency} * 8);
-        bool freqOn = false;
-        if (noteStream && (osc.flags & kFlagMelodic)) {
-            noteFollower(freq, renderPosition);
-            freqOn = true;
-        }
-        if (osc.frequencyModulation.sources & srcBit(kSrcSeq)) {
-            if (!freqOn) fillSound(freq, base);
-            freqOn = true;
-            generate(kSrcSeq, src, length);
-            scaleSounds(freq, src, 4184);
-        }
-        for (int s = 1; s < kSourceCount; ++s) {
-            if (s == kSrcSeq || !(osc.frequencyModulation.sources & srcBit(s))) continue;
-            if (!freqOn) fillSound(freq, base);
-            freqOn = true;
-            SoundBuffer v{n, sourceSamples(s, src, length)};
-            addSounds(freq, v, freq);
-        }
-
-        bool shapeOn = false;
-        for (int s = 1; s < kSourceCount; ++s) {
-            if (!(osc.shapeModulation.sources & srcBit(s))) continue;
-            SoundBuffer v{n, sourceSamples(s, src, length)};
-            if (!shapeOn) clearSound(shape);
-            shapeOn = true;
-            addSounds(shape, v, shape);
-        }
-
-        in.volumeMod = levelOn ? level : SoundBuffer{n, nullptr};
-        in.frequencyMod = freqOn ? freq : SoundBuffer{n, nullptr};
-        in.shapeMod = shapeOn ? shape : SoundBuffer{n, nullptr};
+        flush();
+        prepareModulation(osc, n, length, noteStream, level, freq, shape, in);
         renderOscillator(target, timbre.oscillatorsVolume, osc, in, timbre.oscillatorsCalm);
+    }
+    flush();
+}
+
+WorkerPool* Engine::workers() {
+    const int threads = renderThreads(speed.threads);
+    if (threads <= 1) return nullptr;
+    if (!pool_ || pool_->workers() != threads - 1) pool_ = std::make_unique<WorkerPool>(threads - 1);
+    return pool_.get();
+}
+
+void Engine::ensureOscillatorBuffers() {
+    const size_t cap = static_cast<size_t>(capacity_);
+    for (size_t k = 0; k < 10; ++k) {
+        if (own_[k].size() == cap) continue;
+        own_[k].assign(cap, 0);
+        oscLevel_[k].assign(cap, 0);
+        oscFreq_[k].assign(cap, 0);
+        oscShape_[k].assign(cap, 0);
     }
 }
 
@@ -258,7 +348,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
     report(4);
 
     // 12-13. Overdrives and main volume.
-    if (timbre.wrapOverdriveActive) wrapOverdrive(target, timbre.wrapOverdrive * 8);
+    if (timbre.wrapOverdriveActive) wrapOverdrive(target, timbre.wrapOverdrive * 8, wrapCache_);
     amplifySound(target, timbre.postOverdrive * 16);
     amplifySound(target, timbre.mainVolume);
 
@@ -278,7 +368,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         if (timbre.reverbActive) {
             SoundBuffer scratch{target.count, source_.data()};
             reverb(target, scratch, timbre.reverbDryVolume, timbre.reverbWetVolume, timbre.reverbLength,
-                   timbre.reverbAttack, timbre.reverbCutOff * 127, sampleRate, random, cutOff, effects);
+                   timbre.reverbAttack, timbre.reverbCutOff * 127, sampleRate, random, cutOff, effects, workers());
         }
         report(5);
     }

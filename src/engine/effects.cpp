@@ -1,4 +1,5 @@
 #include "engine/effects.h"
+#include "engine/worker_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,8 +82,39 @@ void feedbackDelay(SoundBuffer sound, EffectsState& st, int32_t volume, int32_t 
     st.feedbackMem = static_cast<int32_t>(mem);
 }
 
+namespace {
+
+// The reverb's taps over the output samples lo..hi-1 of n.
+struct ReverbRange {
+    const EffectsState* st;
+    int32_t* acc;
+    const int16_t* s;
+    int64_t n, lo, hi;
+
+    static void run(void* p) {
+        const auto& r = *static_cast<ReverbRange*>(p);
+        for (const EffectsState::ReverbTap& t : r.st->reverbTaps) {
+            // A tap before the sound's start (a negative attack) skips the
+            // source samples that would land there.
+            const int64_t first = std::max<int64_t>({t.offset, 0, r.lo});
+            const int64_t end = std::min<int64_t>(r.hi, r.n + std::min<int64_t>(t.offset, 0));
+            const int32_t count = static_cast<int32_t>(end - first);
+            if (count <= 0) continue;
+            int32_t* dst = r.acc + first;
+            const int16_t* src = r.s + (first - t.offset);
+            if (t.gain >= -32767 && t.gain <= 32767)
+                addTap(dst, src, count, t.gain);
+            else
+                addTapWide(dst, src, count, t.gain);
+        }
+    }
+};
+
+}  // namespace
+
 void reverb(SoundBuffer sound, SoundBuffer scratch, int32_t dry, int32_t wet, int32_t lengthMs, int32_t attackMs,
-            int32_t cutCoeff, int32_t sampleRate, Random& rng, CutOffState& cutState, EffectsState& st) {
+            int32_t cutCoeff, int32_t sampleRate, Random& rng, CutOffState& cutState, EffectsState& st,
+            WorkerPool* pool) {
     if (lengthMs <= 0) return;
     const int32_t n = sound.count;
     if (n <= 0) return;
@@ -102,6 +134,7 @@ void reverb(SoundBuffer sound, SoundBuffer scratch, int32_t dry, int32_t wet, in
     if (ls + as > n) ls = n - as;
 
     const int64_t q = (ls - 1) / 8;
+    st.reverbTaps.clear();
     const uint32_t gainRange = static_cast<uint32_t>(2 * int64_t{wet} + 1);
     for (int64_t j = 0; j <= q; ++j) {
         const int64_t offset = as + 8 * j + rng.draw(8);
@@ -114,17 +147,19 @@ void reverb(SoundBuffer sound, SoundBuffer scratch, int32_t dry, int32_t wet, in
             gain = roundToInt32(static_cast<long double>(g * h) / den * h / den * h / den);
         }
         if (offset >= n || gain == 0) continue;
-        // A tap before the sound's start (a negative attack) skips the
-        // source samples that would land there.
-        const int64_t from = std::max<int64_t>(0, -offset);
-        const int32_t count = static_cast<int32_t>(n - std::max<int64_t>(offset, 0) - from);
-        if (count <= 0) continue;
-        int32_t* dst = acc + offset + from;
-        const int16_t* src = s + from;
-        if (gain >= -32767 && gain <= 32767)
-            addTap(dst, src, count, gain);
-        else
-            addTapWide(dst, src, count, gain);
+        st.reverbTaps.push_back({offset, gain});
+    }
+    // Every output sample takes the taps in the order drawn, whichever
+    // range of samples it is in, so the ranges can be summed side by side.
+    ReverbRange ranges[2] = {{&st, acc, s, n, 0, n}, {&st, acc, s, n, n, n}};
+    if (pool && n >= 16384) {
+        ranges[0].hi = ranges[1].lo = n / 2;
+        PoolJob job{&ReverbRange::run, &ranges[1]};
+        pool->submit(job);
+        ReverbRange::run(&ranges[0]);
+        pool->wait(job);
+    } else {
+        ReverbRange::run(&ranges[0]);
     }
 
     for (int32_t i = 0; i < n; ++i) x[i] = static_cast<int16_t>(acc[i] / 32768);

@@ -11,6 +11,8 @@
 
 namespace kf {
 
+class WorkerPool;
+
 constexpr int32_t kFeedbackRingSize = 65536;
 constexpr int32_t kFlangerRingSize = 8192;
 
@@ -21,6 +23,11 @@ struct EffectsState {
     int32_t feedbackPos = 0, feedbackMem = 0;
     std::vector<int16_t> flangerRing = std::vector<int16_t>(kFlangerRingSize);  // starts silent
     std::vector<int32_t> reverbAcc;
+    struct ReverbTap {
+        int64_t offset;
+        int32_t gain;
+    };
+    std::vector<ReverbTap> reverbTaps;
     std::vector<int16_t> chorusCopy;
 };
 
@@ -32,7 +39,8 @@ void feedbackDelay(SoundBuffer sound, EffectsState& st, int32_t volume, int32_t 
 // dry, wet in 1/32768; lengthMs, attackMs in ms; scratch holds at least
 // sound.count samples and receives the low-passed copy (through cutState).
 void reverb(SoundBuffer sound, SoundBuffer scratch, int32_t dry, int32_t wet, int32_t lengthMs, int32_t attackMs,
-            int32_t cutCoeff, int32_t sampleRate, Random& rng, CutOffState& cutState, EffectsState& st);
+            int32_t cutCoeff, int32_t sampleRate, Random& rng, CutOffState& cutState, EffectsState& st,
+            WorkerPool* pool = nullptr);  // pool: taps applied on two sample ranges side by side
 
 // startPos = absolute position of the first sample; crossFade = wet share in
 // 1/32768; delays in samples; rate in 1/100 Hz.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "engine/filters.h"
 #include "engine/generators.h"
 #include "engine/midi_state.h"
+#include "engine/oscillator.h"
 #include "engine/random.h"
 #include "engine/records.h"
 #include "engine/sound_buffer.h"
@@ -20,6 +22,8 @@
 #include "engine/tuning.h"
 
 namespace kf {
+
+class WorkerPool;
 
 class Engine {
 public:
@@ -36,6 +40,12 @@ public:
     std::vector<int16_t> sample1Data, sample2Data;  // the sample views' samples
     MidiQueue* midiQueue = nullptr;     // shared with MIDI input; may be null
     std::function<void(int)> progress;  // progress positions 2..6 of ordinary renders
+    // How to render (never what): vectorised harmonic terms, and how many
+    // threads render oscillators side by side (0: one per core).
+    struct Speed {
+        bool fastMath = true;
+        int threads = 0;
+    } speed;
 
     // --- running state -----------------------------------------------------
     MidiRunState midiRun;
@@ -76,6 +86,12 @@ public:
 
     SoundBuffer filteredCache() { return SoundBuffer{cacheCount_, filteredCache_.data()}; }
 
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+    Engine(Engine&&) noexcept;
+    Engine& operator=(Engine&&) noexcept;  // a fresh engine replaces the memories
+    ~Engine();
+
 private:
     int32_t capacity_ = 0;
     int32_t cacheCount_ = 0;
@@ -94,9 +110,23 @@ private:
         std::vector<int16_t> samples;
     };
     std::array<CachedSource, kSourceCount> sourceCache_;
+    WrapOverdriveCache wrapCache_;
     // Runs the source into scratch (copied from the cache when it is pure) and returns scratch.
     int16_t* sourceSamples(int source, SoundBuffer scratch, int32_t length);
     void invalidateSources();
+
+    // Rendering oscillators side by side: the worker pool (made on first
+    // use, or again when the thread count changes) and, per oscillator, its
+    // curves and its own output.
+    struct OscillatorJob;
+    std::unique_ptr<WorkerPool> pool_;
+    std::unique_ptr<OscillatorJob[]> jobs_;  // one per oscillator
+    std::array<std::vector<int32_t>, 10> own_;
+    std::array<std::vector<int16_t>, 10> oscLevel_, oscFreq_, oscShape_;
+    WorkerPool* workers();
+    void ensureOscillatorBuffers();
+    void prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length, bool noteStream, SoundBuffer level,
+                           SoundBuffer freq, SoundBuffer shape, OscillatorInputs& in);
 };
 
 // Parses one chord token as the chain does; returns the NoteName index

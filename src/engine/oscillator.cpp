@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/arith.h"
+#include "engine/harmonic_terms.h"
 
 namespace kf {
 
@@ -20,6 +21,7 @@ constexpr std::array<uint8_t, kWaveListSize> kListToCode{
 constexpr std::array<const char*, kWaveListSize> kListNames{
     "Sine", "|Sine|", "EvenSine", "Square", "Triangle", "Saw",
     "2xSaw", "Noise", "Light noise", "Custom", "Sample 1", "Sample 2"};
+
 
 // The oscillator value is a plain 32-bit rounding: the |Sine| and EvenSine
 // offsets take a full-level value past -32768 and the calm stage and the
@@ -106,56 +108,6 @@ inline void plainWave(uint8_t code, int64_t phi, int32_t j, int32_t j0, double o
     }
 }
 
-// Sine for the harmonic path's arguments (0 .. 32 pi): Cody-Waite reduction
-// and the classic minimax kernels. Its error is below 3e-16, so it is only
-// used where that cannot change an integer result (see harmonicTrig).
-inline double fastSin(double x) {
-    constexpr double kTwoOverPi = 6.36619772367581382433e-01;
-    constexpr double kPio2Hi = 1.57079632673412561417e+00;  // 33 bits: n * hi is exact
-    constexpr double kPio2Lo = 6.07710050650619224932e-11;
-    // Arguments are never negative; any nearest quadrant works for the reduction.
-    const double n = static_cast<double>(static_cast<int64_t>(x * kTwoOverPi + 0.5));
-    const double r = (x - n * kPio2Hi) - n * kPio2Lo;
-    const double z = r * r;
-    const int q = static_cast<int>(static_cast<int64_t>(n) & 3);
-    if (q & 1) {
-        const double c =
-            1.0 - 0.5 * z +
-            z * z *
-                (4.16666666666666019037e-02 +
-                 z * (-1.38888888888741095749e-03 +
-                      z * (2.48015872894767294178e-05 +
-                           z * (-2.75573143513906633035e-07 +
-                                z * (2.08757232129817482790e-09 + z * -1.13596475577881948265e-11)))));
-        return q == 1 ? c : -c;
-    }
-    const double sn =
-        r + r * z *
-                (-1.66666666666666324348e-01 +
-                 z * (8.33333333332248946124e-03 +
-                      z * (-1.98412698298579493134e-04 +
-                           z * (2.75573137070700676789e-06 +
-                                z * (-2.50507602534068634195e-08 + z * 1.58969099521155010221e-10)))));
-    return q == 0 ? sn : -sn;
-}
-
-// True when v lies so near a rounding boundary (n + 0.5) that a sine a few
-// ulps off could round it differently.
-inline bool nearHalf(double v) {
-    const double a = std::fabs(v);  // |v| is n + 0.5 exactly when v is
-    return std::fabs(a - static_cast<double>(static_cast<int64_t>(a)) - 0.5) < 1e-9;
-}
-
-// Sine-based harmonic value before shaping (Sine, |Sine|, EvenSine).
-inline double harmonicTrig(uint8_t code, double sineArg, double absArg, double xk, bool exact) {
-    switch (code) {
-        case kWaveSine: return exact ? std::sin(sineArg) : fastSin(sineArg);
-        case kWaveAbsSine: return 2.0 * std::fabs(exact ? std::sin(absArg) : fastSin(absArg)) - 1.0;
-        default:  // EvenSine: positive half of harmonic k, as in plain mode
-            return xk < 0.5 ? (exact ? std::sin(sineArg) : fastSin(sineArg)) : 0.0;
-    }
-}
-
 struct HarmonicTerm {
     int k;
     double level;
@@ -169,6 +121,40 @@ struct HarmonicTerm {
 // plain mode.
 inline bool harmonicCode(uint8_t code) {
     return code <= kWave2xSaw || code == kWaveCustom || code == kWaveEvenSine || code > kWaveEvenSine;
+}
+
+// One harmonic's term Round(Lk * A * 128), limited, with the library functions.
+inline int32_t exactTerm(uint8_t code, const HarmonicTerm& t, int64_t phi, int32_t j, double o, double w,
+                         const int16_t* customWave) {
+    int64_t g;
+    if (t.unity) {
+        g = phi;  // 1*phi + 1*j*2^20 is exact, and reduces to phi
+    } else {
+        g = roundHalfEven(t.f * static_cast<double>(phi) + t.f * static_cast<double>(j) * 1048576.0);
+        g &= kCycle - 1;  // floor modulo one cycle
+    }
+    const double gd = static_cast<double>(g);
+    // Frac(k*G/2^20): k*G is an exact integer, so its low 20 bits are the fraction.
+    const double xk = static_cast<double>((t.k * g) & (kCycle - 1)) * kInvCycle;
+    double a;
+    switch (code) {
+        case kWaveSine: a = std::sin(t.twoPiK * gd / 1048576.0); break;
+        case kWaveAbsSine: a = 2.0 * std::fabs(std::sin(t.piK * gd / 1048576.0)) - 1.0; break;
+        case kWaveEvenSine:  // positive half of harmonic k, as in plain mode
+            a = xk < 0.5 ? std::sin(t.twoPiK * gd / 1048576.0) : 0.0;
+            break;
+        case kWaveSquare: a = xk < o / 2.0 ? 1.0 : -1.0; break;
+        case kWaveTriangle: a = std::fabs(2.0 - 4.0 * xk) - 1.0; break;
+        case kWaveSaw: a = 2.0 * xk - 1.0; break;
+        case kWave2xSaw: a = xk < 0.5 ? 1.0 - 2.0 * xk : 2.0 * xk - 2.0; break;
+        case kWaveCustom:
+            a = customWave ? -static_cast<double>(customWave[roundToInt32(xk * 1023.0)]) / 32768.0 : 0.0;
+            break;
+        default: a = 0.0; break;  // unknown code: contributes nothing
+    }
+    if (code != kWaveSquare) a = bend(a, w);
+    if (code == kWaveEvenSine) a -= 0.35;
+    return toLevel(t.level * a * 128.0);
 }
 
 }  // namespace
@@ -187,180 +173,305 @@ const char* waveListName(int listPos) {
     return listPos >= 0 && listPos < kWaveListSize ? kListNames[static_cast<size_t>(listPos)] : nullptr;
 }
 
-void renderOscillator(SoundBuffer target, int32_t bankLevel, OscillatorRecord& osc, const OscillatorInputs& in,
-                      uint8_t calm) {
-    const int32_t n = target.count;
-    // Without a rate there is no phase step; render nothing rather than divide by zero.
-    if (n <= 0 || target.samples == nullptr || in.sampleRate <= 0) return;
+bool oscillatorReadsSum(const OscillatorRecord& osc) {
+    return (osc.flags & (kFlagSync | kFlagPhaseMod | kFlagFM)) != 0;
+}
 
-    Random localRandom;  // only when the caller gives no shared generator
-    Random& rnd = in.random ? *in.random : localRandom;
+bool oscillatorDrawsRandom(const OscillatorRecord& osc) {
+    return osc.waveForm == kWaveNoise || osc.waveForm == kWaveLightNoise;
+}
 
-    const uint8_t code = osc.waveForm;
-    const uint8_t flags = osc.flags;
-    const bool sync = flags & kFlagSync;
-    const bool ringMod = flags & kFlagRingMod;
-    const bool phaseMod = flags & kFlagPhaseMod;
-    const bool fmFlag = flags & kFlagFM;
-    const bool invert = flags & kFlagInvert;
-    const bool calmOn = calm != 0;
-    const bool addToSum = !phaseMod && !fmFlag;
+// The oscillator of one call, sample block by sample block: the phase and
+// modulation steps run first over a block (they read only the running sum
+// of the oscillators before), then the waveform for the whole block, then the
+// calm stage; the caller combines the result with the running sum.
+class OscillatorRun {
+public:
+    OscillatorRun(int32_t bankLevel, OscillatorRecord& osc, const OscillatorInputs& in, uint8_t calm, int32_t n)
+        : osc_(osc), in_(in), n_(n) {
+        rnd_ = in.random ? in.random : &localRandom_;
+        code_ = osc.waveForm;
+        const uint8_t flags = osc.flags;
+        sync_ = flags & kFlagSync;
+        phaseMod_ = flags & kFlagPhaseMod;
+        fmFlag_ = flags & kFlagFM;
+        invert_ = flags & kFlagInvert;
+        calmOn_ = calm != 0;
+        vm_ = in.volumeMod.samples;
+        fm_ = in.frequencyMod.samples;
+        sm_ = in.shapeMod.samples;
 
-    const int16_t* vm = in.volumeMod.samples;
-    const int16_t* fm = in.frequencyMod.samples;
-    const int16_t* sm = in.shapeMod.samples;
+        P_ = int64_t{osc.phase} * 4096;
+        phi_ = int64_t{osc.phaseAccumulator()} + P_;
+        j_ = osc.cycleCount();
+        rf_ = static_cast<double>(osc.relativeFrequency);
+        v_ = static_cast<double>(osc.frequency) * rf_ * 0.001;
+        U0_ = int64_t{osc.volume} * bankLevel / 256;
+        u_ = U0_ / 8;
+        m_ = static_cast<double>(osc.shape) * (1.0 / 1024.0);
+        o_ = m_ > 1.999 ? 1.999 : m_;
+        w_ = o_ / (2.0 - o_);
+        calmLevel_ = osc.calmLevel();
+        calmInput_ = osc.calmInput();
+        rate_ = static_cast<double>(in.sampleRate);
+        varStep_ = fm_ != nullptr || fmFlag_;
+        constStep_ = roundToInt32(v_ * 1048576.0 / rate_);
 
-    const int64_t P = int64_t{osc.phase} * 4096;
-    int64_t phi = int64_t{osc.phaseAccumulator()} + P;
-    int32_t j = osc.cycleCount();
-    const double rf = static_cast<double>(osc.relativeFrequency);
-    double v = static_cast<double>(osc.frequency) * rf * 0.001;
-    const int64_t U0 = int64_t{osc.volume} * bankLevel / 256;
-    int64_t u = U0 / 8;
-    const double m = static_cast<double>(osc.shape) * (1.0 / 1024.0);
-    double o = m > 1.999 ? 1.999 : m;
-    double w = o / (2.0 - o);
-    int32_t calmLevel = osc.calmLevel();
-    int32_t calmInput = osc.calmInput();
-    int32_t r = 0;
-    WaveState st;
+        harmonic_ = osc.harmonicsActive != 0 && harmonicCode(code_);
+        if (harmonic_) {
+            for (int k = 1; k <= 16; ++k) {
+                const Harmonic& h = osc.harmonics[static_cast<size_t>(k - 1)];
+                if (h.level == 0) continue;
+                const double f = 1.0 + static_cast<double>(h.detune) * (1.0 / 4096.0) * 1.1224618484;
+                terms_[static_cast<size_t>(termCount_++)] =
+                    HarmonicTerm{k, static_cast<double>(h.level), f, f == 1.0, 2.0 * kPi * k, kPi * k};
+            }
+        }
+        fast_ = in.fastMath && fastTermCode(code_);
+        fastPlainSine_ = in.fastMath && !harmonic_ && code_ == kWaveSine;
+    }
 
-    const double rate = static_cast<double>(in.sampleRate);
-    const bool varStep = fm != nullptr || fmFlag;
-    const int32_t constStep = roundToInt32(v * 1048576.0 / rate);
-
-    const bool harmonic = osc.harmonicsActive != 0 && harmonicCode(code);
-    std::array<HarmonicTerm, 16> terms;
-    int termCount = 0;
-    if (harmonic) {
-        for (int k = 1; k <= 16; ++k) {
-            const Harmonic& h = osc.harmonics[static_cast<size_t>(k - 1)];
-            if (h.level == 0) continue;
-            const double f = 1.0 + static_cast<double>(h.detune) * (1.0 / 4096.0) * 1.1224618484;
-            terms[static_cast<size_t>(termCount++)] =
-                HarmonicTerm{k, static_cast<double>(h.level), f, f == 1.0, 2.0 * kPi * k, kPi * k};
+    // Samples i0 .. i0+nb-1 (nb <= kTermBlock) into own[]: the calm stage's
+    // output before it meets the running sum. s is the running sum, read by
+    // sync, phase and frequency modulation (sync also clears it); it may be
+    // null for an oscillator that reads none of it.
+    void block(int16_t* s, int32_t i0, int nb, int32_t* own) {
+        for (int b = 0; b < nb; ++b) stepPhase(s, i0 + b, b);
+        if (harmonic_) {
+            harmonicBlock(nb);
+        } else if (fastPlainSine_) {
+            // The plain sine from the vector sine wherever its error bound
+            // decides the rounding (unshaped samples); the rest as below.
+            for (int b = 0; b < nb; ++b) phiD_[b] = 2.0 * static_cast<double>(phi[b]) * kPi * kInvCycle;
+            fastSinArray(phiD_.data(), jD_.data(), nb);
+            for (int b = 0; b < nb; ++b) {
+                if (w[b] == 1.0) {
+                    const double a = jD_[b];
+                    const double v = a * 32768.0 * static_cast<double>(u[b]) * (1.0 / 4096.0);
+                    const double err = 4 * ((kSinRel * std::fabs(a) + kSinAbs) * 8.0 * std::fabs(static_cast<double>(u[b])) +
+                                            kUlp * std::fabs(v)) + 1e-12;
+                    if (std::fabs(v) < 1e9 && std::fabs(v - std::floor(v) - 0.5) > err) {
+                        st_.a = a;  // Sine sets A afresh every sample; only E must be exact
+                        e_[b] = toLevel(v);
+                        continue;
+                    }
+                }
+                e_[b] = plainValue(b);
+            }
+        } else {
+            for (int b = 0; b < nb; ++b) e_[b] = plainValue(b);
+        }
+        for (int b = 0; b < nb; ++b) {
+            int32_t e = e_[b];
+            // 6. At standstill the calm stage decays faster.
+            if (still_[b]) calmLevel_ = static_cast<int32_t>(int64_t{calmLevel_} * 32512 / 32768);
+            // 10. Invert.
+            if (invert_) e = wrap32(-int64_t{e});
+            // 11. Calm: leaky differentiator (pole 8180/8192); without calm it is out = -E.
+            if (calmOn_) calmLevel_ = static_cast<int32_t>(int64_t{calmLevel_} * 8180 / 8192);
+            calmLevel_ = wrap32(int64_t{calmLevel_} + calmInput_ - e);
+            calmInput_ = e;
+            own[b] = calmLevel_;
         }
     }
 
-    int16_t* s = target.samples;
-    for (int32_t i = 0; i < n; ++i) {
-        int32_t cur = s[i];
+    void finish() {
+        osc_.phaseAccumulator() = static_cast<int32_t>(phi_ - P_);
+        osc_.cycleCount() = j_;
+        osc_.calmLevel() = calmLevel_;
+        osc_.calmInput() = calmInput_;
+    }
+
+private:
+    // Steps 1-8 for sample i (block slot b).
+    void stepPhase(int16_t* s, int32_t i, int b) {
+        int32_t cur = s ? s[i] : 0;
         // 1. Sync: a sign change of the running sum restarts the cycle; the sum is consumed.
-        if (sync) {
-            if (i < n - 1 && cur * int32_t{s[i + 1]} < 0) {
-                j = 0;
-                phi = int64_t{osc.phase} * 256;
+        if (sync_) {
+            if (i < n_ - 1 && cur * int32_t{s[i + 1]} < 0) {
+                j_ = 0;
+                phi_ = int64_t{osc_.phase} * 256;
             }
             cur = 0;
             s[i] = 0;
         }
         // 2., 3. Modulation curves.
-        if (fm) v = static_cast<double>(fm[i]) * 0.125 * rf * 0.001;
-        if (vm) u = int64_t{vm[i]} * U0 / 262144;
+        if (fm_) v_ = static_cast<double>(fm_[i]) * 0.125 * rf_ * 0.001;
+        if (vm_) u_ = int64_t{vm_[i]} * U0_ / 262144;
         // 4., 5. The running sum as modulator (PhaseMod and FM share r).
-        if (phaseMod) {
-            phi += int64_t{cur - r} * 16;
-            r = cur;
+        if (phaseMod_) {
+            phi_ += int64_t{cur - r_} * 16;
+            r_ = cur;
         }
-        if (fmFlag) {
-            v = v + static_cast<double>((cur - r) * 16) * 0.0625;
-            r = cur;
+        if (fmFlag_) {
+            v_ = v_ + static_cast<double>((cur - r_) * 16) * 0.0625;
+            r_ = cur;
         }
-        // 6. At standstill the calm stage decays faster.
-        if (calmOn && v == 0.0) calmLevel = static_cast<int32_t>(int64_t{calmLevel} * 32512 / 32768);
+        still_[b] = calmOn_ && v_ == 0.0;
         // 7. Shape curve.
-        if (sm) {
-            o = m + static_cast<double>(sm[i]) * 0.03125 * (1.0 / 1024.0);
-            if (o > 1.999) o = 1.999;
-            w = o / (2.0 - o);
+        if (sm_) {
+            o_ = m_ + static_cast<double>(sm_[i]) * 0.03125 * (1.0 / 1024.0);
+            if (o_ > 1.999) o_ = 1.999;
+            w_ = o_ / (2.0 - o_);
         }
         // 8. Advance.
-        const int32_t j0 = j;
-        phi += varStep ? roundToInt32(v * 1048576.0 / rate) : constStep;
-        if (phi >= kCycle || phi < 0) {
-            j = wrap32(int64_t{j} + (phi >> 20));  // floor: whole cycles crossed either way
-            phi &= kCycle - 1;
+        j0_[b] = j_;
+        phi_ += varStep_ ? roundToInt32(v_ * 1048576.0 / rate_) : constStep_;
+        if (phi_ >= kCycle || phi_ < 0) {
+            j_ = wrap32(int64_t{j_} + (phi_ >> 20));  // floor: whole cycles crossed either way
+            phi_ &= kCycle - 1;
         }
-        // 9. Waveform.
-        int32_t e;
-        if (harmonic) {
-            int64_t acc = 0;
-            for (int h = 0; h < termCount; ++h) {
-                const HarmonicTerm& t = terms[static_cast<size_t>(h)];
-                int64_t g;
-                if (t.unity) {
-                    g = phi;  // 1*phi + 1*j*2^20 is exact, and reduces to phi
-                } else {
-                    g = roundHalfEven(t.f * static_cast<double>(phi) + t.f * static_cast<double>(j) * 1048576.0);
-                    g &= kCycle - 1;  // floor modulo one cycle
-                }
-                const double gd = static_cast<double>(g);
-                // Frac(k*G/2^20): k*G is an exact integer, so its low 20 bits are the fraction.
-                const double xk = static_cast<double>((t.k * g) & (kCycle - 1)) * kInvCycle;
-                double a;
-                double tv;
-                if (code == kWaveSine || code == kWaveAbsSine || code == kWaveEvenSine) {
-                    const double sineArg = t.twoPiK * gd / 1048576.0;
-                    const double absArg = t.piK * gd / 1048576.0;
-                    // Without shaping and at in-range levels (|tv| <= 32768) the fast
-                    // sine gives the same integer unless tv sits at a rounding
-                    // boundary; then the library sine decides.
-                    const bool approx = w == 1.0 && t.level <= 256.0;
-                    a = harmonicTrig(code, sineArg, absArg, xk, !approx);
-                    a = bend(a, w);
-                    if (code == kWaveEvenSine) a -= 0.35;
-                    tv = t.level * a * 128.0;
-                    if (approx && nearHalf(tv)) {
-                        a = harmonicTrig(code, sineArg, absArg, xk, true);
-                        if (code == kWaveEvenSine) a -= 0.35;
-                        tv = t.level * a * 128.0;
-                    }
-                } else {
-                    switch (code) {
-                        case kWaveSquare: a = xk < o / 2.0 ? 1.0 : -1.0; break;
-                        case kWaveTriangle: a = std::fabs(2.0 - 4.0 * xk) - 1.0; break;
-                        case kWaveSaw: a = 2.0 * xk - 1.0; break;
-                        case kWave2xSaw: a = xk < 0.5 ? 1.0 - 2.0 * xk : 2.0 * xk - 2.0; break;
-                        case kWaveCustom:
-                            a = in.customWave
-                                    ? -static_cast<double>(in.customWave[roundToInt32(xk * 1023.0)]) / 32768.0
-                                    : 0.0;
-                            break;
-                        default: a = 0.0; break;  // unknown code: contributes nothing
-                    }
-                    if (code != kWaveSquare) a = bend(a, w);
-                    tv = t.level * a * 128.0;
-                }
-                const int64_t term = toLevel(tv);
-                acc = clampSample(acc + term * u / 4096);
+        phi[b] = phi_;
+        j[b] = j_;
+        o[b] = o_;
+        w[b] = w_;
+        u[b] = u_;
+    }
+
+    int32_t plainValue(int b) {
+        plainWave(code_, phi[b], j[b], j0_[b], o[b], in_, *rnd_, st_);
+        double a = st_.a;
+        if (code_ != kWaveSquare) a = bend(a, w[b]);
+        if (code_ == kWaveAbsSine) a -= 0.25;
+        else if (code_ == kWaveEvenSine) a -= 0.35;
+        st_.a = a;
+        return toLevel(a * 32768.0 * static_cast<double>(u[b]) * (1.0 / 4096.0));
+    }
+
+    // The harmonics one after another over the block; each sample's sum is
+    // limited after every harmonic, in harmonic order.
+    void harmonicBlock(int nb) {
+        std::array<int64_t, kTermBlock> acc;
+        std::fill_n(acc.begin(), nb, 0);
+        TermBlock tb;
+        bool unbent = true;
+        if (fast_) {
+            for (int b = 0; b < nb; ++b) {
+                phiD_[b] = static_cast<double>(phi[b]);
+                jD_[b] = static_cast<double>(j[b]);
+                unbent = unbent && w[b] == 1.0;
             }
-            e = static_cast<int32_t>(acc);
-        } else {
-            plainWave(code, phi, j, j0, o, in, rnd, st);
-            double a = st.a;
-            if (code != kWaveSquare) a = bend(a, w);
-            if (code == kWaveAbsSine) a -= 0.25;
-            else if (code == kWaveEvenSine) a -= 0.35;
-            st.a = a;
-            e = toLevel(a * 32768.0 * static_cast<double>(u) * (1.0 / 4096.0));
+            tb = TermBlock{nb, phiD_.data(), jD_.data(), w.data()};
         }
-        // 10. Invert.
-        if (invert) e = wrap32(-int64_t{e});
-        // 11. Calm: leaky differentiator (pole 8180/8192); without calm it is out = -E.
-        if (calmOn) calmLevel = static_cast<int32_t>(int64_t{calmLevel} * 8180 / 8192);
-        calmLevel = wrap32(int64_t{calmLevel} + calmInput - e);
-        calmInput = e;
-        int64_t out = calmLevel;
+        // Terms of at most 32768 in size with |u| < 65536 keep every product
+        // and sum in 32 bits; a larger term (the offset waveforms, a negative
+        // shape exponent) moves the block to the wide sums.
+        bool narrow = true;
+        std::array<int32_t, kTermBlock> acc32, u32;
+        for (int b = 0; b < nb; ++b) {
+            narrow = narrow && u[b] > -65536 && u[b] < 65536;
+            u32[b] = static_cast<int32_t>(u[b]);
+            acc32[b] = 0;
+        }
+        std::array<int32_t, kTermBlock> term;
+        for (int h = 0; h < termCount_; ++h) {
+            const HarmonicTerm& t = terms_[static_cast<size_t>(h)];
+            if (fast_) {
+                TermParams p;
+                p.code = code_;
+                p.k = t.k;
+                p.level = t.level;
+                p.f = t.f;
+                p.unity = t.unity;
+                p.twoPiK = t.twoPiK;
+                p.piK = t.piK;
+                p.unbent = unbent;
+                harmonicTermsFast(p, tb, term.data());
+                for (int b = 0; b < nb; ++b)
+                    if (term[b] == kUndecided) term[b] = exactTerm(code_, t, phi[b], j[b], o[b], w[b], in_.customWave);
+            } else {
+                for (int b = 0; b < nb; ++b) term[b] = exactTerm(code_, t, phi[b], j[b], o[b], w[b], in_.customWave);
+            }
+            if (narrow) {
+                bool small = true;
+                for (int b = 0; b < nb; ++b) small = small && term[b] >= -32768 && term[b] <= 32768;
+                if (!small) {
+                    narrow = false;
+                    for (int b = 0; b < nb; ++b) acc[b] = acc32[b];
+                }
+            }
+            if (narrow) {  // the same sums in 32 bits, which vectorise
+                for (int b = 0; b < nb; ++b) {
+                    const int32_t v = acc32[b] + term[b] * u32[b] / 4096;
+                    acc32[b] = v > 32767 ? 32767 : (v < -32767 ? -32767 : v);
+                }
+            } else {
+                for (int b = 0; b < nb; ++b) acc[b] = clampSample(acc[b] + int64_t{term[b]} * u[b] / 4096);
+            }
+        }
+        if (narrow)
+            for (int b = 0; b < nb; ++b) acc[b] = acc32[b];
+        for (int b = 0; b < nb; ++b) e_[b] = static_cast<int32_t>(acc[b]);
+    }
+
+    OscillatorRecord& osc_;
+    const OscillatorInputs& in_;
+    int32_t n_;
+    Random localRandom_;  // only when the caller gives no shared generator
+    Random* rnd_;
+    uint8_t code_;
+    bool sync_, phaseMod_, fmFlag_, invert_, calmOn_;
+    const int16_t *vm_, *fm_, *sm_;
+    int64_t P_, phi_;
+    int32_t j_;
+    double rf_, v_;
+    int64_t U0_, u_;
+    double m_, o_, w_;
+    int32_t calmLevel_, calmInput_;
+    int32_t r_ = 0;
+    WaveState st_;
+    double rate_;
+    bool varStep_;
+    int32_t constStep_;
+    bool harmonic_;
+    bool fast_, fastPlainSine_;
+    std::array<HarmonicTerm, 16> terms_;
+    int termCount_ = 0;
+
+    // Per-sample values of the current block.
+    std::array<int64_t, kTermBlock> phi;
+    std::array<int32_t, kTermBlock> j, j0_;
+    std::array<double, kTermBlock> o, w;
+    std::array<int64_t, kTermBlock> u;
+    std::array<bool, kTermBlock> still_;
+    std::array<int32_t, kTermBlock> e_;
+    std::array<double, kTermBlock> phiD_, jD_;
+};
+
+void combineOscillator(int16_t* s, const int32_t* own, int32_t n, uint8_t flags) {
+    const bool ringMod = flags & kFlagRingMod;
+    const bool addToSum = !(flags & kFlagPhaseMod) && !(flags & kFlagFM);
+    for (int32_t i = 0; i < n; ++i) {
         // 12. Combine with the running sum.
+        int64_t out = own[i];
+        const int32_t cur = s[i];
         if (ringMod) out = out * cur / 32768;
         else if (addToSum) out += cur;
         s[i] = static_cast<int16_t>(clampSample(out));
     }
+}
 
-    osc.phaseAccumulator() = static_cast<int32_t>(phi - P);
-    osc.cycleCount() = j;
-    osc.calmLevel() = calmLevel;
-    osc.calmInput() = calmInput;
+void renderOscillatorOwn(int32_t n, int32_t bankLevel, OscillatorRecord& osc, const OscillatorInputs& in,
+                         uint8_t calm, int32_t* own) {
+    if (n <= 0 || in.sampleRate <= 0) return;
+    OscillatorRun run(bankLevel, osc, in, calm, n);
+    for (int32_t i0 = 0; i0 < n; i0 += kTermBlock) run.block(nullptr, i0, std::min<int32_t>(kTermBlock, n - i0), own + i0);
+    run.finish();
+}
+
+void renderOscillator(SoundBuffer target, int32_t bankLevel, OscillatorRecord& osc, const OscillatorInputs& in,
+                      uint8_t calm) {
+    const int32_t n = target.count;
+    // Without a rate there is no phase step; render nothing rather than divide by zero.
+    if (n <= 0 || target.samples == nullptr || in.sampleRate <= 0) return;
+    OscillatorRun run(bankLevel, osc, in, calm, n);
+    std::array<int32_t, kTermBlock> own;
+    for (int32_t i0 = 0; i0 < n; i0 += kTermBlock) {
+        const int nb = std::min<int32_t>(kTermBlock, n - i0);
+        run.block(target.samples, i0, nb, own.data());
+        combineOscillator(target.samples + i0, own.data(), nb, osc.flags);
+    }
+    run.finish();
 }
 
 }  // namespace kf

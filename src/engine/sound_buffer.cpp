@@ -50,12 +50,32 @@ void amplifySound(SoundBuffer b, int32_t g) {
     }
 }
 
-void wrapOverdrive(SoundBuffer b, int32_t g) {
+namespace {
+int16_t wrapOverdriveValue(int16_t x, int32_t g) {
     const long double halfPi = 3.14159265358979323846264338327950288L / 2.0L;
+    int64_t t = (int64_t{x} * g) / 256;
+    long double y = std::sin(static_cast<long double>(t) / 32768.0L * g / 256.0L * halfPi);
+    return static_cast<int16_t>(clampSample(roundHalfEven(y * 32767.0L)));
+}
+}  // namespace
+
+void wrapOverdrive(SoundBuffer b, int32_t g) {
+    for (int32_t i = 0; i < b.count; ++i) b.samples[i] = wrapOverdriveValue(b.samples[i], g);
+}
+
+void wrapOverdrive(SoundBuffer b, int32_t g, WrapOverdriveCache& cache) {
+    if (!cache.valid || cache.gain != g) {
+        std::fill(cache.known.begin(), cache.known.end(), uint8_t{0});
+        cache.gain = g;
+        cache.valid = true;
+    }
     for (int32_t i = 0; i < b.count; ++i) {
-        int64_t t = (int64_t{b.samples[i]} * g) / 256;
-        long double y = std::sin(static_cast<long double>(t) / 32768.0L * g / 256.0L * halfPi);
-        b.samples[i] = static_cast<int16_t>(clampSample(roundHalfEven(y * 32767.0L)));
+        const size_t k = static_cast<uint16_t>(b.samples[i]);
+        if (!cache.known[k]) {
+            cache.value[k] = wrapOverdriveValue(b.samples[i], g);
+            cache.known[k] = 1;
+        }
+        b.samples[i] = cache.value[k];
     }
 }
 

@@ -37,6 +37,15 @@ void mulSounds(SoundBuffer a, SoundBuffer m);
 void scaleSounds(SoundBuffer a, SoundBuffer m, int32_t d);
 void amplifySound(SoundBuffer b, int32_t g);
 void wrapOverdrive(SoundBuffer b, int32_t g);
+// The same, each distinct sample value computed once per gain: the result
+// is a function of the sample and the gain only.
+struct WrapOverdriveCache {
+    int32_t gain = 0;
+    bool valid = false;
+    std::vector<int16_t> value = std::vector<int16_t>(65536);
+    std::vector<uint8_t> known = std::vector<uint8_t>(65536);
+};
+void wrapOverdrive(SoundBuffer b, int32_t g, WrapOverdriveCache& cache);
 // Appends zeros up to the 262144-sample limit; the storage must have room.
 void appendSilence(SoundBuffer& b, int32_t n);
 Sound8 soundTo8Bit(SoundBuffer b);

@@ -38,6 +38,46 @@ int32_t randomStep(Random& rng, int64_t k, int32_t amplitude, bool lfo1Form) {
     return v;
 }
 
+// Double-precision evaluations of the extended-precision curves, used where
+// their error bound leaves no doubt about the rounded result (the rounding
+// boundaries n + 1/2 are further away than the bound); otherwise the caller
+// evaluates in extended precision.
+inline bool decided(double v, double err) {
+    if (!(std::fabs(v) < 1e15)) return false;
+    return std::fabs(v - std::floor(v) - 0.5) > err;
+}
+
+constexpr double kEps = 2.220446049250313e-16;  // 2^-52
+
+// round(min(exp(f ln c) * amplitude + base, 32767)) for 0 < c < 1.
+bool fastEnvelopeValue(long double c, long double f, int32_t amplitude, int32_t base, int32_t& out) {
+    const double cd = static_cast<double>(c), fd = static_cast<double>(f);
+    const double z = fd * std::log(cd);
+    if (!(std::fabs(z) < 700.0)) return false;
+    const double e = std::exp(z);
+    const double v = e * amplitude + base;
+    // c and f rounded to double, log and exp each within an ulp, the
+    // products and sum rounded; doubled for the extended evaluation's own error.
+    const double dz = 4 * kEps * (std::fabs(fd) + std::fabs(z) + 1.0);
+    const double err = 2 * ((dz + 4 * kEps) * e * std::fabs(static_cast<double>(amplitude)) + 2 * kEps * std::fabs(v)) + 1e-9;
+    if (!decided(v, err)) return false;
+    out = roundToInt32(v > 32767.0 ? 32767.0 : v);
+    return true;
+}
+
+// round(cos(arg) * amplitude).
+bool fastCosineValue(long double arg, int32_t amplitude, int32_t& out) {
+    const double a = static_cast<double>(arg);
+    if (!(std::fabs(a) < 1e9)) return false;
+    const double v = std::cos(a) * amplitude;
+    // arg rounded to double, cos within an ulp, the product rounded; doubled.
+    const double err =
+        2 * ((std::fabs(a) * kEps + 2 * kEps) * std::fabs(static_cast<double>(amplitude)) + kEps * std::fabs(v)) + 1e-9;
+    if (!decided(v, err)) return false;
+    out = roundToInt32(v);
+    return true;
+}
+
 }  // namespace
 
 void Engine::envelope(int n, SoundBuffer buf, int32_t start, int32_t length) const {
@@ -62,6 +102,13 @@ void Engine::envelope(int n, SoundBuffer buf, int32_t start, int32_t length) con
             c = static_cast<long double>(A + S + R - q) / R;
         else
             c = 0.0L;
+        if (speed.fastMath && c != 0.0L && c != 1.0L) {
+            int32_t r;
+            if (fastEnvelopeValue(c, f, p.amplitude, p.base, r)) {
+                buf.samples[i] = wrap16(r);
+                continue;
+            }
+        }
         long double v = c != 0.0L ? std::exp(f * std::log(c)) * p.amplitude : 0.0L;
         v += p.base;
         if (v > 32767.0L) v = 32767.0L;
@@ -87,9 +134,13 @@ void Engine::lfo(int n, SoundBuffer buf, int32_t start) {
         const long double t = static_cast<long double>(int64_t{start} + i);
         int64_t v = 0;
         switch (p.form) {
-            case 0:
-                v = roundToInt32(std::cos(2.0L * kPiL * (t / sr) * (p.frequency / 16.0L) + 2.0L * kPiL * phi) * p.amplitude);
+            case 0: {
+                const long double arg = 2.0L * kPiL * (t / sr) * (p.frequency / 16.0L) + 2.0L * kPiL * phi;
+                int32_t r;
+                if (speed.fastMath && fastCosineValue(arg, p.amplitude, r)) v = r;
+                else v = roundToInt32(std::cos(arg) * p.amplitude);
                 break;
+            }
             case 3: {
                 long double g = fracTrunc(phi + (t / sr) * (p.frequency / 16.0L));
                 v = roundToInt32((std::fabs(2.0L - 4.0L * g) - 1.0L) * p.amplitude);

@@ -10,12 +10,23 @@ bool isReadableFile(const std::string& path) {
     auto st = std::filesystem::status(path, ec);
     return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
 }
+
+// share/kestrafon beside the running program's bin/, so that an installed
+// tree still finds its data after it was moved (or installed with DESTDIR).
+std::string installedDataDir() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    return (exe.parent_path().parent_path() / "share" / "kestrafon").string();
+}
 }  // namespace
 
 std::string findDataFile(const std::string& name) {
     if (isReadableFile(name)) return name;
-    for (const char* dir : {KF_DATA_DIR, KF_SOURCE_DATA_DIR}) {
-        std::string candidate = std::string(dir) + "/" + name;
+    static const std::string beside = installedDataDir();
+    for (const std::string& dir : {beside, std::string(KF_DATA_DIR), std::string(KF_SOURCE_DATA_DIR)}) {
+        if (dir.empty()) continue;
+        std::string candidate = dir + "/" + name;
         if (isReadableFile(candidate)) return candidate;
     }
     return name;

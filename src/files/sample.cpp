@@ -1,5 +1,9 @@
 #include "files/sample.h"
 
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -14,13 +18,15 @@ namespace {
 bool isReadableFile(const std::string& path) {
     std::error_code ec;
     auto st = std::filesystem::status(path, ec);
-    return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
+    return !ec && std::filesystem::is_regular_file(st);
 }
 
 // Reads the file as little-endian 16-bit samples; false when it cannot be
 // opened. A short read leaves zeros behind.
 bool readSamples(const std::string& path, std::vector<int16_t>& out) {
     if (!isReadableFile(path)) return false;
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) > kMaxSampleFileBytes || ec) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -31,20 +37,42 @@ bool readSamples(const std::string& path, std::vector<int16_t>& out) {
     uint64_t count = static_cast<uint64_t>(size) / 2;
     if (count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
         count = static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
-    std::vector<uint8_t> bytes;
     try {
-        bytes.assign(static_cast<size_t>(count) * 2, 0);
         out.assign(static_cast<size_t>(count), 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<int16_t>(static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+    // The file is little-endian: read in place, and swap only on a
+    // big-endian host.
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size() * 2));
+    if constexpr (std::endian::native == std::endian::big)
+        for (int16_t& v : out) {
+            const auto u = static_cast<uint16_t>(v);
+            v = static_cast<int16_t>(static_cast<uint16_t>((u >> 8) | (u << 8)));
+        }
     return true;
 }
 
 }  // namespace
+
+std::string sampleFileProblem(const std::string& fileName) {
+    if (fileName.empty()) return "no file name";
+    std::error_code ec;
+    const auto st = std::filesystem::status(fileName, ec);
+    if (ec) return ec.message();
+    if (!std::filesystem::exists(st)) return std::make_error_code(std::errc::no_such_file_or_directory).message();
+    if (std::filesystem::is_directory(st)) return std::make_error_code(std::errc::is_a_directory).message();
+    if (!std::filesystem::is_regular_file(st)) return "not a regular file";
+    const uint64_t size = std::filesystem::file_size(fileName, ec);
+    if (ec) return ec.message();
+    if (size > kMaxSampleFileBytes)
+        return std::to_string(size) + " bytes, over the limit of " + std::to_string(kMaxSampleFileBytes >> 20) +
+               " MiB";
+    std::FILE* f = std::fopen(fileName.c_str(), "rb");
+    if (!f) return std::strerror(errno);
+    std::fclose(f);
+    return {};
+}
 
 std::string bareFileName(const std::string& path) {
     size_t cut = path.find_last_of("\\/");

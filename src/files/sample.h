@@ -11,12 +11,16 @@
 namespace kf {
 
 constexpr size_t kMaxSamplePath = 100;  // presets hold 100 characters
+// Sample files above this size are not read (a wrong path must not pull a
+// huge file into memory); the slot stays empty.
+constexpr uint64_t kMaxSampleFileBytes = uint64_t{64} << 20;
 
 class SampleSlot {
 public:
     // Reads the whole file (size / 2 samples, an odd last byte ignored) and
-    // sets the view at startPos. An empty name, a missing or unreadable file
-    // or a directory leave the slot empty. Every load clears the byte swap.
+    // sets the view at startPos. An empty name, a missing or unreadable file,
+    // anything but a regular file (a FIFO would block) or a file over
+    // kMaxSampleFileBytes leave the slot empty. Every load clears the byte swap.
     void load(const std::string& fileName, int32_t startPos);
     // Reloads from the stored path with a new start (the start-position edit).
     void reload(int32_t startPos) { load(std::string(storedPath_), startPos); }
@@ -40,6 +44,11 @@ private:
     std::string name_;
     bool swapped_ = false;
 };
+
+// Why a sample file cannot be loaded ("" when it can): the system's text
+// for a missing or unreadable file, "not a regular file", or the size over
+// the limit.
+std::string sampleFileProblem(const std::string& fileName);
 
 // Everything after the last "\" or "/" (old files store Windows paths).
 std::string bareFileName(const std::string& path);

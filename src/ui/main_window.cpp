@@ -32,6 +32,7 @@
 #include "audio/wave_out.h"
 #include "ui/custom_controls.h"
 #include "ui/curve_editor.h"
+#include "ui/dialogs.h"
 
 namespace kf::ui {
 
@@ -124,6 +125,7 @@ void MainWindow::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     playback_->stopClick();
+    tools_->shutDown();
     if (midiIn_) midiIn_->closeMidiIn();
     session_->stopRender();
     session_->setWakeup(nullptr);
@@ -176,6 +178,7 @@ void MainWindow::buildMenus() {
         actions_[plain(m->title()) + "/" + name] = a;
         return a;
     };
+    tools_ = new Tools(*this, *session_);
     QMenuBar* bar = menuBar();
 
     QMenu* file = bar->addMenu("&File");
@@ -188,9 +191,9 @@ void MainWindow::buildMenus() {
     file->addSeparator();
     add(file, "&Save sample", {}, [this] { saveClick(); });
     add(file, "Save sample as...", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveSampleAsClick(); });
-    add(file, "Render MIDI", {}, nullptr);
+    add(file, "Render MIDI", {}, [this] { tools_->renderMidi(); });
     file->addSeparator();
-    add(file, "Options...", {}, nullptr);
+    add(file, "Options...", {}, [this] { tools_->options(); });
     file->addSeparator();
     add(file, "E&xit", {}, [this] { exitClick(); });
 
@@ -216,13 +219,13 @@ void MainWindow::buildMenus() {
 
     QMenu* tools = bar->addMenu("Tools");
     add(tools, "Normalize", {}, [this] { normalizeClick(); });
-    for (int o = 3; o <= 8; ++o) add(tools, QString("All melodic osc to C-%1").arg(o), {}, nullptr);
-    add(tools, "Octave down", {}, nullptr);
-    add(tools, "Octave up", {}, nullptr);
+    for (int o = 3; o <= 8; ++o) add(tools, QString("All melodic osc to C-%1").arg(o), {}, [this, o] { tools_->melodicToC(o); });
+    add(tools, "Octave down", {}, [this] { tools_->octave(false); });
+    add(tools, "Octave up", {}, [this] { tools_->octave(true); });
     tools->addSeparator();
-    add(tools, "Make fat sound", {}, nullptr);
-    add(tools, "TB-303 model", {}, nullptr);
-    add(tools, "Process sound file", {}, nullptr);
+    add(tools, "Make fat sound", {}, [this] { tools_->makeFatSound(); });
+    add(tools, "TB-303 model", {}, [this] { tools_->tb303(); });
+    add(tools, "Process sound file", {}, [this] { tools_->processSoundFile(); });
 
     QMenu* scale = bar->addMenu("Scale");
     auto* scales = new QActionGroup(this);
@@ -260,10 +263,10 @@ void MainWindow::buildMenus() {
     }
 
     QMenu* help = bar->addMenu("&Help");
-    add(help, "RTFM", Qt::Key_F1, nullptr);
-    add(help, "Contact", {}, nullptr);
+    add(help, "RTFM", Qt::Key_F1, [this] { tools_->rtfm(); });
+    add(help, "Contact", {}, [this] { tools_->contact(); });
     help->addSeparator();
-    add(help, "About", {}, nullptr);
+    add(help, "About", {}, [this] { tools_->about(); });
 
     QMenu* rt = bar->addMenu("Realtime");
     realTimeAction_ = add(rt, "Realtime", {}, [this] { realTimeClick(); });
@@ -313,8 +316,7 @@ void MainWindow::buildStrip(QWidget* host) {
     clip_->setFocusPolicy(Qt::NoFocus);
     auto* util1 = new QPushButton("Cool", host);
     auto* util2 = new QPushButton("AWave", host);
-    util1->setEnabled(false);  // the external utilities come with the dialogs
-    util2->setEnabled(false);
+    tools_->attachUtilityButtons(util1, util2);
     playingLight_ = new LightCheck(host);
     playingLight_->setOnColor(QColor(255, 255, 0));
     playingLight_->setOffColor(QColor(128, 0, 0));
@@ -330,6 +332,8 @@ void MainWindow::buildStrip(QWidget* host) {
     registerControl("RenderingRadioButton", renderingLight_, {});
     registerControl("RenderProgressBar", progress_, {});
     registerControl("PeakCheckButton", clip_, {});
+    registerControl("Util1Button", util1, {});
+    registerControl("Util2Button", util2, {});
     registerControl("PlayingLightCheck", playingLight_, {});
 
     // Wave display: view buttons, track bar, graph and meter.

@@ -53,6 +53,7 @@ class LevelBox;
 class LightCheck;
 class LightCheckBox;
 class NumberEdit;
+class Tools;
 class CurveEditor;
 
 // What the window needs from the machine; tests hand in devices without hardware.
@@ -91,6 +92,7 @@ public:
     const DisplayBuffer& displayBuffer() const { return display_; }
     QRadioButton* viewButton(WaveView v) const { return viewButtons_[static_cast<size_t>(v)]; }
     QListWidget* deviceList(int which) const { return deviceLists_[static_cast<size_t>(which)]; }
+    Tools& tools() const { return *tools_; }  // the "Tools", "Options..." and "&Help" commands and their windows
 
     // The wave display for the selected view (also after every render).
     void drawRadioButtonClick();
@@ -206,6 +208,7 @@ private:
     bool pendingRenderClick_ = false;
     std::map<ParamId, long double> deferred_;
     int refreshing_ = 0;
+    Tools* tools_ = nullptr;
 };
 
 }  // namespace kf::ui

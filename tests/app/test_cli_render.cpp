@@ -357,3 +357,20 @@ TEST_F(CliRender, DamagedFieldsDoNotCrashOrHang) {
             expectOneLineError(rc);
     }
 }
+
+// The render thread count changes how fast, never what: every example gives
+// the same file on one thread, on two and by default.
+TEST_F(CliRender, ThreadsOptionRendersTheSameFile) {
+    for (const fs::path& p : examplePresets()) {
+        const std::string name = p.stem().string();
+        SCOPED_TRACE(name);
+        ASSERT_EQ(cli("render '" + p.string() + "' -o one.wav --threads 1"), 0) << err;
+        ASSERT_EQ(cli("render '" + p.string() + "' -o two.wav --threads 2"), 0) << err;
+        ASSERT_EQ(cli("render '" + p.string() + "' -o auto.wav"), 0) << err;
+        const Bytes one = readBytes(dir / "one.wav");
+        EXPECT_GT(one.size(), 44u);
+        EXPECT_EQ(readBytes(dir / "two.wav"), one);
+        EXPECT_EQ(readBytes(dir / "auto.wav"), one);
+    }
+    EXPECT_NE(cli("render -o x.wav --threads -1"), 0);
+}

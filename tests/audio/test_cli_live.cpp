@@ -47,7 +47,7 @@ TEST_F(CliAudio, PlayOnceExitsWhenTheSoundHasPlayed) {
 
 TEST_F(CliAudio, NoServerIsAOneLineError) {
     ASSERT_NE(cli("play --once --audio-api jack", {}, "JACK_DEFAULT_SERVER=kf-no-such-server"), 0);
-    EXPECT_NE(err.find("kestrafon-cli: WaveOutOpen error!"), std::string::npos) << err;
+    EXPECT_EQ(err.rfind("kestrafon-cli: play: WaveOutOpen error!", 0), 0u) << err;
     EXPECT_EQ(cli("live --audio-api jack --seconds 1", {}, "JACK_DEFAULT_SERVER=kf-no-such-server"), 1);
     EXPECT_NE(err.find("WaveOutOpen error!"), std::string::npos) << err;
 }

@@ -34,6 +34,7 @@ TEST(Session, TimbreSwitchRoundTripRestoresEveryControl) {
     EXPECT_EQ(s.get(ParamId::ReverbLength), 200);
     EXPECT_EQ(s.get(ParamId::OscFrequency), 523);
     s.selectTimbre(0);
+    s.waitForRender();  // a render resets and then writes back the running state
     EXPECT_EQ(toImage(before), toImage(s.timbre()));
     EXPECT_EQ(s.get(ParamId::OscFrequency), 777);
     EXPECT_EQ(s.envelopeGraph().points[1].y, 30000);

@@ -7,7 +7,7 @@
 
 #include "engine/engine.h"
 #include "engine/sound_hash.h"
-#include "worst_case.h"
+#include "render_cases.h"
 
 using namespace kf;
 
@@ -15,7 +15,7 @@ namespace {
 
 std::vector<int16_t> renderWorstCase(TimbreRecord t, int32_t n) {
     Engine e;
-    bench::setUpEngine(e, n + 1024);
+    cases::setUpEngine(e, n + 1024);
     std::vector<int16_t> out(static_cast<size_t>(e.capacity()));
     t.renderLength = n;
     SoundBuffer b{n, out.data()};
@@ -27,7 +27,7 @@ std::vector<int16_t> renderWorstCase(TimbreRecord t, int32_t n) {
 }  // namespace
 
 TEST(RenderPins, WorstCase) {
-    const std::vector<int16_t> s = renderWorstCase(bench::worstCase(), 262144);
+    const std::vector<int16_t> s = renderWorstCase(cases::worstCase(), 262144);
     ASSERT_EQ(s.size(), 262144u);
     EXPECT_EQ(test::soundHash(s), 0x63cdfd6au) << std::hex << test::soundHash(s);
 }
@@ -35,7 +35,7 @@ TEST(RenderPins, WorstCase) {
 // The reverb draws its taps from the generator: pinned at a shorter length
 // with the same seed every time.
 TEST(RenderPins, WorstCaseWithReverb) {
-    TimbreRecord t = bench::worstCase();
+    TimbreRecord t = cases::worstCase();
     t.reverbActive = 1;
     t.reverbLength = 300;
     const std::vector<int16_t> s = renderWorstCase(t, 32768);

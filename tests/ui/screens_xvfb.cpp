@@ -6,10 +6,12 @@
 #include <QSet>
 #include <QTabWidget>
 #include <QTest>
+#include <array>
 #include <cstdlib>
 #include <iostream>
 
 #include "audio/wave_out.h"
+#include "ui/dialogs.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -70,6 +72,28 @@ int main(int argc, char** argv) {
             std::cerr << "page \"" << captions[p] << "\" is blank\n";
             ++failures;
         }
+        std::cout << "grabbed " << file.toStdString() << "\n";
+    }
+    // The small windows, shown without their modal loop so they can be grabbed.
+    auto& tools = window.tools();
+    const std::array<std::pair<QWidget*, const char*>, 3> dialogs{{{tools.instructions(), "instructions"},
+                                                                   {tools.fatWizard(), "fat_wizard"},
+                                                                   {tools.setupDialog(), "setup"}}};
+    for (const auto& [w, name] : dialogs) {
+        w->show();
+        if (!QTest::qWaitForWindowExposed(w)) {
+            std::cerr << "the " << name << " window did not open\n";
+            ++failures;
+            continue;
+        }
+        QTest::qWait(150);
+        const QString file = QString("%1/dialog_%2.png").arg(dir, name);
+        w->grab().save(file);
+        if (looksBlank(w->grab().toImage())) {
+            std::cerr << "window \"" << name << "\" is blank\n";
+            ++failures;
+        }
+        w->hide();
         std::cout << "grabbed " << file.toStdString() << "\n";
     }
     return failures ? 1 : 0;

@@ -1,12 +1,24 @@
-// The worst-case timbre: every oscillator in harmonic mode with three
-// modulation sources each, every filter, overdrive and delay effect busy.
-// Shared by the render benchmark and the test that pins its sound.
+// Timbres shared by the render benchmarks and the render identity tests: the
+// audible start-up timbre, the worst case (every oscillator and stage busy)
+// and the engine parameters both render them with.
 #pragma once
+
+#include <cstdint>
 
 #include "engine/engine.h"
 
-namespace kf::bench {
+namespace kf::cases {
 
+// The start-up timbre with its first oscillator switched on: what a user
+// hears first.
+inline TimbreRecord startupTimbre() {
+    TimbreRecord t;
+    t.oscillators[0].active = 1;
+    return t;
+}
+
+// Ten oscillators of 16 detuned harmonics, shaped and modulated, through
+// every filter and effect.
 inline TimbreRecord worstCase() {
     TimbreRecord t;
     for (size_t k = 0; k < 10; ++k) {
@@ -49,8 +61,7 @@ inline TimbreRecord worstCase() {
     return t;
 }
 
-// The engine set-up the worst case renders with: 44100 Hz and busy
-// envelopes and LFOs.
+// The generator settings the worst case is rendered with.
 inline void setUpEngine(Engine& e, int32_t capacity) {
     e.sampleRate = 44100;
     e.allocate(capacity);
@@ -61,4 +72,4 @@ inline void setUpEngine(Engine& e, int32_t capacity) {
     e.gen.lfo[1] = LfoParams{50, 400, 0, 64, 3};
 }
 
-}  // namespace kf::bench
+}  // namespace kf::cases

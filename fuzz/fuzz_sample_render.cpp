@@ -1,0 +1,38 @@
+// A sample file played by the sample example preset. The first two bytes
+// choose the start positions of the two slots; the rest is the file.
+#include <algorithm>
+
+#include "core/session.h"
+#include "fuzz_util.h"
+
+namespace {
+
+struct Harness {
+    kf::Session session;
+    std::string path = kf::fuzz::tempFile(".smp");
+    Harness() {
+        session.setAutoRender(false);
+        if (!session.openPreset(KF_SOURCE_DIR "/examples/sample.kfp", false)) std::abort();
+        session.set(kf::ParamId::Length, 1);
+    }
+    ~Harness() { std::remove(path.c_str()); }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Harness* h = new Harness;
+    kf::Session& s = h->session;
+    if (size < 2) return 0;
+    kf::fuzz::writeFile(h->path, data + 2, size - 2);
+    s.set(kf::ParamId::Sample1StartPos, data[0] * 4);
+    s.set(kf::ParamId::Sample2StartPos, data[1] * 4);
+    s.loadSample(1, h->path);
+    s.loadSample(2, h->path);
+    if (data[0] & 1) s.byteSwapSample(2);
+    s.setSeed(0);
+    s.renderClick();
+    s.waitForRender();
+    s.drainNotifications();
+    return 0;
+}

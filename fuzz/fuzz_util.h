@@ -1,0 +1,26 @@
+// Shared by the fuzz targets: the readers under test take file names, so
+// each input goes through one temporary file per process.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace kf::fuzz {
+
+inline std::string tempFile(const char* suffix) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/kf-fuzz-" + std::to_string(getpid()) + suffix;
+}
+
+inline void writeFile(const std::string& path, const uint8_t* data, size_t size) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    if (size && std::fwrite(data, 1, size, f) != size) std::abort();
+    std::fclose(f);
+}
+
+}  // namespace kf::fuzz
