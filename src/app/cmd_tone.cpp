@@ -28,25 +28,9 @@ struct ToneOptions {
     bool calm = false;
 };
 
-// Whole-string decimal integer in lo..hi; on failure reports and returns false.
 bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t hi, int64_t& value,
               const char* rangeText = nullptr) {
-    int64_t v = 0;
-    const char* b = text.data();
-    const char* e = b + text.size();
-    auto [p, ec] = std::from_chars(b, e, v);
-    if (text.empty() || ec == std::errc::invalid_argument || p != e) {
-        usageError(std::string("tone: ") + option + " needs an integer, got \"" + text + "\"");
-        return false;
-    }
-    if (ec == std::errc::result_out_of_range || v < lo || v > hi) {
-        usageError(std::string("tone: ") + option + " must be " +
-             (rangeText ? std::string(rangeText) : std::to_string(lo) + ".." + std::to_string(hi)) + ", got " +
-             text);
-        return false;
-    }
-    value = v;
-    return true;
+    return parseWholeNumber("tone", text, option, lo, hi, value, rangeText);
 }
 
 // An option that sets a parameter: its range is the parameter's.

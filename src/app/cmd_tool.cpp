@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/commands.h"
+#include "files/file_io.h"
 #include "core/session.h"
 #include "files/wav.h"
 
@@ -21,15 +22,7 @@ struct ToolOptions {
 
 // Whole-string decimal integer in lo..hi; reports and returns false otherwise.
 bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t hi, int64_t& value) {
-    int64_t v = 0;
-    auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || ec != std::errc{} || p != text.data() + text.size() || v < lo || v > hi) {
-        fail(std::string("tool: ") + option + " must be an integer " + std::to_string(lo) + ".." + std::to_string(hi) +
-             ", got \"" + text + "\"");
-        return false;
-    }
-    value = v;
-    return true;
+    return parseWholeNumber("tool", text, option, lo, hi, value);
 }
 
 // "C-3" .. "C-8" -> 3 .. 8, else 0.
@@ -37,11 +30,6 @@ int parseC(const std::string& text) {
     if (text.size() != 3 || (text[0] != 'C' && text[0] != 'c') || text[1] != '-') return 0;
     const int octave = text[2] - '0';
     return octave >= 3 && octave <= 8 ? octave : 0;
-}
-
-bool readable(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
 }
 
 void runTool(const ToolOptions& o) {
@@ -63,7 +51,7 @@ void runTool(const ToolOptions& o) {
     if (!o.detune.empty() && !parseInt(o.detune, "--detune", FatWizard::kMinDetune, FatWizard::kMaxDetune, detune))
         return;
     if (!o.seed.empty() && !parseInt(o.seed, "--seed", 0, UINT32_MAX, seed)) return;
-    if (!o.processSample.empty() && !readable(o.processSample))
+    if (!o.processSample.empty() && !isRegularFile(o.processSample))
         return fail("tool: cannot open sample file " + o.processSample);
 
     Session s;

@@ -103,7 +103,6 @@ private:
     struct Voice;
     std::vector<std::unique_ptr<Voice>> voices_;
     std::vector<int16_t> scratch_;
-    std::shared_ptr<SoundScheme> scheme_;
     std::array<int32_t, 2> numbers_{7, 10};
     int32_t sampleRate_ = 0;
     int32_t defaultTail_ = 0;

@@ -26,6 +26,20 @@ void copyControlFields(const TimbreRecord& from, TimbreRecord& to) {
     to = out;
 }
 
+// The oscillator page's fields between a record and the page (the waveform
+// list goes by its item, apart); `clamp` holds them to the controls' ranges.
+void copyOscillatorFields(const OscillatorRecord& from, OscillatorRecord& to, bool clamp) {
+    OscillatorImage src, dst;
+    writeOscillator(from, src.data());
+    writeOscillator(to, dst.data());
+    for (const ParamInfo& p : paramTable()) {
+        if (p.scope != ParamScope::Oscillator || p.id == ParamId::OscWaveForm) continue;
+        const long double v = readStored(p, src.data());
+        writeStored(p, dst.data(), clamp ? clampParam(p.id, v) : v);
+    }
+    to = readOscillator(dst.data());
+}
+
 // The controls hold positions within their ranges only, as scroll bars do:
 // a value from a damaged file lands on the nearest end when it is pushed
 // into its control. A choice no radio button stands for keeps the old one.
@@ -380,11 +394,11 @@ void Session::replaceTimbre(const TimbreRecord& rec) {
     generateSoundBuf();
 }
 
-TimbreRecord Session::timbre() const {
+TimbreRecord Session::timbre() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    auto* self = const_cast<Session*>(this);  // capturing is what the window does before reading
-    self->captureTimbre(self->timbres_[static_cast<size_t>(currentTimbre_)]);
-    return timbres_[static_cast<size_t>(currentTimbre_)];
+    TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
+    captureTimbre(cur);  // the record holds what the controls show, as before a render
+    return cur;
 }
 
 TimbreRecord Session::timbre(int index) const {
@@ -397,13 +411,7 @@ void Session::getOscillatorParams() {
     if (loadingCount_ > 0) return;
     TimbreRecord& t = timbres_[static_cast<size_t>(currentTimbre_)];
     OscillatorRecord& o = t.oscillators[static_cast<size_t>(selectedOscillator_)];
-    OscillatorImage src, dst;
-    writeOscillator(oscPanel_, src.data());
-    writeOscillator(o, dst.data());
-    for (const ParamInfo& p : paramTable())
-        if (p.scope == ParamScope::Oscillator && p.id != ParamId::OscWaveForm)
-            writeStored(p, dst.data(), readStored(p, src.data()));
-    o = readOscillator(dst.data());
+    copyOscillatorFields(oscPanel_, o, false);
     o.waveForm = waveListToCode(oscWaveList_);
     for (size_t k = 0; k < 10; ++k) t.oscillators[k].active = activeLights_[k] ? 1 : 0;
 }
@@ -413,13 +421,7 @@ void Session::setOscillatorParams() {
     ++loadingCount_;
     const TimbreRecord& t = timbres_[static_cast<size_t>(currentTimbre_)];
     const OscillatorRecord& o = t.oscillators[static_cast<size_t>(selectedOscillator_)];
-    OscillatorImage src, dst;
-    writeOscillator(o, src.data());
-    writeOscillator(oscPanel_, dst.data());
-    for (const ParamInfo& p : paramTable())
-        if (p.scope == ParamScope::Oscillator && p.id != ParamId::OscWaveForm)
-            writeStored(p, dst.data(), clampParam(p.id, readStored(p, src.data())));
-    oscPanel_ = readOscillator(dst.data());
+    copyOscillatorFields(o, oscPanel_, true);
     if (int pos = waveCodeToList(o.waveForm); pos >= 0) oscWaveList_ = pos;
     for (size_t k = 0; k < 10; ++k) activeLights_[k] = t.oscillators[k].active != 0;
     panel_.oscillatorsVolume = std::clamp(t.oscillatorsVolume, 0, 256);

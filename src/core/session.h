@@ -119,7 +119,7 @@ public:
     void selectTimbre(int t);               // "Timbre 1" / "Timbre 2"
     int selectedOscillator() const;
     void selectOscillator(int k);           // radio button k = 0..9
-    TimbreRecord timbre() const;            // the current timbre with the controls captured
+    TimbreRecord timbre();                  // the current timbre with the controls captured
     TimbreRecord timbre(int index) const;   // as stored
     void setTimbre(const TimbreRecord& rec);  // fill the controls from a record, then one render
     // Replace the current timbre's record and refill the controls from it

@@ -1,15 +1,12 @@
 #include "files/data_dir.h"
 
+#include "files/file_io.h"
+
 #include <filesystem>
 
 namespace kf {
 
 namespace {
-bool isReadableFile(const std::string& path) {
-    std::error_code ec;
-    auto st = std::filesystem::status(path, ec);
-    return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
-}
 
 // share/kestrafon beside the running program's bin/, so that an installed
 // tree still finds its data after it was moved (or installed with DESTDIR).
@@ -22,12 +19,12 @@ std::string installedDataDir() {
 }  // namespace
 
 std::string findDataFile(const std::string& name) {
-    if (isReadableFile(name)) return name;
+    if (isRegularFile(name)) return name;
     static const std::string beside = installedDataDir();
     for (const std::string& dir : {beside, std::string(KF_DATA_DIR), std::string(KF_SOURCE_DATA_DIR)}) {
         if (dir.empty()) continue;
         std::string candidate = dir + "/" + name;
-        if (isReadableFile(candidate)) return candidate;
+        if (isRegularFile(candidate)) return candidate;
     }
     return name;
 }

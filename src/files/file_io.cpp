@@ -40,6 +40,11 @@ Status readFileBytes(const std::string& fileName, size_t maxBytes, std::vector<u
     return Status::success();
 }
 
+bool isRegularFile(const std::string& fileName) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(fileName, ec);
+}
+
 bool canOpenForReading(const std::string& fileName) {
     std::error_code ec;
     if (std::filesystem::is_directory(fileName, ec)) return false;

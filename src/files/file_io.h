@@ -17,6 +17,8 @@ Status writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& b
 // Reads at most maxBytes from the start of the file. A directory or a file
 // that cannot be opened is an error.
 Status readFileBytes(const std::string& fileName, size_t maxBytes, std::vector<uint8_t>& out);
+// True for a regular file (not a directory, FIFO or device); opens nothing.
+bool isRegularFile(const std::string& fileName);
 // True when a regular file of that name can be opened for reading.
 bool canOpenForReading(const std::string& fileName);
 

@@ -1,5 +1,7 @@
 #include "files/sample.h"
 
+#include "files/file_io.h"
+
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -15,16 +17,10 @@ namespace kf {
 
 namespace {
 
-bool isReadableFile(const std::string& path) {
-    std::error_code ec;
-    auto st = std::filesystem::status(path, ec);
-    return !ec && std::filesystem::is_regular_file(st);
-}
-
 // Reads the file as little-endian 16-bit samples; false when it cannot be
 // opened. A short read leaves zeros behind.
 bool readSamples(const std::string& path, std::vector<int16_t>& out) {
-    if (!isReadableFile(path)) return false;
+    if (!isRegularFile(path)) return false;
     std::error_code ec;
     if (std::filesystem::file_size(path, ec) > kMaxSampleFileBytes || ec) return false;
     std::ifstream in(path, std::ios::binary);

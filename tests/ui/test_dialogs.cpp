@@ -21,32 +21,17 @@
 #include "core/midi_render.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "window_fixture.h"
 
 using namespace kf;
 using namespace kf::ui;
 
 namespace {
 
-struct Fixture {
-    CaptureWaveOut waveOut{{"Only card"}};
-    std::unique_ptr<MainWindow> window;
+struct Fixture : test::WindowFixture {
     std::vector<Status> errors;
-    Fixture() {
-        Platform p;
-        p.waveOut = &waveOut;
-        p.midiInput = false;
-        window = std::make_unique<MainWindow>(p);
-        tools().reportError = [this](const Status& s) { errors.push_back(s); };
-        settle();
-    }
-    Session& s() { return window->session(); }
+    Fixture() { tools().reportError = [this](const Status& s) { errors.push_back(s); }; }
     Tools& tools() { return window->tools(); }
-    void settle() {
-        for (int i = 0; i < 3; ++i) {
-            window->session().waitForRender();
-            QCoreApplication::processEvents();
-        }
-    }
     const OscillatorRecord& osc(const TimbreRecord& t, int k) { return t.oscillators[static_cast<size_t>(k)]; }
     TimbreRecord stored() { return s().timbre(s().currentTimbre()); }
     void trigger(const char* caption) {

@@ -18,30 +18,14 @@
 #include "ui/curve_editor.h"
 #include "ui/custom_controls.h"
 #include "ui/main_window.h"
+#include "window_fixture.h"
 
 using namespace kf;
 using namespace kf::ui;
 
 namespace {
 
-struct Fixture {
-    CaptureWaveOut waveOut{{"Only card"}};
-    std::unique_ptr<MainWindow> window;
-    Fixture() {
-        Platform p;
-        p.waveOut = &waveOut;
-        p.midiInput = false;
-        window = std::make_unique<MainWindow>(p);
-        settle();
-    }
-    Session& s() { return window->session(); }
-    // Lets the render run out and its queued notifications reach the window.
-    void settle() {
-        for (int i = 0; i < 3; ++i) {
-            window->session().waitForRender();
-            QCoreApplication::processEvents();
-        }
-    }
+struct Fixture : test::WindowFixture {
     template <class T>
     T* find(const char* name) {
         return qobject_cast<T*>(window->control(name));

@@ -13,28 +13,15 @@
 #include "ui/custom_controls.h"
 #include "ui/labelled_bar.h"
 #include "ui/main_window.h"
+#include "window_fixture.h"
 
 using namespace kf;
 using namespace kf::ui;
 
 namespace {
 
-struct Fixture {
-    CaptureWaveOut waveOut;
-    std::unique_ptr<MainWindow> window;
-    Fixture() {
-        Platform p;
-        p.waveOut = &waveOut;
-        p.midiInput = false;
-        window = std::make_unique<MainWindow>(p);
-        settle();
-    }
-    void settle() {
-        for (int i = 0; i < 3; ++i) {
-            window->session().waitForRender();
-            QCoreApplication::processEvents();
-        }
-    }
+struct Fixture : test::WindowFixture {
+    Fixture() : WindowFixture({"Capture device"}) {}
     QWidget* control(std::string_view name) { return window->control(std::string(name)); }
     QScrollBar* bar(std::string_view name) {
         QWidget* w = control(name);

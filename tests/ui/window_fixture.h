@@ -1,0 +1,34 @@
+// The window on a capture device without MIDI input, for the window tests.
+#pragma once
+
+#include <QCoreApplication>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/wave_out.h"
+#include "ui/main_window.h"
+
+namespace kf::ui::test {
+
+struct WindowFixture {
+    CaptureWaveOut waveOut;
+    std::unique_ptr<MainWindow> window;
+    explicit WindowFixture(std::vector<std::string> devices = {"Only card"}) : waveOut(std::move(devices)) {
+        Platform p;
+        p.waveOut = &waveOut;
+        p.midiInput = false;
+        window = std::make_unique<MainWindow>(p);
+        settle();
+    }
+    Session& s() { return window->session(); }
+    // Lets the render run out and its queued notifications reach the window.
+    void settle() {
+        for (int i = 0; i < 3; ++i) {
+            window->session().waitForRender();
+            QCoreApplication::processEvents();
+        }
+    }
+};
+
+}  // namespace kf::ui::test
