@@ -82,6 +82,9 @@ int pageOf(std::string_view caption) {
     return -1;
 }
 
+// Set on a group whose content should grow with the page's height.
+constexpr const char* kFillsColumn = "fillsColumn";
+
 // The harmonics editor: the level row, the detune row and the eight
 // preset buttons (the table's "Active" box joins the group first).
 void buildHarmonicsEditor(Session& session, QGroupBox* group, QGridLayout* grid) {
@@ -192,6 +195,7 @@ void MainWindow::buildPages() {
     auto* steps = new NoteStepList(*session_, notes);
     steps->setMinimumHeight(8 * steps->fontMetrics().height());
     groupLayout(notes)->addWidget(steps, 1);
+    notes->setProperty(kFillsColumn, true);
     registerControl("NotesListBox", steps, [steps] { steps->refresh(); });
 
     // Keys that reach the window unhandled play notes while real time is on.
@@ -242,9 +246,15 @@ void MainWindow::buildPages() {
         auto* row = static_cast<QHBoxLayout*>(pages_->widget(p)->layout());
         for (size_t c = 0; c < cols.size(); ++c) {
             bool listsOnly = cols[c]->count() > 0;
+            bool filled = false;
             for (int i = 0; i < cols[c]->count(); ++i) {
                 auto* g = qobject_cast<QGroupBox*>(cols[c]->itemAt(i)->widget());
-                if (!g || groupLayout(g)->count() > 0) {
+                if (g && g->property(kFillsColumn).toBool()) {
+                    // A group around a growing widget takes the column's spare height.
+                    listsOnly = false;
+                    filled = true;
+                    cols[c]->setStretch(i, 1);
+                } else if (!g || groupLayout(g)->count() > 0) {
                     listsOnly = false;
                     if (g) groupLayout(g)->addStretch(1);  // controls packed at the top
                 } else {
@@ -254,7 +264,7 @@ void MainWindow::buildPages() {
                 }
             }
             if (listsOnly) row->setStretch(static_cast<int>(c), 0);
-            cols[c]->addStretch(1);
+            if (!filled) cols[c]->addStretch(1);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QListWidget>
 #include <QSet>
 #include <QTabWidget>
 #include <QTest>
@@ -11,6 +12,8 @@
 #include <iostream>
 
 #include "audio/wave_out.h"
+#include "ui/curve_editor.h"
+#include "ui/custom_controls.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 
@@ -59,6 +62,27 @@ int main(int argc, char** argv) {
     }
     // One oscillator on, so the wave display and the meter show a sound.
     QTest::mouseClick(window.control("Oscillator1CheckBox"), Qt::LeftButton);
+    // A user's edits, so the editors' pages are seen with content: decayed
+    // harmonics, a point drawn on each curve, an 8-step bass line typed in.
+    auto showPageOf = [&window](QWidget* w) {
+        while (w && window.pages()->indexOf(w) < 0) w = w->parentWidget();
+        window.pages()->setCurrentWidget(w);
+        QTest::qWait(50);
+    };
+    QTest::mouseClick(window.control("HarmonicsDecButton"), Qt::LeftButton);
+    for (const char* name : {"EnvelopeGraphBox", "WaveFormGraphBox"}) {
+        auto* editor = qobject_cast<kf::ui::CurveEditor*>(window.control(name));
+        showPageOf(editor);
+        QWidget* area = editor->area();
+        QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(area->width() / 4, area->height() / 5));
+    }
+    auto* steps = qobject_cast<QListWidget*>(window.control("NotesListBox"));
+    showPageOf(steps);
+    steps->setFocus();
+    steps->setCurrentRow(0);
+    QTest::keyClicks(steps, "-qqtqwqtr");
+    qobject_cast<kf::ui::NumberEdit*>(window.control("NoteCountEdit"))->setValue(8);
+    steps->setCurrentRow(0);
     window.session().waitForRender();
     QTest::qWait(300);
     int failures = 0;
