@@ -70,6 +70,7 @@ struct OscillatorRecord {
 struct CurvePoint {
     int32_t x = 0;
     int32_t y = 0;
+    friend bool operator==(const CurvePoint&, const CurvePoint&) = default;
 };
 
 // A breakpoint curve as stored: 128 pairs (all kept, also beyond count) and a count.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -15,13 +16,9 @@ CurveData make(std::initializer_list<std::pair<int32_t, int32_t>> pts) {
     d.count = i;
     return d;
 }
+// The points in use, those beyond the count aside.
 bool samePoints(const CurveData& a, const CurveData& b) {
-    if (a.count != b.count) return false;
-    for (int i = 0; i < a.count; ++i)
-        if (a.points[static_cast<size_t>(i)].x != b.points[static_cast<size_t>(i)].x ||
-            a.points[static_cast<size_t>(i)].y != b.points[static_cast<size_t>(i)].y)
-            return false;
-    return true;
+    return a.count == b.count && std::equal(a.points.begin(), a.points.begin() + a.count, b.points.begin());
 }
 struct Counting {
     Curve c;

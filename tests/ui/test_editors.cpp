@@ -9,6 +9,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "audio/wave_out.h"
 #include "ui/curve_editor.h"
@@ -24,12 +25,7 @@ using namespace kf::ui;
 
 namespace {
 
-struct Fixture : test::WindowFixture {
-    template <class T>
-    T* find(const char* name) {
-        return qobject_cast<T*>(window->control(name));
-    }
-};
+using Fixture = test::WindowFixture;
 
 NoteStep step(Session& s, int i) {
     NoteStep n;
@@ -43,13 +39,9 @@ int octave(Session& s) {
     return o;
 }
 
+// The points in use, those beyond the count aside.
 bool sameCurve(const CurveData& a, const CurveData& b) {
-    if (a.count != b.count) return false;
-    for (int i = 0; i < a.count; ++i)
-        if (a.points[static_cast<size_t>(i)].x != b.points[static_cast<size_t>(i)].x ||
-            a.points[static_cast<size_t>(i)].y != b.points[static_cast<size_t>(i)].y)
-            return false;
-    return true;
+    return a.count == b.count && std::equal(a.points.begin(), a.points.begin() + a.count, b.points.begin());
 }
 
 QPushButton* button(QWidget* parent, const QString& caption) {

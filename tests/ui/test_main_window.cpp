@@ -25,12 +25,7 @@ using namespace kf::ui;
 
 namespace {
 
-struct Fixture : test::WindowFixture {
-    template <class T>
-    T* find(const char* name) {
-        return qobject_cast<T*>(window->control(name));
-    }
-};
+using Fixture = test::WindowFixture;
 
 }  // namespace
 

@@ -22,6 +22,10 @@ struct WindowFixture {
         settle();
     }
     Session& s() { return window->session(); }
+    template <class T>
+    T* find(const char* name) {
+        return qobject_cast<T*>(window->control(name));
+    }
     // Lets the render run out and its queued notifications reach the window.
     void settle() {
         for (int i = 0; i < 3; ++i) {
