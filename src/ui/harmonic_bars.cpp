@@ -2,7 +2,6 @@
 
 #include <QResizeEvent>
 #include <QScrollBar>
-#include <algorithm>
 
 namespace kf::ui {
 
@@ -32,11 +31,6 @@ void HarmonicBars::showHarmonic(int index, int32_t value) {
     ++busy_;
     bar(index)->setValue(kFull - value);
     --busy_;
-}
-
-void HarmonicBars::setHarmonic(int index, int32_t value) {
-    showHarmonic(index, value);
-    emit changed(index, value);
 }
 
 QRect HarmonicBars::barGeometry(int index, QSize panel) {

@@ -21,8 +21,6 @@ public:
 
     // Harmonic index 1..16.
     int32_t harmonic(int index) const;
-    // Stores the value and moves the bar; emits `changed`.
-    void setHarmonic(int index, int32_t value);
     // Shows a value without emitting anything (the window refilling the controls).
     void showHarmonic(int index, int32_t value);
     QScrollBar* bar(int index) const { return bars_[static_cast<size_t>(index - 1)]; }

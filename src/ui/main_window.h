@@ -115,6 +115,7 @@ private:
     void buildPages();
     void buildStrip(QWidget* host);
     void buildCurvePage(int page, bool waveform);
+    QGridLayout* buildHarmonicsEditor(QGroupBox* group);
     void buildOptionsPage();
     void buildRealtimeExtras();
     QGroupBox* groupOn(int page, int column, const QString& title);
@@ -196,7 +197,6 @@ private:
     // Controls with handlers of their own.
     std::array<QRadioButton*, 10> oscButtons_{};
     QGridLayout* oscGrid_ = nullptr;
-    QGridLayout* harmonics_ = nullptr;
     QLineEdit* chordEdit_ = nullptr;
     std::array<QListWidget*, 4> deviceLists_{};
     std::array<QRadioButton*, 4> saveTypes_{};

@@ -85,43 +85,6 @@ int pageOf(std::string_view caption) {
 // Set on a group whose content should grow with the page's height.
 constexpr const char* kFillsColumn = "fillsColumn";
 
-// The harmonics editor: the level row, the detune row and the eight
-// preset buttons (the table's "Active" box joins the group first).
-void buildHarmonicsEditor(Session& session, QGroupBox* group, QGridLayout* grid) {
-    auto* levels = new HarmonicBars(group);
-    levels->setObjectName("HarmonicBars");
-    levels->setMinimumSize(146, 133);
-    levels->setMaximumHeight(133);
-    auto* detunes = new HarmonicBars(group);
-    detunes->setObjectName("DetuneHarmonicBars");
-    detunes->setMinimumSize(146, 61);
-    detunes->setMaximumHeight(61);
-    // The detune row starts flat; the window fills both from the oscillator.
-    for (int i = 1; i <= HarmonicBars::kBars; ++i) detunes->showHarmonic(i, 0);
-    grid->addWidget(levels, 0, 0, 1, 4);
-    grid->addWidget(detunes, 1, 0, 1, 4);
-    struct Button {
-        const char* name;
-        const char* caption;
-        HarmonicsPreset preset;
-    };
-    const std::array<Button, 8> buttons{{{"HarmonicsClearButton", "Clear", HarmonicsPreset::Clear},
-                                         {"HarmonicsAllButton", "Max", HarmonicsPreset::Max},
-                                         {"HarmonicsRandomButton", "Random", HarmonicsPreset::Random},
-                                         {"HarmonicsExpButton", "Exp", HarmonicsPreset::Exp},
-                                         {"HarmonicsDecButton", "Decay", HarmonicsPreset::Decay},
-                                         {"Harmonics1101Button", "11010", HarmonicsPreset::Keep11010},
-                                         {"Harmonics1010Button", "10101", HarmonicsPreset::Keep10101},
-                                         {"HarmonicsMultButton", "Mult", HarmonicsPreset::Mult}}};
-    for (size_t k = 0; k < buttons.size(); ++k) {
-        auto* b = new QPushButton(buttons[k].caption, group);
-        b->setObjectName(buttons[k].name);
-        grid->addWidget(b, 2 + static_cast<int>(k) / 4, static_cast<int>(k) % 4);
-        QObject::connect(b, &QPushButton::clicked, group,
-                         [&session, preset = buttons[k].preset] { session.applyHarmonicsPreset(preset); });
-    }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -174,9 +137,8 @@ void MainWindow::buildPages() {
     }
     groupLayout(oscs)->addLayout(oscGrid_);
     oscs->setToolTip("The lights switch the oscillators on; the buttons choose the one shown");
-    harmonics_ = new QGridLayout;
-    harmonics_->setSpacing(2);
-    buildHarmonicsEditor(*session_, findGroup(kOscillators, "Harmonics"), harmonics_);
+    QGroupBox* harm = findGroup(kOscillators, "Harmonics");
+    QGridLayout* harmonics = buildHarmonicsEditor(harm);
 
     buildCurvePage(kWaveform, true);
     buildCurvePage(kGraphEnv, false);
@@ -184,11 +146,7 @@ void MainWindow::buildPages() {
     buildRealtimeExtras();
     addTableControls();
 
-    QGroupBox* harm = findGroup(kOscillators, "Harmonics");
-    groupLayout(harm)->addLayout(harmonics_);
-    for (QPushButton* b : harm->findChildren<QPushButton*>()) registerControl(b->objectName().toStdString(), b, {});
-    for (const char* name : {"HarmonicBars", "DetuneHarmonicBars"})
-        registerControl(name, harm->findChild<HarmonicBars*>(name), {});
+    groupLayout(harm)->addLayout(harmonics);  // below the table's "Active" box
 
     // The note sequencer's step list below its count edit.
     QGroupBox* notes = findGroup(kSequencer, "Note sequencer");
@@ -316,16 +274,12 @@ void MainWindow::addTableControls() {
         const QString title = p.group.empty() ? QString("Chord") : qs(p.group);
         QGroupBox* g = findGroup(page, title);
         if (p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16) {
-            // Bar i of the level or the detune row; it shows and sets the selected oscillator's value.
+            // Bar i of the level or the detune row shows the selected oscillator's value.
             const bool level = p.id <= ParamId::OscLevel16;
             const int i = static_cast<int>(p.id) - static_cast<int>(level ? ParamId::OscLevel1 : ParamId::OscDetune1) + 1;
             auto* bars = g->findChild<HarmonicBars*>(level ? "HarmonicBars" : "DetuneHarmonicBars");
-            const ParamId id = p.id;
-            connect(bars, &HarmonicBars::changed, this, [this, id, i](int index, int32_t v) {
-                if (index == i) userSet(id, v);
-            });
             bars->bar(i)->setToolTip(QString("%1 %2").arg(level ? "Level" : "Detune").arg(i));
-            bind(p, bars->bar(i), [this, id, bars, i] { bars->showHarmonic(i, session_->get(id)); });
+            bind(p, bars->bar(i), [this, id = p.id, bars, i] { bars->showHarmonic(i, session_->get(id)); });
             continue;
         }
         QWidget* w = makeControl(p, g);
@@ -508,6 +462,49 @@ QWidget* MainWindow::makeSourceList(const ParamInfo& p, QWidget* parent) {
 
 // ---------------------------------------------------------------------------
 // Pages without table controls, and the extras
+
+// The harmonics editor: the level row, the detune row and the eight preset
+// buttons. A moved bar sets its harmonic of the selected oscillator.
+QGridLayout* MainWindow::buildHarmonicsEditor(QGroupBox* group) {
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    struct Row {
+        const char* name;
+        int height;
+        ParamId first;
+    };
+    int row = 0;
+    for (const Row& r : {Row{"HarmonicBars", 133, ParamId::OscLevel1}, Row{"DetuneHarmonicBars", 61, ParamId::OscDetune1}}) {
+        auto* bars = new HarmonicBars(group);
+        bars->setMinimumSize(146, r.height);
+        bars->setMaximumHeight(r.height);
+        grid->addWidget(bars, row++, 0, 1, 4);
+        registerControl(r.name, bars, {});
+        connect(bars, &HarmonicBars::changed, this,
+                [this, first = r.first](int index, int32_t v) { userSet(offsetId(first, index - 1), v); });
+    }
+    struct Button {
+        const char* name;
+        const char* caption;
+        HarmonicsPreset preset;
+    };
+    const std::array<Button, 8> buttons{{{"HarmonicsClearButton", "Clear", HarmonicsPreset::Clear},
+                                         {"HarmonicsAllButton", "Max", HarmonicsPreset::Max},
+                                         {"HarmonicsRandomButton", "Random", HarmonicsPreset::Random},
+                                         {"HarmonicsExpButton", "Exp", HarmonicsPreset::Exp},
+                                         {"HarmonicsDecButton", "Decay", HarmonicsPreset::Decay},
+                                         {"Harmonics1101Button", "11010", HarmonicsPreset::Keep11010},
+                                         {"Harmonics1010Button", "10101", HarmonicsPreset::Keep10101},
+                                         {"HarmonicsMultButton", "Mult", HarmonicsPreset::Mult}}};
+    for (size_t k = 0; k < buttons.size(); ++k) {
+        auto* b = new QPushButton(buttons[k].caption, group);
+        registerControl(buttons[k].name, b, {});
+        grid->addWidget(b, 2 + static_cast<int>(k) / 4, static_cast<int>(k) % 4);
+        connect(b, &QPushButton::clicked, this,
+                [this, preset = buttons[k].preset] { session_->applyHarmonicsPreset(preset); });
+    }
+    return grid;
+}
 
 void MainWindow::buildCurvePage(int page, bool waveform) {
     QWidget* host = pages_->widget(page);
