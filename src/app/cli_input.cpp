@@ -11,6 +11,7 @@
 
 #include "app/cli_errors.h"
 #include "core/session.h"
+#include "files/file_io.h"
 #include "files/preset.h"
 #include "files/sample.h"
 
@@ -19,8 +20,6 @@ namespace kf::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-Status ioError(const std::string& name, int err) { return Status::error(name + ": " + std::strerror(err)); }
 
 bool startsWith(const std::vector<uint8_t>& b, size_t at, const char* text) {
     const size_t n = std::strlen(text);

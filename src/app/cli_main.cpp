@@ -45,11 +45,7 @@ int main(int argc, char** argv) {
     installInterruptHandler();
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
+    } catch (const CLI::Success& e) {  // --help, --help-all, --version
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         if (commandName().empty()) setCommandName(commandFromArgs(app, argc, argv));

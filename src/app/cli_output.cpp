@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/cli_errors.h"
+#include "files/file_io.h"
 
 namespace kf::cli {
 
@@ -43,10 +44,6 @@ extern "C" void onInterruptSignal(int) {
     const char* msg = interruptLine();
     (void)!write(2, msg, std::strlen(msg));
     _exit(kExitInterrupted);
-}
-
-Status ioError(const std::string& name, int err) {
-    return Status::error(name + ": " + std::strerror(err), "Input/output error");
 }
 
 std::string replaceAll(std::string s, const std::string& from, const std::string& to) {

@@ -49,10 +49,10 @@ void addPresetCommands(CLI::App& app) {
         const std::string name = inputName(*buildIn);
         nlohmann::json j = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
         if (j.is_discarded()) {
-            if (text.size() == static_cast<size_t>(kPresetFileSize) || otherFileKind(text, true).size())
+            const std::string kind = otherFileKind(text, true);
+            if (text.size() == static_cast<size_t>(kPresetFileSize) || !kind.empty())
                 return fail(name + ": not JSON text" +
-                            (otherFileKind(text, true).empty() ? " (a preset file? 'dump' shows one as JSON)"
-                                                               : " but " + otherFileKind(text, true)));
+                            (kind.empty() ? " (a preset file? 'dump' shows one as JSON)" : " but " + kind));
             return fail(name + ": not valid JSON");
         }
         std::array<uint8_t, kPresetFileSize> bytes{};

@@ -7,11 +7,9 @@
 
 namespace kf {
 
-namespace {
 Status ioError(const std::string& fileName, int err) {
     return Status::error(fileName + ": " + std::strerror(err), "Input/output error");
 }
-}  // namespace
 
 Status writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes) {
     std::error_code ec;

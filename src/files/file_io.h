@@ -11,6 +11,8 @@
 
 namespace kf {
 
+// "<file>: <the system's text for err>", the window's input/output error.
+Status ioError(const std::string& fileName, int err);
 // Creates or replaces the file and writes the bytes; a failure leaves what
 // was written so far.
 Status writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);
