@@ -1,5 +1,7 @@
 // Shared by the fuzz targets: the readers under test take file names, so
-// each input goes through one temporary file per process.
+// each input goes through one temporary file per process (scripts/fuzz.sh
+// points TMPDIR into the build tree, so nothing is left in /tmp). The
+// harnesses live for the whole process and are never destroyed.
 #pragma once
 
 #include <unistd.h>
@@ -8,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "core/session.h"
 
 namespace kf::fuzz {
 
@@ -21,6 +25,14 @@ inline void writeFile(const std::string& path, const uint8_t* data, size_t size)
     if (!f) std::abort();
     if (size && std::fwrite(data, 1, size, f) != size) std::abort();
     std::fclose(f);
+}
+
+// One render from the same seed, its notifications consumed.
+inline void renderOnce(Session& s) {
+    s.setSeed(0);
+    s.renderClick();
+    s.waitForRender();
+    s.drainNotifications();
 }
 
 }  // namespace kf::fuzz

@@ -26,12 +26,14 @@ cmake --build "$dir" --target "fuzz_$target" >"$dir/build_$target.log" 2>&1 ||
   { cat "$dir/build_$target.log" >&2; exit 1; }
 work=$dir/corpus/$target
 artifacts=$dir/artifacts/$target
-mkdir -p "$work" "$artifacts"
+tmp=$dir/tmp/$target  # the targets' temporary input files
+rm -rf "$tmp"
+mkdir -p "$work" "$artifacts" "$tmp"
 log=$dir/fuzz_$target.log
 dict=()
 [ -f "$root/fuzz/$target.dict" ] && dict=(-dict="$root/fuzz/$target.dict")
 set +e
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
+TMPDIR=$tmp UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
   "$dir/fuzz/fuzz_$target" "$work" "$root/fuzz/corpus/$target" "${dict[@]}" \
   -max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" >"$log" 2>&1
 rc=$?
