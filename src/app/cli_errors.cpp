@@ -24,9 +24,7 @@ void printLine(const std::string& message) {
     while (!m.empty() && std::isspace(static_cast<unsigned char>(m.back()))) m.pop_back();
     for (char& c : m)
         if (c == '\n' || c == '\r') c = ' ';
-    const std::string own = g_command + ": ";
-    const bool named = !g_command.empty() && m.compare(0, own.size(), own) == 0;
-    std::cerr << (named ? std::string("kestrafon-cli: ") : messagePrefix()) << m << "\n";
+    std::cerr << messagePrefix() << m << "\n";
 }
 
 std::string fmt(double v) {
@@ -134,18 +132,18 @@ bool writeStdout(const std::string& data) {
     return true;
 }
 
-bool parseWholeNumber(const char* command, const std::string& text, const char* option, int64_t lo, int64_t hi,
+bool parseWholeNumber(const std::string& text, const char* option, int64_t lo, int64_t hi,
                       int64_t& value, const char* rangeText) {
     int64_t v = 0;
     const char* b = text.data();
     const char* e = b + text.size();
     auto [p, ec] = std::from_chars(b, e, v);
     if (text.empty() || ec == std::errc::invalid_argument || p != e) {
-        usageError(std::string(command) + ": " + option + " needs an integer, got \"" + text + "\"");
+        usageError(std::string(option) + " needs an integer, got \"" + text + "\"");
         return false;
     }
     if (ec == std::errc::result_out_of_range || v < lo || v > hi) {
-        usageError(std::string(command) + ": " + option + " must be " +
+        usageError(std::string(option) + " must be " +
                    (rangeText ? std::string(rangeText) : std::to_string(lo) + ".." + std::to_string(hi)) +
                    ", got " + text);
         return false;

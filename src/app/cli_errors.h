@@ -36,7 +36,7 @@ int exitCode();
 // A whole-string decimal integer option in lo..hi, checked by the command
 // itself; on failure one usage error line ("<command>: OPTION needs an
 // integer, got ..." or "... must be lo..hi, got ...") and false.
-bool parseWholeNumber(const char* command, const std::string& text, const char* option, int64_t lo, int64_t hi,
+bool parseWholeNumber(const std::string& text, const char* option, int64_t lo, int64_t hi,
                       int64_t& value, const char* rangeText = nullptr);
 
 // Parser checks with plain messages, for CLI11's ->check().

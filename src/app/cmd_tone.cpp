@@ -30,7 +30,7 @@ struct ToneOptions {
 
 bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t hi, int64_t& value,
               const char* rangeText = nullptr) {
-    return parseWholeNumber("tone", text, option, lo, hi, value, rangeText);
+    return parseWholeNumber(text, option, lo, hi, value, rangeText);
 }
 
 // An option that sets a parameter: its range is the parameter's.
@@ -50,7 +50,7 @@ bool parseList(const std::string& text, const char* option, std::vector<int64_t>
         if (!parseParam(item, option, ParamId::OscLevel1, v)) return false;
         values.push_back(v);
         if (values.size() > 16) {
-            usageError(std::string("tone: ") + option + " takes at most 16 values");
+            usageError(std::string(option) + " takes at most 16 values");
             return false;
         }
         if (comma == std::string::npos) break;
@@ -70,10 +70,10 @@ int waveByName(const std::string& name) {
 }
 
 void runTone(const ToneOptions& o) {
-    if (o.out.empty()) return usageError("tone: missing output file, use -o OUT.wav");
+    if (o.out.empty()) return usageError("missing output file, use -o OUT.wav");
     const int code = waveByName(o.wave);
     if (code < 0)
-        return usageError("tone: unknown wave \"" + o.wave +
+        return usageError("unknown wave \"" + o.wave +
                     "\" (Sine, |Sine|, EvenSine, Square, Triangle, Saw, 2xSaw, Noise, Light noise, Custom)");
 
     OscillatorRecord osc;
@@ -131,7 +131,7 @@ void runTone(const ToneOptions& o) {
     if (!o.rate.empty()) {
         const ParamInfo& r = paramInfo(ParamId::SampleRate);
         if (!parseInt(o.rate, "--rate", r.barMin * 5, r.barMax * 5, v, "1000..48000 in steps of 5")) return;
-        if (v % 5 != 0) return usageError("tone: --rate must be 1000..48000 in steps of 5, got " + o.rate);
+        if (v % 5 != 0) return usageError("--rate must be 1000..48000 in steps of 5, got " + o.rate);
         rate = static_cast<int32_t>(v);
     }
     if (!o.length.empty()) {
@@ -141,7 +141,7 @@ void runTone(const ToneOptions& o) {
         length = static_cast<int32_t>(v);
     }
     if (!o.bits.empty()) {
-        if (o.bits != "8" && o.bits != "16") return usageError("tone: --bits must be 8 or 16, got " + o.bits);
+        if (o.bits != "8" && o.bits != "16") return usageError("--bits must be 8 or 16, got " + o.bits);
         bits = o.bits == "8" ? 8 : 16;
     }
     if (!o.seed.empty()) {

@@ -22,7 +22,7 @@ struct ToolOptions {
 
 // Whole-string decimal integer in lo..hi; reports and returns false otherwise.
 bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t hi, int64_t& value) {
-    return parseWholeNumber("tool", text, option, lo, hi, value);
+    return parseWholeNumber(text, option, lo, hi, value);
 }
 
 // "C-3" .. "C-8" -> 3 .. 8, else 0.
@@ -33,26 +33,26 @@ int parseC(const std::string& text) {
 }
 
 void runTool(const ToolOptions& o) {
-    if (o.preset.empty()) return fail("tool: missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
-    if (o.out.empty()) return fail("tool: missing output file, use -o OUT.kfp");
+    if (o.preset.empty()) return fail("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
+    if (o.out.empty()) return fail("missing output file, use -o OUT.kfp");
     const int chosen = !o.melodicTo.empty() + !o.octave.empty() + o.fat + o.tb303 + !o.processSample.empty();
     if (chosen != 1)
-        return fail("tool: give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
+        return fail("give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
     if (!o.fat && (!o.range.empty() || !o.detune.empty() || !o.seed.empty()))
-        return fail("tool: --range, --detune and --seed belong to --fat");
+        return fail("--range, --detune and --seed belong to --fat");
 
     int octave = 0;
     if (!o.melodicTo.empty() && (octave = parseC(o.melodicTo)) == 0)
-        return fail("tool: --melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
+        return fail("--melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
     if (!o.octave.empty() && o.octave != "up" && o.octave != "down")
-        return fail("tool: --octave takes up or down, got \"" + o.octave + "\"");
+        return fail("--octave takes up or down, got \"" + o.octave + "\"");
     int64_t range = FatWizard{}.range, detune = FatWizard{}.detune, seed = -1;
     if (!o.range.empty() && !parseInt(o.range, "--range", FatWizard::kMinRange, FatWizard::kMaxRange, range)) return;
     if (!o.detune.empty() && !parseInt(o.detune, "--detune", FatWizard::kMinDetune, FatWizard::kMaxDetune, detune))
         return;
     if (!o.seed.empty() && !parseInt(o.seed, "--seed", 0, UINT32_MAX, seed)) return;
     if (!o.processSample.empty() && !isRegularFile(o.processSample))
-        return fail("tool: cannot open sample file " + o.processSample);
+        return fail("cannot open sample file " + o.processSample);
 
     Session s;
     s.waitForRender();
