@@ -108,13 +108,11 @@ inline void plainWave(uint8_t code, int64_t phi, int32_t j, int32_t j0, double o
     }
 }
 
+// One harmonic: its number and what both the vector kernel and the exact
+// path read (set up once per render; only `unbent` changes per block).
 struct HarmonicTerm {
     int k;
-    double level;
-    double f;       // detune factor
-    bool unity;     // f == 1: the detuned phase is the phase itself
-    double twoPiK;  // 2*pi*k, the leading factors of the sine argument
-    double piK;
+    TermParams p;
 };
 
 // Codes the harmonic sum is defined for; noise and samples render as in
@@ -127,10 +125,10 @@ inline bool harmonicCode(uint8_t code) {
 inline int32_t exactTerm(uint8_t code, const HarmonicTerm& t, int64_t phi, int32_t j, double o, double w,
                          const int16_t* customWave) {
     int64_t g;
-    if (t.unity) {
+    if (t.p.unity) {
         g = phi;  // 1*phi + 1*j*2^20 is exact, and reduces to phi
     } else {
-        g = roundHalfEven(t.f * static_cast<double>(phi) + t.f * static_cast<double>(j) * 1048576.0);
+        g = roundHalfEven(t.p.f * static_cast<double>(phi) + t.p.f * static_cast<double>(j) * 1048576.0);
         g &= kCycle - 1;  // floor modulo one cycle
     }
     const double gd = static_cast<double>(g);
@@ -138,10 +136,10 @@ inline int32_t exactTerm(uint8_t code, const HarmonicTerm& t, int64_t phi, int32
     const double xk = static_cast<double>((t.k * g) & (kCycle - 1)) * kInvCycle;
     double a;
     switch (code) {
-        case kWaveSine: a = std::sin(t.twoPiK * gd / 1048576.0); break;
-        case kWaveAbsSine: a = 2.0 * std::fabs(std::sin(t.piK * gd / 1048576.0)) - 1.0; break;
+        case kWaveSine: a = std::sin(t.p.twoPiK * gd / 1048576.0); break;
+        case kWaveAbsSine: a = 2.0 * std::fabs(std::sin(t.p.piK * gd / 1048576.0)) - 1.0; break;
         case kWaveEvenSine:  // positive half of harmonic k, as in plain mode
-            a = xk < 0.5 ? std::sin(t.twoPiK * gd / 1048576.0) : 0.0;
+            a = xk < 0.5 ? std::sin(t.p.twoPiK * gd / 1048576.0) : 0.0;
             break;
         case kWaveSquare: a = xk < o / 2.0 ? 1.0 : -1.0; break;
         case kWaveTriangle: a = std::fabs(2.0 - 4.0 * xk) - 1.0; break;
@@ -154,7 +152,7 @@ inline int32_t exactTerm(uint8_t code, const HarmonicTerm& t, int64_t phi, int32
     }
     if (code != kWaveSquare) a = bend(a, w);
     if (code == kWaveEvenSine) a -= 0.35;
-    return toLevel(t.level * a * 128.0);
+    return toLevel(t.p.level * a * 128.0);
 }
 
 }  // namespace
@@ -223,8 +221,15 @@ public:
                 const Harmonic& h = osc.harmonics[static_cast<size_t>(k - 1)];
                 if (h.level == 0) continue;
                 const double f = 1.0 + static_cast<double>(h.detune) * (1.0 / 4096.0) * 1.1224618484;
-                terms_[static_cast<size_t>(termCount_++)] =
-                    HarmonicTerm{k, static_cast<double>(h.level), f, f == 1.0, 2.0 * kPi * k, kPi * k};
+                TermParams p;
+                p.code = code_;
+                p.k = k;
+                p.level = static_cast<double>(h.level);
+                p.f = f;
+                p.unity = f == 1.0;
+                p.twoPiK = 2.0 * kPi * k;
+                p.piK = kPi * k;
+                terms_[static_cast<size_t>(termCount_++)] = HarmonicTerm{k, p};
             }
         }
         fast_ = in.fastMath && fastTermCode(code_);
@@ -367,14 +372,7 @@ private:
         for (int h = 0; h < termCount_; ++h) {
             const HarmonicTerm& t = terms_[static_cast<size_t>(h)];
             if (fast_) {
-                TermParams p;
-                p.code = code_;
-                p.k = t.k;
-                p.level = t.level;
-                p.f = t.f;
-                p.unity = t.unity;
-                p.twoPiK = t.twoPiK;
-                p.piK = t.piK;
+                TermParams p = t.p;
                 p.unbent = unbent;
                 harmonicTermsFast(p, tb, term.data());
                 for (int b = 0; b < nb; ++b)
