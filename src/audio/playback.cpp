@@ -49,7 +49,9 @@ Status Playback::playNonRealTime(bool loop) {
     const int32_t count = buffer_.count();
     if (count < 4) return Status::success();  // silently not played
     WaveOut& wave = out_.wave;
-    if (Status s = wave.open(out_.deviceItem.load(), out_.sampleRate.load()); !s) return s;
+    // The samples' own rate: a rate changed since the render must not speed them up.
+    const int32_t rate = buffer_.rate() > 0 ? buffer_.rate() : out_.sampleRate.load();
+    if (Status s = wave.open(out_.deviceItem.load(), rate); !s) return s;
     // The last two samples are never played.
     if (Status s = wave.prepare(WaveSource{&source_, count - 2}, loop); !s) {
         out_.playing = true;

@@ -255,9 +255,14 @@ void Session::react(ParamId id, long double v) {
         }
         case Reaction::Length:
         case Reaction::Silence: resizeSound(id, v); break;
-        case Reaction::SampleRate:
-            if (playback_ && playback_->playing()) playback_->playClick();
+        case Reaction::SampleRate: {
+            // The rate is part of the sound: render it; playback moves to the
+            // new rate when the new samples arrive.
+            std::lock_guard<std::recursive_mutex> lock(mutex_);
+            oscillatorsChanged_ = true;
+            generateSoundBuf();
             break;
+        }
         case Reaction::SampleStart: sampleStartChanged(id == ParamId::Sample2StartPos ? 2 : 1); break;
         case Reaction::RedrawRender:
             if (!realTimeMark() && !(playback_ && playback_->playing())) notify(Change::Redraw);
@@ -373,7 +378,7 @@ void Session::fillControls(const TimbreRecord& rec) {
     waveFormGraph_.setData(rec.waveFormGraph);
     envelopeGraph_.setData(rec.envelopeGraph);
     chordEdit_ = rec.chordText();
-    realTimeMark_ = rec.realTime != 0;
+    // The live mode belongs to the program, not to a timbre or a preset.
     setOscillatorParams();
     --loadingCount_;
     notify(Change::Timbre);
@@ -515,9 +520,19 @@ bool Session::realTimeMark() const {
 }
 
 void Session::setRealTimeMark(bool on) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    realTimeMark_ = on;
-    captureTimbre(timbres_[static_cast<size_t>(currentTimbre_)]);
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (realTimeMark_ == on) return;
+        realTimeMark_ = on;
+        captureTimbre(timbres_[static_cast<size_t>(currentTimbre_)]);
+    }
+    notify(Change::RealTime);
+}
+
+Status Session::liveModeRefusal(const std::string& what) const {
+    if (!realTimeMark()) return Status::success();
+    return Status::error(what + " is not possible while Realtime is on: the live stream has no finished sound. "
+                                "Switch Realtime off to render.");
 }
 
 void Session::setPlayback(PlaybackControl* p) {

@@ -64,6 +64,8 @@ enum class Change {
     RenderProgress,
     RenderFinished,
     Setup,         // the setup dialog's strings (utility names, save directory)
+    RealTime,      // the live mode was switched on or off
+    History,       // undo/redo steps or the unsaved-changes mark changed
 };
 
 struct Notification {
@@ -146,7 +148,7 @@ public:
     void setAutoRender(bool on);
     void startUpRender();                   // the start-up's first render request
     void generateSoundBuf();
-    void renderClick();                     // "Render" button / F4
+    Status renderClick();                   // "Render" button / F4; refused in the live mode
     void waitForRender();                   // blocks until no render is running or pending
     void stopRender();
     void renderNow();                       // renders on the calling thread (normalize, command line)
@@ -168,7 +170,10 @@ public:
 
     // ---- real time (the stream's tick thread) -----------------------------
     bool realTimeMark() const;
-    void setRealTimeMark(bool on);          // the "Realtime" menu item
+    void setRealTimeMark(bool on);          // the "Realtime" menu item (one mode for the whole program)
+    // Why `what` ("Render", "Save") cannot run now: the live mode has no
+    // finished sound. Success when it can.
+    Status liveModeRefusal(const std::string& what) const;
     void startStream() override;
     // The stream's engine replaced by a fresh one whose MIDI envelopes start
     // at `midiRun`, as each voice of a rendered MIDI file starts.
@@ -256,6 +261,7 @@ private:
     // render driver
     void renderBackground();
     void renderLocked();
+    std::string bankKey(const TimbreRecord& t) const;
     void prepareEngine();
     void prepareEngineInto(Engine& e);
     void reallocIfNeeded();

@@ -4,6 +4,7 @@
 namespace kf {
 
 Status Session::saveSoundFile(SaveFormat format, std::string* writtenName) {
+    if (Status st = liveModeRefusal("Save"); !st) return st;
     std::string name, base;
     int32_t rate = 0;
     {
@@ -12,6 +13,7 @@ Status Session::saveSoundFile(SaveFormat format, std::string* writtenName) {
         base = presetName_.substr(0, presetName_.find('.'));
         rate = ratePosition_ * 5;
     }
+    if (playBuffer_.rate() > 0) rate = playBuffer_.rate();  // the header says the rate the samples have
     std::vector<int16_t> sound = playBuffer_.copy();
     Status st = saveSound(name, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, format, rate, base);
     if (st.ok && writtenName) *writtenName = name;
@@ -19,9 +21,11 @@ Status Session::saveSoundFile(SaveFormat format, std::string* writtenName) {
 }
 
 Status Session::saveSampleAs(const std::string& fileName, int filterIndex) {
+    if (Status st = liveModeRefusal("Save sample as"); !st) return st;
     std::vector<int16_t> sound = playBuffer_.copy();
+    const int32_t rate = playBuffer_.rate() > 0 ? playBuffer_.rate() : sampleRate();
     return kf::saveSampleAs(fileName, filterIndex, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()},
-                            sampleRate());
+                            rate);
 }
 
 Settings Session::settings() const {

@@ -48,7 +48,7 @@ TimbreRecord Session::prepareStreamEngine(Engine& e, MidiQueue* queue) {
 
 bool Session::realTimeFlag() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return timbres_[static_cast<size_t>(currentTimbre_)].realTime != 0;
+    return realTimeMark_;
 }
 
 void Session::renderBlock(SoundBuffer block, int32_t renderPosition) {
@@ -62,6 +62,7 @@ void Session::renderBlock(SoundBuffer block, int32_t renderPosition) {
         prepareEngine();
         index = currentTimbre_;
         timbre = timbres_[static_cast<size_t>(index)];
+        timbre.realTime = 1;
     }
     engine_.progress = nullptr;
     engine_.renderPosition = renderPosition;

@@ -1,10 +1,13 @@
 // The session's render driver: a render request, the snapshot a render
 // works on, the render itself, and "Normalize".
 #include <algorithm>
+#include <string_view>
 
 #include "core/session.h"
 #include "core/sound_length.h"
 #include "engine/arith.h"
+#include "engine/byte_io.h"
+#include "files/preset.h"
 
 namespace kf {
 
@@ -91,12 +94,14 @@ void Session::generateSoundBuf() {
     renderer_.request();
 }
 
-void Session::renderClick() {
+Status Session::renderClick() {
+    if (Status st = liveModeRefusal("Render"); !st) return st;
     stopRender();
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     renderRequested_ = true;
     oscillatorsChanged_ = true;
     generateSoundBuf();
+    return Status::success();
 }
 
 void Session::waitForRender() { renderer_.waitIdle(); }
@@ -149,6 +154,56 @@ void Session::prepareEngineInto(Engine& e) {
     e.sample2Data.assign(v2.samples, v2.samples + std::max(v2.count, 0));
 }
 
+namespace {
+
+void appendInts(std::string& key, std::initializer_list<int64_t> values) {
+    for (int64_t v : values) key.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+void appendCurve(std::string& key, const CurveData& c) {
+    appendInts(key, {c.count});
+    for (const CurvePoint& p : c.points) appendInts(key, {p.x, p.y});
+}
+
+}  // namespace
+
+// Everything the filtered oscillators are made of: the oscillators, the
+// generators they can read, the custom wave, samples, tuning, units, rate
+// and the generator state. Called under mutex_ after prepareEngine.
+std::string Session::bankKey(const TimbreRecord& t) const {
+    std::string key;
+    key.reserve(4096);
+    for (const OscillatorRecord& o : t.oscillators) {
+        OscillatorImage img;
+        writeOscillator(o, img.data());
+        key.append(reinterpret_cast<const char*>(img.data()), img.size());
+    }
+    appendInts(key, {t.oscillatorsVolume, t.oscillatorsCalm, t.chordActive, t.renderLength, t.realTime});
+    key.append(reinterpret_cast<const char*>(t.chord.data()), t.chord.size());
+    const Engine& e = engine_;
+    appendInts(key, {e.sampleRate, static_cast<int64_t>(tuning_.scale()), e.random.seed});
+    for (const std::vector<int16_t>* d : {&e.sample1Data, &e.sample2Data}) {
+        const std::string_view bytes(reinterpret_cast<const char*>(d->data()), d->size() * sizeof(int16_t));
+        appendInts(key, {static_cast<int64_t>(d->size()), static_cast<int64_t>(std::hash<std::string_view>{}(bytes))});
+    }
+    for (const EnvelopeParams& p : e.gen.env)
+        appendInts(key, {p.attack, p.sustain, p.release, p.amplitude, p.base, p.shape, p.iterations});
+    for (const LfoParams& p : e.gen.lfo) appendInts(key, {p.frequency, p.amplitude, p.base, p.phase, p.form});
+    appendInts(key, {e.gen.noise.frequency, e.gen.noise.amplitude, e.gen.noise.base});
+    for (const MidiEnvelopeParams& p : e.gen.midiEnv)
+        appendInts(key, {p.attack, p.decay, p.release, p.sustain, p.amplitude});
+    appendInts(key, {e.gen.midiValue[0], e.gen.midiValue[1], e.gen.midiSensitivity[0], e.gen.midiSensitivity[1]});
+    appendCurve(key, e.gen.graph);
+    key.append(reinterpret_cast<const char*>(e.customWave.data()), e.customWave.size() * sizeof(int16_t));
+    for (const SoundUnit* u : {static_cast<const SoundUnit*>(&units_.noteSequencer()),
+                               static_cast<const SoundUnit*>(&units_.frequencySequencer()),
+                               static_cast<const SoundUnit*>(&units_.envelopeSequencer())}) {
+        const std::vector<uint8_t> b = u->block();
+        key.append(b.begin(), b.end());
+    }
+    return key;
+}
+
 void Session::renderLocked() {
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     TimbreRecord timbre;
@@ -156,6 +211,7 @@ void Session::renderLocked() {
     int32_t previousCount = 0;
     bool changed = false;
     int32_t count = 0;
+    int32_t rate = 0;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         renderRequested_ = false;
@@ -163,8 +219,11 @@ void Session::renderLocked() {
         renderingLight_ = true;
         progress_ = 0;
         prepareEngine();
+        // An ordinary render starts from rest and reads no live MIDI, as in
+        // a freshly started program: its sound follows from the state alone.
+        engine_.midiQueue = nullptr;
+        engine_.resetRunningState();
         count = static_cast<int32_t>(std::clamp<int64_t>(int64_t{panel_.length} * 1024, 0, engine_.capacity()));
-        engine_.renderPosition = 0;
         progress_ = 1;
         TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
         for (auto& o : cur.oscillators) o.resetState();
@@ -172,7 +231,10 @@ void Session::renderLocked() {
         changed = oscillatorsChanged_;
         oscillatorsChanged_ = false;
         timbre = cur;
+        timbre.realTime = 0;  // the live mode never turns an offline render into a stream block
         index = currentTimbre_;
+        rate = engine_.sampleRate;
+        engine_.bankKey = bankKey(timbre);
     }
     notify(Change::RenderStarted);
     // The chain overwrites every sample it renders; only the size must follow the capacity.
@@ -193,11 +255,11 @@ void Session::renderLocked() {
         playback = playback_;
     }
     bool restart = false;
-    if (target.count != previousCount && playback) {
+    if ((target.count != previousCount || rate != playBuffer_.rate()) && playback) {
         restart = playback->playing();
         playback->stopClick();
     }
-    playBuffer_.assign(target.samples, target.count);
+    playBuffer_.assign(target.samples, target.count, rate);
     if (restart) playback->playClick();
     OverdriveCheck od = checkIfOverdriven(target.samples, target.count);
     clip_ = od.clip;

@@ -117,6 +117,7 @@ Status Session::runUtility(int n) {
         rate = ratePosition_ * 5;
     }
     std::vector<int16_t> sound = playBuffer_.copy();
+    if (playBuffer_.rate() > 0) rate = playBuffer_.rate();
     return kf::runUtility(command, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, rate);
 }
 

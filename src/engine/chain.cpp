@@ -38,6 +38,17 @@ void Engine::allocate(int32_t capacity) {
     for (auto* v : {&filteredCache_, &levelMod_, &frequencyMod_, &shapeMod_, &source_})
         v->assign(static_cast<size_t>(capacity_), 0);
     cacheCount_ = 0;
+    cacheValid_ = false;
+}
+
+void Engine::resetRunningState() {
+    midiRun = MidiRunState{};
+    cutOff = CutOffState{};
+    resonancePosition = resonanceVelocity = 0;
+    std::fill(effects.feedbackRing.begin(), effects.feedbackRing.end(), int16_t{0});
+    std::fill(effects.flangerRing.begin(), effects.flangerRing.end(), int16_t{0});
+    effects.feedbackPos = effects.feedbackMem = 0;
+    renderPosition = 0;
 }
 
 void Engine::initCustomWaveForm(const CurveData& wave) {
@@ -226,28 +237,10 @@ int chordTokenToNote(std::string token) {
     return 0;
 }
 
-void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged) {
-    const uint8_t writeAtEntry = midiQueue ? midiQueue->writeIndex() : 0;
-    const bool ordinary = timbre.realTime == 0;
-    const int32_t length = timbre.renderLength;
-    auto report = [&](int pos) {
-        if (ordinary && progress) progress(pos);
-    };
-    {
-        Curve g;
-        g.setData(gen.graph);
-        g.repair();
-        graphRepaired_ = g.data();
-    }
-    target.count = std::clamp(target.count, 0, capacity_);
-    const int32_t n = target.count;
-    lastUnitError = Status::success();
-    invalidateSources();  // the generator parameters may have changed since the last render
-
-    // 1. Filtered oscillators (or the cache).
-    cacheCount_ = n;
-    SoundBuffer cache = filteredCache();
-    if (oscillatorsChanged && timbre.chordActive) {
+// The filtered oscillators into cache and target: once per chord note when
+// the chord is on, each note from phase 0.
+void Engine::renderFilteredOscillators(TimbreRecord& timbre, SoundBuffer target, SoundBuffer cache, bool ordinary) {
+    if (timbre.chordActive) {
         std::array<int32_t, 10> saved{};
         for (size_t k = 0; k < 10; ++k) saved[k] = timbre.oscillators[k].frequency;
         std::string text = timbre.chordText() + ",";
@@ -270,12 +263,52 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         }
         for (size_t k = 0; k < 10; ++k) timbre.oscillators[k].frequency = saved[k];
         copySound(cache, target);
-    } else if (oscillatorsChanged) {
+    } else {
         clearSound(cache);
         renderOscillatorBank(timbre, cache, 1, !ordinary);
         copySound(cache, target);
-    } else {
+    }
+}
+
+void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged) {
+    const uint8_t writeAtEntry = midiQueue ? midiQueue->writeIndex() : 0;
+    const bool ordinary = timbre.realTime == 0;
+    const int32_t length = timbre.renderLength;
+    auto report = [&](int pos) {
+        if (ordinary && progress) progress(pos);
+    };
+    {
+        Curve g;
+        g.setData(gen.graph);
+        g.repair();
+        graphRepaired_ = g.data();
+    }
+    target.count = std::clamp(target.count, 0, capacity_);
+    const int32_t n = target.count;
+    lastUnitError = Status::success();
+    invalidateSources();  // the generator parameters may have changed since the last render
+
+    // 1. Filtered oscillators (or the cache).
+    const bool reuse = !oscillatorsChanged && cacheValid_ && cacheCount_ == n && bankKey == cacheKey_;
+    cacheCount_ = n;
+    SoundBuffer cache = filteredCache();
+    if (reuse) {
         copySound(cache, target);
+        random.seed = cacheSeedAfter_;
+        for (size_t k = 0; k < 10; ++k) {
+            OscillatorRecord& o = timbre.oscillators[k];
+            const OscillatorRecord& c = cacheOscillators_[k];
+            o.volumeModulation = c.volumeModulation;
+            o.frequencyModulation = c.frequencyModulation;
+            o.shapeModulation = c.shapeModulation;
+        }
+    } else {
+        renderFilteredOscillators(timbre, target, cache, ordinary);
+        cacheSeedAfter_ = random.seed;
+        cacheOscillators_ = timbre.oscillators;
+        // A stream block leaves a block in the cache, not a whole sound.
+        cacheValid_ = ordinary;
+        cacheKey_ = bankKey;
     }
     report(2);
 

@@ -66,7 +66,18 @@ public:
     // The timbre render chain. target.count is the number of samples to
     // render (the chain may lengthen it with silence); storage must hold the
     // capacity. The timbre's oscillator state words are updated.
+    // With oscillatorsChanged false the filtered oscillators come from the
+    // cache, if the last ordinary render left one whose `bankKey` equals the
+    // current one; the generator then moves on as rendering them would have.
     void renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged);
+    // Everything that feeds the filtered oscillators, as the caller sees it
+    // (empty: the caller vouches that nothing changed).
+    std::string bankKey;
+
+    // Puts every memory that runs on from one render into the next (MIDI
+    // envelopes, note follower, filters, resonance, effect rings) back to
+    // rest, so that an ordinary render depends on its inputs alone.
+    void resetRunningState();
 
     // The oscillator bank: pass 1 = filtered oscillators, 0 = the others.
     void renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int pass, bool noteStream);
@@ -95,6 +106,10 @@ public:
 private:
     int32_t capacity_ = 0;
     int32_t cacheCount_ = 0;
+    bool cacheValid_ = false;       // the cache holds an ordinary render's bank for cacheKey_
+    std::string cacheKey_;
+    uint32_t cacheSeedAfter_ = 0;   // the generator after rendering the cached bank
+    std::array<OscillatorRecord, 10> cacheOscillators_{};  // their running state after it
     std::vector<int16_t> filteredCache_, levelMod_, frequencyMod_, shapeMod_, source_;
     CurveData graphRepaired_;
 
@@ -125,6 +140,7 @@ private:
     std::array<std::vector<int16_t>, 10> oscLevel_, oscFreq_, oscShape_;
     WorkerPool* workers();
     void ensureOscillatorBuffers();
+    void renderFilteredOscillators(TimbreRecord& timbre, SoundBuffer target, SoundBuffer cache, bool ordinary);
     void prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length, bool noteStream, SoundBuffer level,
                            SoundBuffer freq, SoundBuffer shape, OscillatorInputs& in);
 };

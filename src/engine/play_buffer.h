@@ -14,11 +14,12 @@ namespace kf {
 
 class PlayBuffer {
 public:
-    // Replaces the content; returns the previous count.
-    int32_t assign(const int16_t* src, int32_t n) {
+    // Replaces the content (rendered at `rate` Hz, 0: unknown); returns the previous count.
+    int32_t assign(const int16_t* src, int32_t n, int32_t rate = 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         int32_t old = static_cast<int32_t>(samples_.size());
         samples_.assign(src, src + std::max(n, 0));
+        rate_ = rate;
         ++generation_;
         return old;
     }
@@ -39,6 +40,11 @@ public:
         std::copy(samples_.begin() + pos, samples_.begin() + pos + m, dst);
         return m;
     }
+    // The rate the samples were rendered at: what a saved file must say.
+    int32_t rate() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return rate_;
+    }
     uint64_t generation() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return generation_;
@@ -53,6 +59,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<int16_t> samples_;
     uint64_t generation_ = 0;
+    int32_t rate_ = 0;
 };
 
 }  // namespace kf
