@@ -13,6 +13,7 @@
 #include "core/session.h"
 #include "files/file_io.h"
 #include "files/preset.h"
+#include "files/preset_check.h"
 #include "files/sample.h"
 
 namespace kf::cli {
@@ -20,11 +21,6 @@ namespace kf::cli {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool startsWith(const std::vector<uint8_t>& b, size_t at, const char* text) {
-    const size_t n = std::strlen(text);
-    return b.size() >= at + n && std::equal(text, text + n, b.begin() + static_cast<long>(at));
-}
 
 }  // namespace
 
@@ -57,60 +53,21 @@ Status readInput(const std::string& path, size_t maxBytes, std::vector<uint8_t>&
     return Status::success();
 }
 
-std::string otherFileKind(const std::vector<uint8_t>& head, bool wholeFile) {
-    if (startsWith(head, 0, "RIFF") && startsWith(head, 8, "WAVE")) return "a RIFF/WAV sound file";
-    if (startsWith(head, 0, "RIFF")) return "a RIFF file";
-    if (startsWith(head, 0, "MThd") && head.size() >= 8 && head[4] == 0 && head[5] == 0 && head[6] == 0 &&
-        head[7] == 6)
-        return "a MIDI file";
-    if (startsWith(head, 0, "Extended Instrument: ")) return "an XI instrument";
-    // JSON: only when the whole of it parses, so that a damaged preset whose
-    // first byte happens to be a brace is still opened.
-    size_t i = 0;
-    if (startsWith(head, 0, "\xEF\xBB\xBF")) i = 3;
-    while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\n' || head[i] == '\r')) ++i;
-    if (wholeFile && i < head.size() && (head[i] == '{' || head[i] == '['))
-        if (nlohmann::json::accept(head.begin(), head.end())) return "JSON text";
-    return {};
-}
-
 bool checkPresetFile(const std::string& path, const char* missingPart) {
     if (path == "-") return true;
-    std::error_code ec;
-    const auto st = fs::status(path, ec);
-    if (fs::is_directory(st)) {
-        fail(path + ": is a directory, not a preset file");
-        return false;
-    }
-    // Missing and unreadable files are reported by the opening itself.
-    if (!fs::is_regular_file(st)) return true;
-    const uint64_t size = fs::file_size(path, ec);
-    if (ec) return true;
-    // A file too big to be JSON worth reading is told by its first bytes.
-    const bool whole = size <= kMaxInputBytes;
-    std::vector<uint8_t> head;
-    (void)readInput(path, whole ? static_cast<size_t>(size) : 64, head);
-    if (head.empty() && size > 0) return true;  // unreadable: the opening reports it
-    const std::string kind = otherFileKind(head, whole);
-    if (!kind.empty()) {
+    const PresetFileCheck check = kf::checkPresetFile(path, missingPart);
+    if (!check.refusal) {
         std::string hint;
-        if (kind == "JSON text")
+        if (check.kind == "JSON text")
             hint = "; make a preset of it first: kestrafon-cli build " + path + " -o PRESET.kfp";
-        else if (kind == "a MIDI file")
+        else if (check.kind == "a MIDI file" || check.kind == "a text file")
             hint = "; a preset (.kfp) is needed here";
-        else
+        else if (!check.kind.empty())
             hint = "; a preset (.kfp) is needed here (sample files are named inside a preset)";
-        fail(path + ": " + kind + ", not a preset" + hint);
+        fail(check.refusal.message + hint);
         return false;
     }
-    if (size != static_cast<uint64_t>(kPresetFileSize)) {
-        if (size < static_cast<uint64_t>(kPresetFileSize))
-            warn(path + ": " + std::to_string(size) + " bytes, not " + std::to_string(kPresetFileSize) +
-                 ": the missing part " + missingPart);
-        else
-            warn(path + ": " + std::to_string(size) + " bytes, not " + std::to_string(kPresetFileSize) +
-                 ": the bytes after " + std::to_string(kPresetFileSize) + " are ignored");
-    }
+    if (!check.warning.empty()) warn(check.warning);
     return true;
 }
 

@@ -24,10 +24,6 @@ std::string inputName(const std::string& path);
 // or one larger than maxBytes is an error naming it.
 Status readInput(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out);
 
-// What kind of file the bytes are when clearly not a preset ("" when they
-// may be one): "JSON text", "a RIFF/WAV file", "a MIDI file".
-std::string otherFileKind(const std::vector<uint8_t>& head, bool wholeFile);
-
 // Before a preset file is opened: refuses other kinds of file and
 // directories (fail, false); warns about a size other than the preset's.
 // `missingPart` says what the part a short file lacks becomes.

@@ -6,6 +6,7 @@
 #include "app/cli_input.h"
 #include "app/cli_output.h"
 #include "app/commands.h"
+#include "files/preset_check.h"
 #include "files/file_io.h"
 #include "files/preset_json.h"
 
@@ -49,7 +50,8 @@ void addPresetCommands(CLI::App& app) {
         const std::string name = inputName(*buildIn);
         nlohmann::json j = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
         if (j.is_discarded()) {
-            const std::string kind = otherFileKind(text, true);
+            std::string kind = otherFileKind(text, true);
+            if (kind == "a text file") kind.clear();  // text that fails to parse is bad JSON
             if (text.size() == static_cast<size_t>(kPresetFileSize) || !kind.empty())
                 return fail(name + ": not JSON text" +
                             (kind.empty() ? " (a preset file? 'dump' shows one as JSON)" : " but " + kind));

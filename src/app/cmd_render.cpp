@@ -11,8 +11,6 @@
 
 namespace kf::cli {
 
-namespace {
-
 const std::map<std::string, SaveFormat>& formatNames() {
     static const std::map<std::string, SaveFormat> m{
         {"wav", SaveFormat::Wav16},          {"wav8", SaveFormat::Wav8},
@@ -34,8 +32,6 @@ bool formatFromExtension(const std::string& path, SaveFormat& f) {
     else return false;
     return true;
 }
-
-}  // namespace
 
 void addRenderCommands(CLI::App& app) {
     {

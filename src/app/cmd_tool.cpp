@@ -15,11 +15,6 @@ namespace kf::cli {
 
 namespace {
 
-struct ToolOptions {
-    std::string preset, out, melodicTo, octave, range, detune, seed, processSample, render;
-    bool fat = false, tb303 = false;
-};
-
 // Whole-string decimal integer in lo..hi; reports and returns false otherwise.
 bool parseInt(const std::string& text, const char* option, int64_t lo, int64_t hi, int64_t& value) {
     return parseWholeNumber(text, option, lo, hi, value);
@@ -32,32 +27,37 @@ int parseC(const std::string& text) {
     return octave >= 3 && octave <= 8 ? octave : 0;
 }
 
-void runTool(const ToolOptions& o) {
-    if (o.preset.empty()) return fail("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
-    if (o.out.empty()) return fail("missing output file, use -o OUT.kfp");
+}  // namespace
+
+bool applyToolOptions(Session& s, const ToolOptions& o) {
     const int chosen = !o.melodicTo.empty() + !o.octave.empty() + o.fat + o.tb303 + !o.processSample.empty();
-    if (chosen != 1)
-        return fail("give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
-    if (!o.fat && (!o.range.empty() || !o.detune.empty() || !o.seed.empty()))
-        return fail("--range, --detune and --seed belong to --fat");
-
+    if (chosen != 1) {
+        fail("give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
+        return false;
+    }
+    if (!o.fat && (!o.range.empty() || !o.detune.empty() || !o.seed.empty())) {
+        fail("--range, --detune and --seed belong to --fat");
+        return false;
+    }
     int octave = 0;
-    if (!o.melodicTo.empty() && (octave = parseC(o.melodicTo)) == 0)
-        return fail("--melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
-    if (!o.octave.empty() && o.octave != "up" && o.octave != "down")
-        return fail("--octave takes up or down, got \"" + o.octave + "\"");
+    if (!o.melodicTo.empty() && (octave = parseC(o.melodicTo)) == 0) {
+        fail("--melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
+        return false;
+    }
+    if (!o.octave.empty() && o.octave != "up" && o.octave != "down") {
+        fail("--octave takes up or down, got \"" + o.octave + "\"");
+        return false;
+    }
     int64_t range = FatWizard{}.range, detune = FatWizard{}.detune, seed = -1;
-    if (!o.range.empty() && !parseInt(o.range, "--range", FatWizard::kMinRange, FatWizard::kMaxRange, range)) return;
+    if (!o.range.empty() && !parseInt(o.range, "--range", FatWizard::kMinRange, FatWizard::kMaxRange, range))
+        return false;
     if (!o.detune.empty() && !parseInt(o.detune, "--detune", FatWizard::kMinDetune, FatWizard::kMaxDetune, detune))
-        return;
-    if (!o.seed.empty() && !parseInt(o.seed, "--seed", 0, UINT32_MAX, seed)) return;
-    if (!o.processSample.empty() && !isRegularFile(o.processSample))
-        return fail("cannot open sample file " + o.processSample);
-
-    Session s;
-    s.waitForRender();
-    s.setAutoRender(false);  // the command renders once, at the end, if asked to
-    if (Status st = s.openPreset(o.preset, false); !st) return fail(st.message);
+        return false;
+    if (!o.seed.empty() && !parseInt(o.seed, "--seed", 0, UINT32_MAX, seed)) return false;
+    if (!o.processSample.empty() && !isRegularFile(o.processSample)) {
+        fail("cannot open sample file " + o.processSample);
+        return false;
+    }
 
     if (octave) {
         s.melodicOscillatorsToC(octave);
@@ -76,9 +76,34 @@ void runTool(const ToolOptions& o) {
     } else if (o.tb303) {
         s.tb303Model();
     } else if (Status st = s.processSoundFile(o.processSample); !st) {
-        return fail(st.message);
+        fail(st.message);
+        return false;
     }
     s.waitForRender();
+    return true;
+}
+
+void addToolChoiceOptions(CLI::App* cmd, ToolOptions& o) {
+    cmd->add_option("--melodic-to", o.melodicTo, "All melodic oscillators to C-3 .. C-8");
+    cmd->add_option("--octave", o.octave, "All oscillators an octave up or down");
+    cmd->add_flag("--fat", o.fat, "Fat wizard: a detuned stack of all ten oscillators");
+    cmd->add_option("--range", o.range, "Fat wizard range 1..4 (default 4)");
+    cmd->add_option("--detune", o.detune, "Fat wizard max detune 0..10 (default 10)");
+    cmd->add_option("--seed", o.seed, "Fat wizard seed (default: milliseconds since midnight UTC)");
+    cmd->add_flag("--tb303", o.tb303, "TB-303 model starting point");
+    cmd->add_option("--process-sample", o.processSample, "Play this sample file on oscillator 1");
+}
+
+namespace {
+
+void runTool(const ToolOptions& o) {
+    if (o.preset.empty()) return fail("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
+    if (o.out.empty()) return fail("missing output file, use -o OUT.kfp");
+    Session s;
+    s.waitForRender();
+    s.setAutoRender(false);  // the command renders once, at the end, if asked to
+    if (Status st = s.openPreset(o.preset, false); !st) return fail(st.message);
+    if (!applyToolOptions(s, o)) return;
 
     if (Status st = s.savePreset(o.out); !st) return fail(st.message);
     std::cout << "Wrote " << o.out << "\n";
@@ -102,14 +127,7 @@ void addToolCommand(CLI::App& app) {
     auto* cmd = app.add_subcommand("tool", "Apply a \"Tools\" menu command to a preset and write the result");
     cmd->add_option("preset", o->preset, "Preset file (.kfp)");
     cmd->add_option("-o,--output", o->out, "Preset file to write");
-    cmd->add_option("--melodic-to", o->melodicTo, "All melodic oscillators to C-3 .. C-8");
-    cmd->add_option("--octave", o->octave, "All oscillators an octave up or down");
-    cmd->add_flag("--fat", o->fat, "Fat wizard: a detuned stack of all ten oscillators");
-    cmd->add_option("--range", o->range, "Fat wizard range 1..4 (default 4)");
-    cmd->add_option("--detune", o->detune, "Fat wizard max detune 0..10 (default 10)");
-    cmd->add_option("--seed", o->seed, "Fat wizard seed (default: milliseconds since midnight UTC)");
-    cmd->add_flag("--tb303", o->tb303, "TB-303 model starting point");
-    cmd->add_option("--process-sample", o->processSample, "Play this sample file on oscillator 1");
+    addToolChoiceOptions(cmd, *o);
     cmd->add_option("--render", o->render, "Also render the result into this 16-bit WAV file");
     cmd->callback([o] { runTool(*o); });
 }

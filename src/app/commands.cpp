@@ -18,6 +18,7 @@ void registerAll(CLI::App& app) {
     addPlayCommands(app);
     addToolCommand(app);
     addRenderMidiCommand(app);
+    addSessionCommand(app);
 }
 
 bool loadPresetAndRender(Session& s, const std::string& preset, int threads) {

@@ -77,6 +77,7 @@ Session::Session(uint32_t randomSeed) : renderer_([this] { renderBackground(); }
     defaultPreset_ = getPreset();
     setPreset(defaultPreset_);
     fillControls(timbres_[static_cast<size_t>(currentTimbre_)]);
+    markSaved();
     pending_.clear();  // nothing has been shown yet
 }
 
@@ -230,6 +231,13 @@ Status Session::set(ParamId id, long double v) {
     if (p.type == ParamType::Choice && c != v) return Status::success();  // no item stands for it
     if (id == ParamId::Length)
         if (Status st = checkSoundLength(static_cast<int64_t>(c)); !st) return st;
+    if (value(id) == c) return Status::success();
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        std::string run = "param " + std::to_string(static_cast<int>(id)) + " timbre " + std::to_string(currentTimbre_);
+        if (p.scope == ParamScope::Oscillator) run += " oscillator " + std::to_string(selectedOscillator_);
+        recordStep(p.caption.empty() ? stepNameFromKey(p.key) : std::string(p.caption), run);
+    }
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         // The length and silence reactions reallocate; they store the value
@@ -322,6 +330,7 @@ void Session::sampleStartChanged(int slot) {
 
 void Session::scaleChanged(Scale s) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (s != tuning_.scale()) recordStep("Scale");
     tuning_.build(s);
     oscillatorsChanged_ = true;
     notify(Notification{Change::Param, ParamId::OscFrequency, static_cast<long double>(oscPanel_.frequency)});
@@ -344,6 +353,7 @@ void Session::parametersChanged() {
 }
 
 void Session::editUnits(const std::function<void(SoundScheme&)>& f) {
+    recordStep("Sequencer", "units");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         f(units_);
@@ -455,6 +465,7 @@ int Session::currentTimbre() const {
 void Session::selectTimbre(int t) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (t < 0 || t > 1) return;
+    if (t != currentTimbre_) recordStep("Timbre " + std::to_string(t + 1));
     captureTimbre(timbres_[static_cast<size_t>(currentTimbre_)]);
     currentTimbre_ = t;
     oscillatorsChanged_ = true;  // the cached oscillators belong to the other timbre
@@ -467,6 +478,7 @@ CurveData Session::envelopeGraph() const {
 }
 
 void Session::setEnvelopeGraph(const CurveData& c) {
+    recordStep("GraphEnv", "curve graph");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         envelopeGraph_.setData(c);
@@ -482,6 +494,7 @@ CurveData Session::waveFormGraph() const {
 
 // The custom waveform is rebuilt from the curve at the next render.
 void Session::setWaveFormGraph(const CurveData& c) {
+    recordStep("Waveform", "curve wave");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         waveFormGraph_.setData(c);
@@ -497,6 +510,8 @@ std::string Session::chordText() const {
 }
 
 void Session::setChordText(const std::string& text) {
+    if (text.substr(0, 30) == chordText()) return;
+    recordStep("Chord", "chord text");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         chordEdit_ = text.substr(0, 30);
@@ -543,6 +558,11 @@ void Session::setPlayback(PlaybackControl* p) {
 int32_t Session::sampleRate() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return ratePosition_ * 5;
+}
+
+uint32_t Session::seed() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return random_.seed;
 }
 
 void Session::setSeed(uint32_t seed) {

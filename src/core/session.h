@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/history.h"
 #include "core/timbre_tools.h"
 #include "core/utilities.h"
 #include "engine/curve.h"
@@ -162,6 +163,7 @@ public:
     PlayBuffer& playBuffer() { return playBuffer_; }  // playback reads it (it has its own lock)
     Status lastError() const;               // e.g. a sequencer unit's message from the last render
     void setSeed(uint32_t seed);
+    uint32_t seed() const;                  // the generator state the next render starts from
     // Render threads (0: one per core); every count renders the same samples.
     void setRenderThreads(int threads);
     void scaleChanged(Scale s);
@@ -196,7 +198,9 @@ public:
     PresetRecord getPreset();
     void setPreset(const PresetRecord& rec);
     // "Open preset..."; `render` false applies the preset without rendering it.
-    Status openPreset(const std::string& fileName, bool render = true);
+    // Another kind of file (JSON, WAV, MIDI, XI, text) is refused and nothing
+    // changes; a preset of another size opens with `warning` saying so.
+    Status openPreset(const std::string& fileName, bool render = true, std::string* warning = nullptr);
     Status savePreset(const std::string& fileName);  // "Save preset..." after the question
     void newPreset();
     const PresetRecord& defaultPreset() const { return defaultPreset_; }
@@ -209,6 +213,8 @@ public:
     int32_t sampleCount(int slot) const;
     Status saveSoundFile(SaveFormat format, std::string* writtenName = nullptr);  // "Save"
     Status saveSampleAs(const std::string& fileName, int filterIndex);
+    // The rendered sound in a chosen format (refused in the live mode).
+    Status exportSound(const std::string& fileName, SaveFormat format);
     Settings settings() const;
     void setSettings(const Settings& s);
     int32_t sampleRate() const;
@@ -232,6 +238,29 @@ public:
     std::string utilityName(int n) const;   // caption of utility button n (1 or 2)
     Status runUtility(int n);               // utility button n with the current sound
 
+
+    // ---- history (session_history.cpp) -------------------------------------
+    // Every change of the sound's state is a step; a run of changes of one
+    // control is one step until endEditRun (or another kind of change).
+    bool undo();                            // false when there is nothing to undo
+    bool redo();
+    bool canUndo() const;
+    bool canRedo() const;
+    std::string undoLabel() const;          // the step's name: "Cut off", "Open preset", ...
+    std::string redoLabel() const;
+    void endEditRun();                      // a drag ended: the next change is a new step
+    // Changes between these two are one step named `label` (a script's `set`).
+    void beginCompoundStep(const std::string& label);
+    void endCompoundStep();
+    // The 4263 bytes "Save preset..." would write now.
+    std::vector<uint8_t> presetBytes();
+    // The same without what renders write into them (the oscillators'
+    // running state, the render length): the settings alone.
+    std::vector<uint8_t> settingsBytes();
+    // True while the state differs from what was last opened, created or saved.
+    bool modified();
+    // "Kestrafon - bass.kfp *": the preset's name and the unsaved mark.
+    std::string windowTitle();
 
     // The lock a render's snapshot is taken under; callers outside the
     // session rarely need it.
@@ -269,6 +298,15 @@ private:
 
     void notify(const Notification& n);
     void notify(Change c) { notify(Notification{c}); }
+
+    // history
+    SessionSnapshot snapshot();
+    void restore(const SessionSnapshot& s);
+    void recordStep(const std::string& label, const std::string& runKey = {});
+    void markSaved();
+    // setPreset's work; `reloadSamples` false keeps a slot that already
+    // holds the named file with the same start.
+    void applyPreset(const PresetRecord& rec, bool reloadSamples);
 
     mutable std::recursive_mutex mutex_;
     std::mutex engineMutex_;  // one render (background or direct) at a time
@@ -318,6 +356,9 @@ private:
     int nextListener_ = 1;
 
     FatWizard fatWizard_;
+    History history_;
+    int historyHold_ = 0;  // > 0: the changes belong to a step already recorded
+    std::vector<uint8_t> savedBytes_;  // what was last opened, created or saved, for `modified`
     RenderThread renderer_;  // last: stopped first, before the state it reads
 };
 

@@ -7,6 +7,7 @@
 namespace kf {
 
 void Session::applyHarmonicsPreset(HarmonicsPreset preset) {
+    recordStep("Harmonics");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         OscillatorRecord& o =

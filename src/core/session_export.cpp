@@ -28,6 +28,18 @@ Status Session::saveSampleAs(const std::string& fileName, int filterIndex) {
                             rate);
 }
 
+Status Session::exportSound(const std::string& fileName, SaveFormat format) {
+    if (Status st = liveModeRefusal("Save"); !st) return st;
+    std::string base;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        base = presetName_.substr(0, presetName_.find('.'));
+    }
+    std::vector<int16_t> sound = playBuffer_.copy();
+    const int32_t rate = playBuffer_.rate() > 0 ? playBuffer_.rate() : sampleRate();
+    return saveSound(fileName, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, format, rate, base);
+}
+
 Settings Session::settings() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return settings_;

@@ -2,6 +2,7 @@
 // slots with their start positions.
 #include "core/session.h"
 #include "core/sound_length.h"
+#include "files/preset_check.h"
 
 #include <algorithm>
 
@@ -24,34 +25,35 @@ PresetRecord Session::getPreset() {
     return out;
 }
 
-void Session::setPreset(const PresetRecord& rec) {
+void Session::setPreset(const PresetRecord& rec) { applyPreset(rec, true); }
+
+void Session::applyPreset(const PresetRecord& rec, bool reloadSamples) {
     bool restart = false;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         ++loadingCount_;
+        const std::array<int32_t, 2> startsBefore{panel_.sample1StartPos, panel_.sample2StartPos};
         TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
         cur = rec.timbre;
         fillControls(cur);
         for (size_t i = 0; i < envelopeBars_.bars.size(); ++i)
             envelopeBars_.bars[i] = static_cast<int32_t>(
                 clampParam(offsetId(ParamId::Env1Attack, static_cast<int>(i)), rec.envelopeBars[i]));
-        auto loadSlot = [](SampleSlot& slot, const std::string& path, int32_t start) {
+        auto loadSlot = [&](SampleSlot& slot, int n, int32_t start) {
+            const std::string path = rec.samplePath(n);
+            if (!reloadSamples && slot.storedPath() == path && slot.swapped() == rec.byteSwapFlag(n) &&
+                startsBefore[static_cast<size_t>(n - 1)] == start)
+                return;  // the slot holds exactly this already
             slot.load(path, start);
             if (slot.view().count == 0) slot.load(bareSampleName(path), start);
             // Presets name the shipped samples by their bare names; find those
             // in the data directory too when they are not in the current one.
             if (slot.view().count == 0 && !path.empty()) slot.load(findDefaultSample(bareSampleName(path)), start);
+            if (rec.byteSwapFlag(n)) slot.byteSwap();
+            oscillatorsChanged_ = true;
         };
-        loadSlot(sample1_, rec.samplePath(1), panel_.sample1StartPos);
-        loadSlot(sample2_, rec.samplePath(2), panel_.sample2StartPos);
-        if (rec.byteSwapFlag(1)) {
-            sample1_.byteSwap();
-            oscillatorsChanged_ = true;
-        }
-        if (rec.byteSwapFlag(2)) {
-            sample2_.byteSwap();
-            oscillatorsChanged_ = true;
-        }
+        loadSlot(sample1_, 1, panel_.sample1StartPos);
+        loadSlot(sample2_, 2, panel_.sample2StartPos);
         // The rate control holds positions 200..9600 only; a damaged value
         // must not turn into a zero sample rate.
         ratePosition_ = static_cast<int32_t>(clampParam(ParamId::SampleRate, rec.ratePosition()));
@@ -63,7 +65,13 @@ void Session::setPreset(const PresetRecord& rec) {
     if (restart) playback_->playClick();
 }
 
-Status Session::openPreset(const std::string& fileName, bool render) {
+Status Session::openPreset(const std::string& fileName, bool render, std::string* warning) {
+    // Another kind of file would fill the controls with its bytes: refuse it
+    // before anything changes.
+    const PresetFileCheck check = checkPresetFile(fileName);
+    if (!check.refusal) return check.refusal;
+    if (warning) *warning = check.warning;
+    SessionSnapshot before = snapshot();
     PresetRecord rec;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -78,6 +86,7 @@ Status Session::openPreset(const std::string& fileName, bool render) {
             autoRender_ = rememberedAuto;
             return st;  // nothing applied, name and caption unchanged
         }
+        history_.record("Open preset", {}, std::move(before));
         units_ = loaded;
         caption_ = presetCaption(fileName);
         presetName_ = bareFileName(fileName);
@@ -90,6 +99,7 @@ Status Session::openPreset(const std::string& fileName, bool render) {
         parametersChanged();
         autoRender_ = rememberedAuto;
     }
+    markSaved();
     notify(Change::Preset);
     return Status::success();
 }
@@ -104,11 +114,13 @@ Status Session::savePreset(const std::string& fileName) {
         caption_ = presetCaption(fileName);
         presetName_ = bareFileName(fileName);
     }
+    markSaved();
     notify(Change::Preset);
     return st;
 }
 
 void Session::newPreset() {
+    recordStep("New preset");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         caption_ = "Kestrafon";
@@ -118,6 +130,7 @@ void Session::newPreset() {
         oscillatorsChanged_ = true;
         generateSoundBuf();
     }
+    markSaved();
     notify(Change::Preset);
 }
 
@@ -133,6 +146,7 @@ std::string Session::caption() const {
 
 Status Session::loadSample(int slot, const std::string& fileName) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    recordStep("Open sample " + std::to_string(slot == 2 ? 2 : 1));
     SampleSlot& s = slot == 2 ? sample2_ : sample1_;
     s.load(fileName, slot == 2 ? panel_.sample2StartPos : panel_.sample1StartPos);
     oscillatorsChanged_ = true;
@@ -145,6 +159,7 @@ Status Session::loadSample(int slot, const std::string& fileName) {
 
 void Session::byteSwapSample(int slot) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    recordStep("Byte swap sample " + std::to_string(slot == 2 ? 2 : 1));
     (slot == 2 ? sample2_ : sample1_).byteSwap();
     oscillatorsChanged_ = true;
     notify(Change::Samples);

@@ -99,7 +99,6 @@ Status Session::renderClick() {
     stopRender();
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     renderRequested_ = true;
-    oscillatorsChanged_ = true;
     generateSoundBuf();
     return Status::success();
 }
@@ -291,6 +290,7 @@ NormalizeStep normalizeStep(int32_t position, int32_t peak) {
 }
 
 void Session::normalize() {
+    recordStep("Normalize");
     stopRender();
     for (;;) {
         renderNow();

@@ -34,14 +34,17 @@ void Session::setFatWizard(const FatWizard& w) {
 void Session::melodicOscillatorsToC(int octave) {
     const int32_t hz = melodicCFrequency(octave);
     if (hz == 0) return;
+    recordStep("Melodic oscillators to C-" + std::to_string(octave));
     rewriteOscillators([hz](TimbreRecord& t) { setMelodicFrequency(t, hz); });
 }
 
 void Session::octaveShift(bool up) {
+    recordStep(up ? "Octave up" : "Octave down");
     rewriteOscillators([up](TimbreRecord& t) { shiftOctave(t, up); });
 }
 
 void Session::makeFatSound(uint32_t seed) {
+    recordStep("Fat wizard");
     rewriteOscillators([this, seed](TimbreRecord& t) {
         random_.seed = seed;
         fatWizard_.apply(t, random_);
@@ -55,6 +58,7 @@ uint32_t Session::makeFatSound() {
 }
 
 void Session::tb303Model() {
+    recordStep("TB-303 model");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         caption_ = "Kestrafon";
@@ -76,7 +80,12 @@ void Session::tb303Model() {
 }
 
 Status Session::processSoundFile(const std::string& sampleFile) {
-    if (Status st = loadSample(1, sampleFile); !st) return st;
+    recordStep("Process sound file");
+    // The sample it opens is part of this one step.
+    ++historyHold_;
+    Status loaded = loadSample(1, sampleFile);
+    --historyHold_;
+    if (!loaded) return loaded;
     int32_t length = 0;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);

@@ -289,12 +289,22 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
     invalidateSources();  // the generator parameters may have changed since the last render
 
     // 1. Filtered oscillators (or the cache).
-    const bool reuse = !oscillatorsChanged && cacheValid_ && cacheCount_ == n && bankKey == cacheKey_;
+    // The sequencer units keep state of their own from read to read, which
+    // the cache cannot hold: oscillators that read them render every time.
+    bool readsUnits = false;
+    for (const OscillatorRecord& o : timbre.oscillators) {
+        const uint16_t all = o.volumeModulation.sources | o.frequencyModulation.sources | o.shapeModulation.sources;
+        if (o.active && (o.flags & kFlagFilter) && (all & (srcBit(kSrcSeq) | srcBit(kSrcSEnv)))) readsUnits = true;
+    }
+    const bool reuse =
+        !oscillatorsChanged && !readsUnits && cacheValid_ && cacheCount_ == n && bankKey == cacheKey_;
     cacheCount_ = n;
     SoundBuffer cache = filteredCache();
     if (reuse) {
         copySound(cache, target);
         random.seed = cacheSeedAfter_;
+        midiRun = cacheMidiRun_;
+        std::copy_n(cacheSource_.data(), n, source_.data());
         for (size_t k = 0; k < 10; ++k) {
             OscillatorRecord& o = timbre.oscillators[k];
             const OscillatorRecord& c = cacheOscillators_[k];
@@ -306,6 +316,8 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         renderFilteredOscillators(timbre, target, cache, ordinary);
         cacheSeedAfter_ = random.seed;
         cacheOscillators_ = timbre.oscillators;
+        cacheMidiRun_ = midiRun;
+        if (ordinary) cacheSource_.assign(source_.begin(), source_.begin() + n);
         // A stream block leaves a block in the cache, not a whole sound.
         cacheValid_ = ordinary;
         cacheKey_ = bankKey;

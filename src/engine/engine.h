@@ -110,6 +110,8 @@ private:
     std::string cacheKey_;
     uint32_t cacheSeedAfter_ = 0;   // the generator after rendering the cached bank
     std::array<OscillatorRecord, 10> cacheOscillators_{};  // their running state after it
+    MidiRunState cacheMidiRun_;                             // the MIDI envelopes after it
+    std::vector<int16_t> cacheSource_;  // the source buffer after it: an unconnected unit reads it back
     std::vector<int16_t> filteredCache_, levelMod_, frequencyMod_, shapeMod_, source_;
     CurveData graphRepaired_;
 

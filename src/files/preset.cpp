@@ -121,10 +121,14 @@ Status loadPresetFile(const std::string& path, PresetRecord& rec, SoundScheme& s
     std::vector<uint8_t> bytes;
     Status st = readFileBytes(path, kPresetFileSize, bytes);
     if (!st) return Status::error("Cannot open preset " + st.message, st.caption);
-    const size_t n = bytes.size();
-    readPresetOver(rec, bytes.data(), std::min<size_t>(n, kPresetRecordSize));
+    readPresetBytes(bytes.data(), bytes.size(), rec, scheme);
+    return Status::success();
+}
+
+void readPresetBytes(const uint8_t* bytes, size_t n, PresetRecord& rec, SoundScheme& scheme) {
+    readPresetOver(rec, bytes, std::min<size_t>(n, kPresetRecordSize));
     auto apply = [&](SoundUnit& unit, size_t at, size_t size) {
-        if (n > at) unit.setBlock(bytes.data() + at, std::min(size, n - at));
+        if (n > at) unit.setBlock(bytes + at, std::min(size, n - at));
     };
     apply(scheme.noteSequencer(), kPresetNoteBlockOffset, 172);
     apply(scheme.envelopeSequencer(), kPresetEnvelopeBlockOffset, 80);
@@ -132,7 +136,6 @@ Status loadPresetFile(const std::string& path, PresetRecord& rec, SoundScheme& s
     scheme.noteSequencer().setParams();
     scheme.frequencySequencer().setParams();
     scheme.envelopeSequencer().setParams();
-    return Status::success();
 }
 
 Status openPreset(const std::string& path, const PresetRecord& base, PresetRecord& out, SoundScheme& scheme) {

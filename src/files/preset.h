@@ -63,6 +63,8 @@ Status savePresetFile(const std::string& path, const PresetRecord& storedForm, c
 // envelope). Longer files: the first 4263 bytes count. A file that cannot be
 // opened is an error and nothing is changed.
 Status loadPresetFile(const std::string& path, PresetRecord& rec, SoundScheme& scheme);
+// The same from bytes in memory (n <= 4263 of them count).
+void readPresetBytes(const uint8_t* bytes, size_t n, PresetRecord& rec, SoundScheme& scheme);
 // "Open preset": the file over `base` (held in memory form) and the result
 // in memory form. base is converted to the stored form first so that the
 // part a short file does not reach comes back exactly as base had it.
