@@ -105,6 +105,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     resize(std::max(rule.maxWidth, hint.width()), std::max(rule.maxHeight, hint.height()));
     drawRadioButtonClick();
     showRenderState();
+    showHistory();
     // A single play ends by itself; the light follows the playback's state.
     auto* lightTimer = new QTimer(this);
     connect(lightTimer, &QTimer::timeout, this, [this] { playingLight_->setChecked(playback_->playingLight()); });
@@ -114,6 +115,10 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
 MainWindow::~MainWindow() { shutDown(); }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
+    if (!shutDown_ && !maySwitchPreset()) {
+        e->ignore();
+        return;
+    }
     shutDown();
     e->accept();
 }
@@ -197,6 +202,11 @@ void MainWindow::buildMenus() {
     file->addSeparator();
     add(file, "E&xit", {}, [this] { exitClick(); });
 
+    QMenu* editMenu = bar->addMenu("&Edit");
+    undoAction_ = add(editMenu, "Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undoClick(false); });
+    redoAction_ = add(editMenu, "Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { undoClick(true); });
+    redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+
     QMenu* timbres = bar->addMenu("Timbres");
     timbreGroup_ = new QActionGroup(this);
     for (int t = 0; t < 2; ++t) {
@@ -224,7 +234,9 @@ void MainWindow::buildMenus() {
     add(tools, "Octave up", {}, [this] { tools_->octave(true); });
     tools->addSeparator();
     add(tools, "Make fat sound", {}, [this] { tools_->makeFatSound(); });
-    add(tools, "TB-303 model", {}, [this] { tools_->tb303(); });
+    add(tools, "TB-303 model", {}, [this] {
+        if (maySwitchPreset()) tools_->tb303();
+    });
     add(tools, "Process sound file", {}, [this] { tools_->processSoundFile(); });
 
     QMenu* scale = bar->addMenu("Scale");
@@ -326,6 +338,11 @@ void MainWindow::buildStrip(QWidget* host) {
     for (QWidget* w : std::initializer_list<QWidget*>{autoRender_, renderButton_, renderingLight_, progress_, clip_,
                                                       util1, util2, playingLight_})
         strip->addWidget(w);
+    // While the live stream plays there is no finished sound to show or save.
+    liveNote_ = new QLabel("Realtime on: Render and Save are off", host);
+    liveNote_->setStyleSheet("color: #b00000; font-weight: bold");
+    liveNote_->setVisible(false);
+    strip->addWidget(liveNote_);
     strip->addWidget(product, 1);
     registerControl("AutoRegenerateCheckBox", autoRender_, {});
     registerControl("RegenerateButton", renderButton_, {});
@@ -427,8 +444,15 @@ void MainWindow::onNotification(const Notification& n) {
             if (curveShown) drawRadioButtonClick();
             break;
         case Change::Preset:
-            setWindowTitle(QString::fromStdString(session_->caption()));
+            showHistory();
             refreshControls();
+            break;
+        case Change::History:
+            showHistory();
+            break;
+        case Change::RealTime:
+            realTimeAction_->setChecked(session_->realTimeMark());
+            liveNote_->setVisible(session_->realTimeMark());
             break;
         default:
             refreshControls();
@@ -442,7 +466,7 @@ void MainWindow::renderClick() {
         pendingRenderClick_ = true;
         return;
     }
-    session_->renderClick();
+    if (Status st = session_->renderClick(); !st) showError(st);
 }
 
 void MainWindow::runDeferred() {
@@ -515,6 +539,7 @@ void MainWindow::realTimeClick() {
     playback_->realTime2Click();
     session_->setRealTimeMark(playback_->realTimeMark());
     realTimeAction_->setChecked(playback_->realTimeMark());
+    liveNote_->setVisible(playback_->realTimeMark());
     playingLight_->setChecked(playback_->playingLight());
 }
 
@@ -542,12 +567,51 @@ void MainWindow::saveSampleAsClick() {
     if (Status st = session_->saveSampleAs(dialog.selectedFiles().front().toStdString(), filter); !st) showError(st);
 }
 
-void MainWindow::newPresetClick() { session_->newPreset(); }
+void MainWindow::newPresetClick() {
+    if (maySwitchPreset()) session_->newPreset();
+}
 
 void MainWindow::openPresetClick() {
+    if (!maySwitchPreset()) return;
     const QString name = QFileDialog::getOpenFileName(this, "Open preset", {}, "Kestrafon presets (*.kfp)");
     if (name.isEmpty()) return;
-    if (Status st = session_->openPreset(name.toStdString()); !st) showError(st);
+    std::string warning;
+    if (Status st = session_->openPreset(name.toStdString(), true, &warning); !st)
+        showError(st);  // refused: the current sound stays
+    else if (!warning.empty())
+        QMessageBox::warning(this, "Kestrafon", QString::fromStdString(warning));
+}
+
+bool MainWindow::maySwitchPreset() {
+    if (!session_->modified()) return true;
+    const UnsavedAnswer a = askUnsaved ? askUnsaved() : [this] {
+        const auto b = QMessageBox::question(
+            this, "Kestrafon",
+            QString::fromStdString("The preset " + session_->presetName() + " has unsaved changes. Save them?"),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        return b == QMessageBox::Save ? UnsavedAnswer::Save
+               : b == QMessageBox::Discard ? UnsavedAnswer::Discard : UnsavedAnswer::Cancel;
+    }();
+    if (a == UnsavedAnswer::Cancel) return false;
+    if (a == UnsavedAnswer::Save) {
+        savePresetClick();
+        return !session_->modified();  // a cancelled or failed save keeps the edits
+    }
+    return true;
+}
+
+void MainWindow::undoClick(bool redo) {
+    if (redo ? session_->redo() : session_->undo()) refreshControls();
+}
+
+// The Edit menu names the steps; the title names the preset and marks unsaved work.
+void MainWindow::showHistory() {
+    setWindowTitle(QString::fromStdString(session_->windowTitle()));
+    const std::string u = session_->undoLabel(), r = session_->redoLabel();
+    undoAction_->setText(QString::fromStdString(u.empty() ? "Undo" : "Undo " + u));
+    redoAction_->setText(QString::fromStdString(r.empty() ? "Redo" : "Redo " + r));
+    undoAction_->setEnabled(!u.empty());
+    redoAction_->setEnabled(!r.empty());
 }
 
 void MainWindow::savePresetClick() {

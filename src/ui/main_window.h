@@ -101,6 +101,12 @@ public:
     // The shut-down steps; runs once (from the destructor when not before).
     void shutDown();
 
+    // Before edits would be discarded: Save, Discard or Cancel. True when
+    // the command may go on. Tests replace `askUnsaved` (the question box).
+    enum class UnsavedAnswer { Save, Discard, Cancel };
+    std::function<UnsavedAnswer()> askUnsaved;
+    bool maySwitchPreset();
+
 signals:
     // Emitted on the window's thread after the display followed a finished render.
     void renderShown();
@@ -157,6 +163,8 @@ private:
     void openSampleClick(int slot);
     void normalizeClick();
     void realTimeClick();
+    void undoClick(bool redo);
+    void showHistory();
     void showError(const Status& s);
     void fillDeviceLists();
     void readIni();
@@ -203,6 +211,9 @@ private:
     QRadioButton* eightBits_ = nullptr;
     QActionGroup* timbreGroup_ = nullptr;
     QAction* realTimeAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QLabel* liveNote_ = nullptr;
     QLabel* sampleInfo_ = nullptr;
     std::array<std::function<void()>, kParamCount> updaters_;
     bool pendingRenderClick_ = false;
