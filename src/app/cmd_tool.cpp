@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "app/cli_output.h"
 #include "app/commands.h"
 #include "files/file_io.h"
 #include "core/session.h"
@@ -53,6 +54,10 @@ void runTool(const ToolOptions& o) {
     if (!o.seed.empty() && !parseInt(o.seed, "--seed", 0, UINT32_MAX, seed)) return;
     if (!o.processSample.empty() && !isRegularFile(o.processSample))
         return fail("cannot open sample file " + o.processSample);
+    // Every output differs from the inputs, and the two outputs from each other.
+    if (refuseSameFile(o.out, {o.preset, o.processSample, o.render}) ||
+        refuseSameFile(o.render, {o.preset, o.processSample}))
+        return;
 
     Session s;
     s.waitForRender();

@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "files/data_dir.h"
+#include "files/file_io.h"
 #include "files/wav.h"
 
 namespace kf {
@@ -26,13 +29,6 @@ void applySetup(Settings& s, const SetupValues& v) {
     s.saveDir = v.saveDir;
 }
 
-std::string utilityWavPath() {
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    return (dir / "KSTF$$$$.WAV").string();
-}
-
 namespace {
 
 // The path is one word for the shell whatever it holds.
@@ -42,23 +38,47 @@ std::string shellQuoted(const std::string& s) {
     return q + "'";
 }
 
+// The directory the private hand-over directories are made in.
+std::string utilityBaseDir() {
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && run[0] == '/') return run;
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    return ec ? std::string("/tmp") : dir.string();
+}
+
 // Starts the shell on `line` in a new session, detached: the intermediate
 // child exits at once and is reaped here, so no zombie is left behind and
-// nothing waits for the program. Failures stay silent by design.
-void launchDetached(const std::string& line) {
+// nothing waits for the program. A watcher process left behind removes the
+// hand-over file and its directory once the shell ends. Failures stay
+// silent by design.
+void launchDetached(const std::string& line, const std::string& file, const std::string& dir) {
     // Everything the children use is prepared before fork: only
     // async-signal-safe calls may follow it in a threaded program.
     const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
+    const char* filePath = file.c_str();
+    const char* dirPath = dir.c_str();
     pid_t child = fork();
-    if (child < 0) return;
+    if (child < 0) {
+        unlink(filePath);
+        rmdir(dirPath);
+        return;
+    }
     if (child == 0) {
         setsid();
-        pid_t grandchild = fork();
-        if (grandchild == 0) {
-            int devnull = open("/dev/null", O_RDONLY);
-            if (devnull >= 0) dup2(devnull, STDIN_FILENO);
-            execv("/bin/sh", const_cast<char* const*>(argv));
-            _exit(127);
+        if (fork() == 0) {
+            const pid_t shell = fork();
+            if (shell == 0) {
+                int devnull = open("/dev/null", O_RDONLY);
+                if (devnull >= 0) dup2(devnull, STDIN_FILENO);
+                execv("/bin/sh", const_cast<char* const*>(argv));
+                _exit(127);
+            }
+            int status = 0;
+            while (shell > 0 && waitpid(shell, &status, 0) < 0 && errno == EINTR) {
+            }
+            unlink(filePath);
+            rmdir(dirPath);
+            _exit(0);
         }
         _exit(0);
     }
@@ -71,19 +91,35 @@ bool blank(const std::string& s) { return s.find_first_not_of(" \t") == std::str
 
 }  // namespace
 
-Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate) {
+Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate, std::string* pathOut) {
     if (blank(command)) return Status::success();
-    const std::string path = utilityWavPath();
+    const std::string pattern = utilityBaseDir() + "/kestrafon-XXXXXX";
     // Counted as the user sees it; the quotes only keep the shell from
     // splitting the path.
-    const size_t length = command.size() + 1 + path.size();
+    const size_t length = command.size() + 1 + pattern.size() + 1 + std::strlen(kUtilityWavName);
     if (length > kMaxUtilityCommandLine)
         return Status::error("The utility's command line is " + std::to_string(length) +
                                  " characters long; at most " + std::to_string(kMaxUtilityCommandLine) +
-                                 " are allowed (the command and the file " + path + ").",
+                                 " are allowed (the command and the file " + pattern + "/" + kUtilityWavName +
+                                 ").",
                              "Utility");
-    if (Status st = saveWav16(sound, path, sampleRate); !st) return st;
-    launchDetached(command + " " + shellQuoted(path));
+    std::vector<char> dirName(pattern.begin(), pattern.end());
+    dirName.push_back('\0');
+    if (!mkdtemp(dirName.data())) return ioError(pattern, errno);
+    const std::string dir = dirName.data();
+    const std::string path = dir + "/" + kUtilityWavName;
+    // The name is taken exclusively first; the safe writer then replaces
+    // this empty file of ours inside the private directory.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    Status st = fd < 0 ? ioError(path, errno) : saveWav16(sound, path, sampleRate);
+    if (fd >= 0) close(fd);
+    if (!st) {
+        unlink(path.c_str());
+        rmdir(dir.c_str());
+        return st;
+    }
+    if (pathOut) *pathOut = path;
+    launchDetached(command + " " + shellQuoted(path), path, dir);
     return Status::success();
 }
 

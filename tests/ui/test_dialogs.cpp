@@ -234,7 +234,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(arg), 10000);
         QFile a(arg);
         QVERIFY(a.open(QIODevice::ReadOnly));
-        QCOMPARE(a.readAll().toStdString(), utilityWavPath());
+        QVERIFY(a.readAll().endsWith(QByteArray("/") + kUtilityWavName));
         QVERIFY(f.errors.empty());
 
         v.util1Command = std::string(200, 'x');  // over the command line limit: refused, shown
