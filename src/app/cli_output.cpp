@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "app/cli_errors.h"
@@ -110,11 +111,16 @@ Status OutputFile::write(const std::function<Status(const std::string& file)>& w
 
 bool refuseSameFile(const std::string& output, const std::vector<std::string>& inputs) {
     if (output.empty() || output == "-") return false;
-    for (const std::string& in : inputs) {
-        if (in.empty() || in == "-" || !isSameFile(output, in)) continue;
+    // A device or pipe is not eaten by writing to it.
+    std::error_code ec;
+    if (std::filesystem::exists(output, ec) && !isRegularFile(output)) return false;
+    for (const std::string& given : inputs) {
+        const std::string in = given == "-" ? "/dev/stdin" : given;
+        if (in.empty() || !isSameFile(output, in)) continue;
         const std::string what = output == "/dev/stdout" ? "standard output" : "the output " + output;
+        const std::string other = given == "-" ? "standard input" : given;
         usageError(output == in ? what + " is also an input; write to another file"
-                                : what + " is the same file as " + in + "; write to another file");
+                                : what + " is the same file as " + other + "; write to another file");
         return true;
     }
     return false;

@@ -41,8 +41,9 @@ private:
     bool opened_ = false;
 };
 
-// True when `output` is the same file as one of `inputs` (device and inode,
-// so links and other spellings count; "-" and missing files never do).
+// True when `output` is the same regular file as one of `inputs` (device
+// and inode, so links and other spellings count; "-" as an input is standard
+// input, as the output standard output, which is not checked).
 // Then it reports a usage error naming both, before anything is written.
 bool refuseSameFile(const std::string& output, const std::vector<std::string>& inputs);
 
