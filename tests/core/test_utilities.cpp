@@ -133,20 +133,6 @@ TEST_F(Utilities, CommandGetsTheSoundInAPrivateFileOfItsOwn) {
     EXPECT_EQ(slurp(dir / "a.wav"), slurp(expected));
 }
 
-TEST_F(Utilities, HandOverDirectoryIsPrivateWhileTheCommandRuns) {
-    const fs::path gate = dir / "gate";
-    std::string path;
-    ASSERT_TRUE(runUtility("while [ ! -e '" + gate.string() + "' ]; do sleep 0.02; done; true",
-                           SoundBuffer{}, 22050, &path)
-                    .ok);
-    struct stat st {};
-    ASSERT_EQ(stat(fs::path(path).parent_path().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(fs::file_size(path), 44u);
-    std::ofstream(gate) << "";
-    EXPECT_TRUE(appears(fs::path(path).parent_path(), false));
-}
-
 TEST_F(Utilities, EmptyFailingAndOverlongCommands) {
     const std::vector<int16_t> sound(100, 7);
     const SoundBuffer b{100, const_cast<int16_t*>(sound.data())};
