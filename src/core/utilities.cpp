@@ -73,6 +73,10 @@ void launchDetached(const std::string& line, const std::string& file, const std:
                 execv("/bin/sh", const_cast<char* const*>(argv));
                 _exit(127);
             }
+            // The watcher keeps none of the program's files (devices, sockets)
+            // open while the utility runs.
+            if (close_range(3, ~0U, 0) != 0)
+                for (int fd = 3; fd < 1024; ++fd) close(fd);
             int status = 0;
             while (shell > 0 && waitpid(shell, &status, 0) < 0 && errno == EINTR) {
             }
