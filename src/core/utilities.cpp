@@ -1,6 +1,7 @@
 #include "core/utilities.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <vector>
+#include <mutex>
 
 #include "files/data_dir.h"
 #include "files/file_io.h"
@@ -38,51 +39,63 @@ std::string shellQuoted(const std::string& s) {
     return q + "'";
 }
 
-// The directory the private hand-over directories are made in.
-std::string utilityBaseDir() {
-    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && run[0] == '/') return run;
+// The private directory of this process's hand-over files: made on first
+// use, made again if something removed it, and removed with its files when
+// the program exits.
+std::mutex g_handOverMutex;
+std::string g_handOverDir;
+
+void removeHandOverDir() {
+    std::lock_guard<std::mutex> lock(g_handOverMutex);
     std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    return ec ? std::string("/tmp") : dir.string();
+    if (!g_handOverDir.empty()) std::filesystem::remove_all(g_handOverDir, ec);
+    g_handOverDir.clear();
+}
+
+// Call with g_handOverMutex held. Returns 0 or an errno value.
+int handOverDir(std::string& dir) {
+    struct stat st {};
+    if (!g_handOverDir.empty() && (lstat(g_handOverDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        g_handOverDir.clear();
+    if (g_handOverDir.empty()) {
+        std::string base;
+        if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && run[0] == '/') {
+            base = run;
+        } else {
+            std::error_code ec;
+            const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+            base = ec ? std::string("/tmp") : tmp.string();
+        }
+        std::string pattern = base + "/kestrafon-XXXXXX";
+        if (!mkdtemp(pattern.data())) {
+            dir = base + "/kestrafon-XXXXXX";
+            return errno;
+        }
+        static const bool registered = std::atexit(removeHandOverDir) == 0;
+        (void)registered;
+        g_handOverDir = pattern;
+    }
+    dir = g_handOverDir;
+    return 0;
 }
 
 // Starts the shell on `line` in a new session, detached: the intermediate
 // child exits at once and is reaped here, so no zombie is left behind and
-// nothing waits for the program. A watcher process left behind removes the
-// hand-over file and its directory once the shell ends. Failures stay
-// silent by design.
-void launchDetached(const std::string& line, const std::string& file, const std::string& dir) {
+// nothing waits for the program. Failures stay silent by design.
+void launchDetached(const std::string& line) {
     // Everything the children use is prepared before fork: only
     // async-signal-safe calls may follow it in a threaded program.
     const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
-    const char* filePath = file.c_str();
-    const char* dirPath = dir.c_str();
     pid_t child = fork();
-    if (child < 0) {
-        unlink(filePath);
-        rmdir(dirPath);
-        return;
-    }
+    if (child < 0) return;
     if (child == 0) {
         setsid();
-        if (fork() == 0) {
-            const pid_t shell = fork();
-            if (shell == 0) {
-                int devnull = open("/dev/null", O_RDONLY);
-                if (devnull >= 0) dup2(devnull, STDIN_FILENO);
-                execv("/bin/sh", const_cast<char* const*>(argv));
-                _exit(127);
-            }
-            // The watcher keeps none of the program's files (devices, sockets)
-            // open while the utility runs.
-            if (close_range(3, ~0U, 0) != 0)
-                for (int fd = 3; fd < 1024; ++fd) close(fd);
-            int status = 0;
-            while (shell > 0 && waitpid(shell, &status, 0) < 0 && errno == EINTR) {
-            }
-            unlink(filePath);
-            rmdir(dirPath);
-            _exit(0);
+        pid_t grandchild = fork();
+        if (grandchild == 0) {
+            int devnull = open("/dev/null", O_RDONLY);
+            if (devnull >= 0) dup2(devnull, STDIN_FILENO);
+            execv("/bin/sh", const_cast<char* const*>(argv));
+            _exit(127);
         }
         _exit(0);
     }
@@ -97,33 +110,30 @@ bool blank(const std::string& s) { return s.find_first_not_of(" \t") == std::str
 
 Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate, std::string* pathOut) {
     if (blank(command)) return Status::success();
-    const std::string pattern = utilityBaseDir() + "/kestrafon-XXXXXX";
+    std::lock_guard<std::mutex> lock(g_handOverMutex);
+    std::string dir;
+    if (const int err = handOverDir(dir)) return ioError(dir, err);
+    std::string path = dir + "/" + kUtilityWavPattern;
     // Counted as the user sees it; the quotes only keep the shell from
     // splitting the path.
-    const size_t length = command.size() + 1 + pattern.size() + 1 + std::strlen(kUtilityWavName);
+    const size_t length = command.size() + 1 + path.size();
     if (length > kMaxUtilityCommandLine)
         return Status::error("The utility's command line is " + std::to_string(length) +
                                  " characters long; at most " + std::to_string(kMaxUtilityCommandLine) +
-                                 " are allowed (the command and the file " + pattern + "/" + kUtilityWavName +
-                                 ").",
+                                 " are allowed (the command and the file " + path + ").",
                              "Utility");
-    std::vector<char> dirName(pattern.begin(), pattern.end());
-    dirName.push_back('\0');
-    if (!mkdtemp(dirName.data())) return ioError(pattern, errno);
-    const std::string dir = dirName.data();
-    const std::string path = dir + "/" + kUtilityWavName;
-    // The name is taken exclusively first; the safe writer then replaces
-    // this empty file of ours inside the private directory.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    Status st = fd < 0 ? ioError(path, errno) : saveWav16(sound, path, sampleRate);
-    if (fd >= 0) close(fd);
-    if (!st) {
+    // The name is taken exclusively (never through a link); the safe writer
+    // then replaces this empty file of ours inside the private directory.
+    const int fd = mkostemps(path.data(), 4, O_CLOEXEC);
+    if (fd < 0) return ioError(path, errno);
+    close(fd);
+    if (Status st = saveWav16(sound, path, sampleRate); !st) {
         unlink(path.c_str());
-        rmdir(dir.c_str());
+        if (rmdir(dir.c_str()) == 0) g_handOverDir.clear();
         return st;
     }
     if (pathOut) *pathOut = path;
-    launchDetached(command + " " + shellQuoted(path), path, dir);
+    launchDetached(command + " " + shellQuoted(path));
     return Status::success();
 }
 
