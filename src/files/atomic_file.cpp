@@ -85,8 +85,14 @@ int resolveTarget(const std::string& path, std::string& target, bool& inPlace, m
     struct stat st {};
     if (stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return EISDIR;
-        if (!S_ISREG(st.st_mode)) inPlace = true;
-        else mode = st.st_mode & 07777;  // replacing keeps the file's permissions, as writing over it would
+        if (!S_ISREG(st.st_mode)) {
+            inPlace = true;
+        } else {
+            // A write-protected file stays protected, as writing over it in
+            // place would fail; replacing keeps the file's permissions.
+            if (access(target.c_str(), W_OK) != 0) return errno;
+            mode = st.st_mode & 07777;
+        }
     }
     return 0;
 }
