@@ -1,11 +1,13 @@
-// Result files written the safe way: into a temporary file beside the
-// target, renamed over it only once complete, so that a failed or
-// interrupted run never leaves a partial file in place of a good one.
-// "-" names standard output.
+// Result files of the commands. A file is written by the files layer's
+// safe writer (a temporary beside it, renamed over it once complete), so a
+// failed or interrupted run never leaves a partial file in place of a good
+// one. "-" names standard output: the data is gathered in a private
+// temporary file and copied there once complete.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/status.h"
 
@@ -14,7 +16,7 @@ namespace kf::cli {
 class OutputFile {
 public:
     explicit OutputFile(std::string path);
-    ~OutputFile();  // removes a temporary that was not committed
+    ~OutputFile();  // removes the standard output's temporary
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -23,27 +25,30 @@ public:
     // The name shown in messages ("standard output" for "-").
     std::string shownName() const { return toStdout() ? "standard output" : path_; }
 
-    // Creates the temporary now, so a place that cannot be written fails
-    // before any long work. Idempotent.
+    // Fails now if the place cannot be written, so that it fails before any
+    // long work. Idempotent.
     Status open();
-    // Where the writer puts the data (valid after open()).
-    const std::string& tempPath() const { return temp_; }
-    // Renames the temporary over the target (or copies it to stdout).
-    Status commit();
 
-    // open, writer(tempPath), commit. The writer's messages name the target.
+    // The writer writes the whole file under the name it is given (through
+    // the files layer's writers); its messages name the target.
     Status write(const std::function<Status(const std::string& file)>& writer);
 
 private:
-    std::string path_;    // as given
-    std::string target_;  // the file the rename replaces (a symlink's target)
-    std::string temp_;
-    bool direct_ = false;  // an existing device or pipe is written in place
+    Status copyToStdout();
+
+    std::string path_;
+    std::string temp_;  // standard output's data until it is copied
     bool opened_ = false;
 };
 
+// True when `output` is the same regular file as one of `inputs` (device
+// and inode, so links and other spellings count; "-" as an input is standard
+// input, as the output standard output, which is not checked).
+// Then it reports a usage error naming both, before anything is written.
+bool refuseSameFile(const std::string& output, const std::vector<std::string>& inputs);
+
 // Ctrl+C and SIGTERM end the program at once with exit code 130, removing
-// the temporary file being written, if any.
+// the temporary files being written, if any.
 void installInterruptHandler();
 // Called by the progress line: a terminal line to end before exiting.
 void setLineOpenOnInterrupt(bool open);

@@ -146,6 +146,7 @@ void addPlayCommands(CLI::App& app) {
         cmd->add_option("--record", *record, "Also write what was sent to the device as a 16-bit WAV");
         cmd->callback([=] {
             // The recording's place is checked before the stream starts.
+            if (refuseSameFile(*record, {*preset})) return;
             OutputFile recording(record->empty() ? "-" : *record);
             if (!record->empty())
                 if (Status st = recording.open(); !st) return fail(st.message);

@@ -17,6 +17,8 @@ void addPresetCommands(CLI::App& app) {
     CLI::App* dump = app.add_subcommand("dump", "Print a preset file (.kfp) as JSON ('-': read standard input)");
     dump->add_option("preset", *dumpIn, "Preset file")->required();
     dump->callback([dumpIn] {
+        // "dump k.kfp >> k.kfp" would append the text to the preset.
+        if (refuseSameFile("/dev/stdout", {*dumpIn})) return;
         std::vector<uint8_t> bytes;
         Status st = readInput(*dumpIn, kMaxInputBytes, bytes);
         if (!st) return fail(st.message);
@@ -44,6 +46,7 @@ void addPresetCommands(CLI::App& app) {
     build->add_flag("--unchecked", *unchecked,
                     "Keep values no control can hold (restores a dump of a damaged file byte for byte)");
     build->callback([buildIn, buildOut, unchecked] {
+        if (refuseSameFile(*buildOut, {*buildIn})) return;
         std::vector<uint8_t> text;
         Status st = readInput(*buildIn, kMaxInputBytes, text);
         if (!st) return fail(st.message);

@@ -59,11 +59,13 @@ void addRenderCommands(CLI::App& app) {
             } else if (!formatFromExtension(*out, f)) {
                 return usageError("cannot tell the format from '" + *out + "'; use --format");
             }
+            if (refuseSameFile(*out, {*preset})) return;
             OutputFile file(*out);
             // An output that cannot be written fails before the render.
             if (Status st = file.open(); !st) return fail(st.message);
             Session s(*seed);
             if (!loadPresetAndRender(s, *preset, *threads)) return;
+            if (refuseSameFile(*out, {s.samplePath(1), s.samplePath(2)})) return;
             std::vector<int16_t> sound = s.playBuffer().copy();
             const std::string presetName = s.presetName();
             std::string base = presetName.substr(0, presetName.find('.'));

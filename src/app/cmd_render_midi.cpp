@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/cli_output.h"
 #include "app/commands.h"
 #include "core/midi_render.h"
 #include "core/session.h"
@@ -25,6 +26,7 @@ void addRenderMidiCommand(CLI::App& app) {
                     "Seconds rendered after the last event (default: the longer of the MIDI envelopes' release and 1 s)");
     cmd->add_option("--block", options->blockLength, "Samples per block, 1 to 16384")->capture_default_str();
     cmd->callback([=] {
+        if (refuseSameFile(*out, {*song, *preset})) return;
         Session s;
         if (!preset->empty()) {
             s.setAutoRender(false);

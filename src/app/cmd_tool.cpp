@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "app/cli_output.h"
 #include "app/commands.h"
 #include "files/file_io.h"
 #include "core/session.h"
@@ -99,6 +100,10 @@ namespace {
 void runTool(const ToolOptions& o) {
     if (o.preset.empty()) return fail("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
     if (o.out.empty()) return fail("missing output file, use -o OUT.kfp");
+    // Every output differs from the inputs, and the two outputs from each other.
+    if (refuseSameFile(o.out, {o.preset, o.processSample, o.render}) ||
+        refuseSameFile(o.render, {o.preset, o.processSample}))
+        return;
     Session s;
     s.waitForRender();
     s.setAutoRender(false);  // the command renders once, at the end, if asked to

@@ -1,15 +1,19 @@
 #include "core/utilities.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "files/data_dir.h"
+#include "files/file_io.h"
 #include "files/wav.h"
 
 namespace kf {
@@ -26,13 +30,6 @@ void applySetup(Settings& s, const SetupValues& v) {
     s.saveDir = v.saveDir;
 }
 
-std::string utilityWavPath() {
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-    return (dir / "KSTF$$$$.WAV").string();
-}
-
 namespace {
 
 // The path is one word for the shell whatever it holds.
@@ -40,6 +37,46 @@ std::string shellQuoted(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
+}
+
+// The private directory of this process's hand-over files: made on first
+// use, made again if something removed it, and removed with its files when
+// the program exits.
+std::mutex g_handOverMutex;
+std::string g_handOverDir;
+
+void removeHandOverDir() {
+    std::lock_guard<std::mutex> lock(g_handOverMutex);
+    std::error_code ec;
+    if (!g_handOverDir.empty()) std::filesystem::remove_all(g_handOverDir, ec);
+    g_handOverDir.clear();
+}
+
+// Call with g_handOverMutex held. Returns 0 or an errno value.
+int handOverDir(std::string& dir) {
+    struct stat st {};
+    if (!g_handOverDir.empty() && (lstat(g_handOverDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        g_handOverDir.clear();
+    if (g_handOverDir.empty()) {
+        std::string base;
+        if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && run[0] == '/') {
+            base = run;
+        } else {
+            std::error_code ec;
+            const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+            base = ec ? std::string("/tmp") : tmp.string();
+        }
+        std::string pattern = base + "/kestrafon-XXXXXX";
+        if (!mkdtemp(pattern.data())) {
+            dir = base + "/kestrafon-XXXXXX";
+            return errno;
+        }
+        static const bool registered = std::atexit(removeHandOverDir) == 0;
+        (void)registered;
+        g_handOverDir = pattern;
+    }
+    dir = g_handOverDir;
+    return 0;
 }
 
 // Starts the shell on `line` in a new session, detached: the intermediate
@@ -71,9 +108,12 @@ bool blank(const std::string& s) { return s.find_first_not_of(" \t") == std::str
 
 }  // namespace
 
-Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate) {
+Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate, std::string* pathOut) {
     if (blank(command)) return Status::success();
-    const std::string path = utilityWavPath();
+    std::lock_guard<std::mutex> lock(g_handOverMutex);
+    std::string dir;
+    if (const int err = handOverDir(dir)) return ioError(dir, err);
+    std::string path = dir + "/" + kUtilityWavPattern;
     // Counted as the user sees it; the quotes only keep the shell from
     // splitting the path.
     const size_t length = command.size() + 1 + path.size();
@@ -82,7 +122,17 @@ Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleR
                                  " characters long; at most " + std::to_string(kMaxUtilityCommandLine) +
                                  " are allowed (the command and the file " + path + ").",
                              "Utility");
-    if (Status st = saveWav16(sound, path, sampleRate); !st) return st;
+    // The name is taken exclusively (never through a link); the safe writer
+    // then replaces this empty file of ours inside the private directory.
+    const int fd = mkostemps(path.data(), 4, O_CLOEXEC);
+    if (fd < 0) return ioError(path, errno);
+    close(fd);
+    if (Status st = saveWav16(sound, path, sampleRate); !st) {
+        unlink(path.c_str());
+        if (rmdir(dir.c_str()) == 0) g_handOverDir.clear();
+        return st;
+    }
+    if (pathOut) *pathOut = path;
     launchDetached(command + " " + shellQuoted(path));
     return Status::success();
 }

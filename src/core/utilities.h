@@ -30,17 +30,25 @@ void applySetup(Settings& s, const SetupValues& v);
 // The whole command line handed to the system: command, a blank, the file.
 constexpr size_t kMaxUtilityCommandLine = 199;
 
-// The fixed file the sound is handed over in, in the system's temporary
-// directory ($TMPDIR, else /tmp). Each launch overwrites it.
-std::string utilityWavPath();
+// Where the sound is handed over: a directory only this user can use
+// (mkdtemp, mode 0700) under $XDG_RUNTIME_DIR, else $TMPDIR or /tmp, made
+// once per run of the program, where each launch gets a file of its own
+// named after this pattern, created exclusively. So two launches (or two
+// running copies of Kestrafon) never share a file and a link planted in the
+// temporary directory is never followed.
+constexpr const char* kUtilityWavPattern = "KSTF-XXXXXX.WAV";
 
-// Writes `sound` as a 16-bit WAV at `sampleRate` to utilityWavPath() and
+// Writes `sound` as a 16-bit WAV at `sampleRate` to a new file as above and
 // starts "command path" through the shell as a process of its own, not
-// waited for. An empty command does nothing; a program that cannot be
-// started is not reported (the launch is fire and forget). Errors: a
-// command line over 199 characters (nothing written, nothing started) and
-// a failed WAV write (nothing started).
-Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate);
+// waited for; `pathOut` receives the path. The files stay until the program
+// exits (then the directory goes with them): a program that hands the file
+// to an already running copy of itself and returns at once still finds it.
+// An empty command does nothing; a program that cannot be started is not
+// reported (the launch is fire and forget). Errors: a command line over 199
+// characters (nothing written, nothing started) and a failed write (nothing
+// left behind, nothing started).
+Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate,
+                  std::string* pathOut = nullptr);
 
 // ---- instructions text -----------------------------------------------------
 

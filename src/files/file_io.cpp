@@ -1,5 +1,7 @@
 #include "files/file_io.h"
 
+#include "files/atomic_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,17 +14,7 @@ Status ioError(const std::string& fileName, int err) {
 }
 
 Status writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec)) return ioError(fileName, EISDIR);
-    std::FILE* f = std::fopen(fileName.c_str(), "wb");
-    if (!f) return ioError(fileName, errno);
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-        int err = errno;
-        std::fclose(f);
-        return ioError(fileName, err ? err : EIO);
-    }
-    if (std::fclose(f) != 0) return ioError(fileName, errno ? errno : EIO);
-    return Status::success();
+    return writeFileAtomically(fileName, [&bytes](AtomicFile& f) { return f.write(bytes); });
 }
 
 Status readFileBytes(const std::string& fileName, size_t maxBytes, std::vector<uint8_t>& out) {

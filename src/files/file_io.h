@@ -13,8 +13,8 @@ namespace kf {
 
 // "<file>: <the system's text for err>", the window's input/output error.
 Status ioError(const std::string& fileName, int err);
-// Creates or replaces the file and writes the bytes; a failure leaves what
-// was written so far.
+// Creates or replaces the file with the bytes through the safe writer
+// (files/atomic_file.h): a failure leaves the old file as it was.
 Status writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);
 // Reads at most maxBytes from the start of the file. A directory or a file
 // that cannot be opened is an error.

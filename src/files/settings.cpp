@@ -1,5 +1,7 @@
 #include "files/settings.h"
 
+#include "files/atomic_file.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -132,7 +134,6 @@ Settings readSettings(const std::string& path) {
 }
 
 Status writeSettings(const std::string& path, const Settings& s) {
-    const Status failed = Status::error("Unable to write to " + path);
     std::vector<std::string> old = readLines(path);
 
     // Keys are written one per line, so a line break inside a value would
@@ -181,12 +182,12 @@ Status writeSettings(const std::string& path, const Settings& s) {
     std::error_code ec;
     std::filesystem::path p(path);
     if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path(), ec);
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) return failed;
-    for (const auto& line : out) f << line << "\n";
-    f.close();
-    if (!f) return failed;
-    return Status::success();
+    std::string text;
+    for (const auto& line : out) text += line + "\n";
+    const Status st =
+        writeFileAtomically(path, [&text](AtomicFile& f) { return f.write(text.data(), text.size()); });
+    if (!st) return Status::error("Unable to write to " + st.message);
+    return st;
 }
 
 std::string settingsPath() {

@@ -1,9 +1,8 @@
 #include "files/wav.h"
 
 #include "engine/byte_io.h"
+#include "files/atomic_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -11,28 +10,12 @@ namespace kf {
 
 namespace {
 
-Status ioError(const char* what, const std::string& fileName, int err) {
-    return Status::error(std::string(what) + " \"" + fileName + "\": " + std::strerror(err));
-}
-
 Status writeFile(const std::string& fileName, const std::array<uint8_t, 44>& header, const uint8_t* data,
                  size_t size) {
-    errno = 0;
-    std::FILE* f = std::fopen(fileName.c_str(), "wb");
-    if (!f) return ioError("Cannot create", fileName, errno ? errno : EIO);
-    if (std::fwrite(header.data(), 1, header.size(), f) != header.size()) {
-        const int err = errno ? errno : EIO;
-        std::fclose(f);
-        return ioError("Error writing", fileName, err);
-    }
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) {
-        const int err = errno ? errno : EIO;
-        std::fclose(f);
-        return ioError("Error writing", fileName, err);
-    }
-    // Buffered bytes reach the disk here, so a full disk shows up at close.
-    if (std::fclose(f) != 0) return ioError("Error writing", fileName, errno ? errno : EIO);
-    return Status::success();
+    return writeFileAtomically(fileName, [&](AtomicFile& f) {
+        Status st = f.write(header.data(), header.size());
+        return st && size > 0 ? f.write(data, size) : st;
+    });
 }
 
 }  // namespace

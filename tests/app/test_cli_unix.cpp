@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -278,4 +279,40 @@ TEST_F(CliUnix, DevicesListWithoutLibraryNoise) {
     EXPECT_EQ(err, "") << "library messages only with --verbose";
     ASSERT_EQ(cli("devices --verbose"), 0) << err;
     EXPECT_EQ(out.rfind("Wave Out Devices\n", 0), 0u) << out;
+}
+
+TEST_F(CliUnix, NoCommandWritesOverItsInput) {
+    ASSERT_EQ(cli("build " + example("bass.json") + " -o k.kfp"), 0) << err;
+    ASSERT_EQ(cli("render k.kfp -o s.wav"), 0) << err;
+    fs::copy_file(kRoot / "examples" / "bass.json", dir / "k.json");
+    fs::copy_file(kRoot / "tests/data/midi/one_note.mid", dir / "song.mid");
+    fs::create_symlink("k.kfp", dir / "link.kfp");
+    const std::vector<std::string> kept{"k.kfp", "s.wav", "k.json", "song.mid"};
+    std::vector<Bytes> before;
+    for (const auto& f : kept) before.push_back(file(f));
+    // Links, "./" spellings and both outputs of "tool" are caught.
+    const std::pair<const char*, const char*> cases[] = {
+        {"build", "build k.json -o ./k.json"},
+        {"render", "render k.kfp -o k.kfp --format wav"},
+        {"render", "render link.kfp -o k.kfp --format wav"},
+        {"render-midi", "render-midi song.mid k.kfp -o song.mid"},
+        {"render-midi", "render-midi song.mid k.kfp -o link.kfp"},
+        {"tool", "tool k.kfp -o k.kfp --tb303"},
+        {"tool", "tool k.kfp -o new.kfp --tb303 --render ./new.kfp"},
+        {"tool", "tool k.kfp -o new.kfp --tb303 --render link.kfp"},
+        {"tool", "tool k.kfp -o s.wav --process-sample ./s.wav"},
+        {"live", "live k.kfp --record k.kfp --seconds 1"},
+    };
+    for (const auto& [command, args] : cases) {
+        SCOPED_TRACE(args);
+        expectError(cli(args), 2, std::string("kestrafon-cli: ") + command + ": ");
+    }
+    // Standard input and output count as what they are redirected to.
+    for (const char* line : {"dump k.kfp >>k.kfp", "build - -o k.json <k.json"}) {
+        EXPECT_EQ(shell(std::string("'" KF_CLI_PATH "' ") + line + " 2>e.txt"), 2) << line;
+        const std::string command(line, std::strchr(line, ' '));
+        EXPECT_EQ(readText(dir / "e.txt").rfind("kestrafon-cli: " + command + ": ", 0), 0u) << line;
+    }
+    for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(file(kept[i]), before[i]) << kept[i];
+    EXPECT_FALSE(fs::exists(dir / "new.kfp"));
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -29,23 +30,27 @@ std::string slurp(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
-// Each test gets its own temporary directory, also as $TMPDIR, so the
-// utilities' fixed file does not collide with other tests running at once.
+// Each test gets its own temporary directory, also as $XDG_RUNTIME_DIR and
+// $TMPDIR, where the utilities' hand-over directories are made.
 class Utilities : public ::testing::Test {
 protected:
     fs::path dir;
-    std::string oldTmp;
+    std::map<std::string, std::string> oldEnv;
     void SetUp() override {
         dir = fs::temp_directory_path() /
               (std::string("kf_util_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
-        if (const char* t = std::getenv("TMPDIR")) oldTmp = t;
-        setenv("TMPDIR", dir.c_str(), 1);
+        for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+            if (const char* v = std::getenv(name)) oldEnv[name] = v;
+            setenv(name, dir.c_str(), 1);
+        }
     }
     void TearDown() override {
-        if (oldTmp.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", oldTmp.c_str(), 1);
+        for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+            if (oldEnv.count(name)) setenv(name, oldEnv[name].c_str(), 1);
+            else unsetenv(name);
+        }
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
@@ -78,60 +83,65 @@ TEST_F(Utilities, ManualIsFoundOutsideTheCurrentDirectory) {
     EXPECT_EQ(lines[0], " KESTRAFON - USER GUIDE");
 }
 
-TEST_F(Utilities, CommandGetsTheSoundAsAWavFile) {
+TEST_F(Utilities, CommandGetsTheSoundInAPrivateFileOfItsOwn) {
+    // "util.sh TAG FILE" copies FILE to TAG.wav and its name to TAG.txt.
     const fs::path script = dir / "util.sh";
-    {
-        std::ofstream f(script);
-        f << "#!/bin/sh\nprintf '%s' \"$1\" > '" << (dir / "arg.tmp").string() << "'\ncp \"$1\" '"
-          << (dir / "copy.wav").string() << "'\nmv '" << (dir / "arg.tmp").string() << "' '"
-          << (dir / "arg.txt").string() << "'\n";
-    }
-    fs::permissions(script, fs::perms::owner_all);
+    std::ofstream(script) << "cd '" << dir.string() << "' && cp \"$2\" \"$1.wav\" && printf '%s' \"$2\" >\"$1.tmp\""
+                          << " && mv \"$1.tmp\" \"$1.txt\"\n";
+    // A link planted where the file used to be handed over is left alone.
+    const fs::path victim = dir / "victim.txt";
+    std::ofstream(victim) << "keep";
+    fs::create_symlink(victim, dir / "KSTF$$$$.WAV");
 
     Session s;
     s.waitForRender();
-    s.applySetup({"Edit", script.string(), "", "", "./"});
+    s.applySetup({"Edit", "sh " + script.string() + " a", "", "", "./"});
     EXPECT_EQ(s.utilityName(1), "Edit");
     const std::vector<int16_t> sound{0, 1000, -1000, 32767, -32767, 5};
     s.playBuffer().assign(sound.data(), static_cast<int32_t>(sound.size()));
     ASSERT_TRUE(s.runUtility(1).ok);
+    std::string second;
+    const SoundBuffer two{2, const_cast<int16_t*>(sound.data())};
+    ASSERT_TRUE(runUtility("sh " + script.string() + " b", two, 8000, &second).ok);
 
-    ASSERT_TRUE(appears(dir / "arg.txt"));
-    EXPECT_EQ(slurp(dir / "arg.txt"), utilityWavPath());
-    EXPECT_EQ(fs::path(utilityWavPath()).parent_path(), dir);
+    ASSERT_TRUE(appears(dir / "a.txt"));
+    ASSERT_TRUE(appears(dir / "b.txt"));
+    const fs::path first = slurp(dir / "a.txt");
+    EXPECT_EQ(slurp(dir / "b.txt"), second);
+    EXPECT_NE(first, fs::path(second));  // each run its own file
+    EXPECT_EQ(first.parent_path(), fs::path(second).parent_path());
+    EXPECT_EQ(first.parent_path().parent_path(), dir);
+    EXPECT_EQ(fs::status(first.parent_path()).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(slurp(victim), "keep");
     const fs::path expected = dir / "expected.wav";
     ASSERT_TRUE(saveWav16(SoundBuffer{6, const_cast<int16_t*>(sound.data())}, expected.string(), s.sampleRate()).ok);
-    EXPECT_EQ(slurp(dir / "copy.wav"), slurp(expected));
+    EXPECT_EQ(slurp(dir / "a.wav"), slurp(expected));
 }
 
 TEST_F(Utilities, EmptyFailingAndOverlongCommands) {
     const std::vector<int16_t> sound(100, 7);
     const SoundBuffer b{100, const_cast<int16_t*>(sound.data())};
-    const fs::path wav = utilityWavPath();
 
     EXPECT_TRUE(runUtility("", b, 22050).ok);
     EXPECT_TRUE(runUtility("   ", b, 22050).ok);
-    EXPECT_FALSE(fs::exists(wav));
+    EXPECT_TRUE(fs::is_empty(dir));
 
     // A program that does not exist: nothing to report.
-    EXPECT_TRUE(runUtility((dir / "no-such-program").string(), b, 22050).ok);
-    EXPECT_EQ(fs::file_size(wav), 44u + 200u);
-    fs::remove(wav);
+    std::string path;
+    EXPECT_TRUE(runUtility((dir / "no-such-program").string(), b, 22050, &path).ok);
 
     // At most 199 characters with the blank and the file name.
-    const size_t room = kMaxUtilityCommandLine - 1 - wav.string().size();
+    const size_t room = kMaxUtilityCommandLine - 1 - path.size();
     const std::string fits = "true" + std::string(room - 4, ' ');
     EXPECT_TRUE(runUtility(fits, b, 22050).ok);
-    fs::remove(wav);
     const Status st = runUtility(fits + "x", b, 22050);
     EXPECT_FALSE(st.ok);
     EXPECT_NE(st.message.find("199"), std::string::npos) << st.message;
-    EXPECT_FALSE(fs::exists(wav));
 
-    // The file cannot be written (a directory holds its name): the program
-    // is not started.
+    // No place for the file: the program is not started.
     const fs::path marker = dir / "started";
-    fs::create_directory(wav);
+    fs::remove_all(fs::path(path).parent_path());
+    setenv("XDG_RUNTIME_DIR", (dir / "missing").c_str(), 1);
     EXPECT_FALSE(runUtility("touch '" + marker.string() + "' ;", b, 22050).ok);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(marker));

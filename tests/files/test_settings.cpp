@@ -111,7 +111,7 @@ TEST(Settings, FailedWriteNamesTheFile) {
     const std::string path = dir.file("plain/Kestra.Ini");
     Status st = writeSettings(path, Settings{});
     EXPECT_FALSE(st.ok);
-    EXPECT_EQ(st.message, "Unable to write to " + path);
+    EXPECT_EQ(st.message, "Unable to write to " + path + ": Not a directory");
     EXPECT_FALSE(writeSettings(dir.str(), Settings{}).ok);
 }
 

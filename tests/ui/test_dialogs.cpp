@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
@@ -234,7 +235,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(arg), 10000);
         QFile a(arg);
         QVERIFY(a.open(QIODevice::ReadOnly));
-        QCOMPARE(a.readAll().toStdString(), utilityWavPath());
+        QVERIFY(QFileInfo(a.readAll()).fileName().contains(QRegularExpression("^KSTF-......\\.WAV$")));
         QVERIFY(f.errors.empty());
 
         v.util1Command = std::string(200, 'x');  // over the command line limit: refused, shown
