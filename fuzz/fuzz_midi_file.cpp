@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     o.blockLength = 512;
     const int32_t second = h->session.sampleRate();
     // Cancelled once the first second is out.
-    kf::renderMidiEvents(
-        h->session, song.events, o, [](kf::SoundBuffer) { return kf::Status::success(); },
+    kf::renderMidiSong(
+        h->session, song, o, [](kf::SoundBuffer) { return kf::Status::success(); },
         [second](int64_t done, int64_t) { return done < second; });
     return 0;
 }

@@ -156,6 +156,14 @@ void installInterruptHandler() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+void setPendingTemporary(const std::string& path) {
+    if (path.empty())
+        g_havePending = false;
+    else
+        setPending(path);
 }
 
 void setLineOpenOnInterrupt(bool open) { g_lineOpen = open; }

@@ -42,9 +42,12 @@ private:
     bool opened_ = false;
 };
 
-// Ctrl+C and SIGTERM end the program at once with exit code 130, removing
-// the temporary file being written, if any.
+// Ctrl+C, SIGTERM and SIGHUP end the program at once with exit code 130,
+// removing the temporary file being written, if any.
 void installInterruptHandler();
+// A temporary written by other means than OutputFile, for the handler to
+// remove ("" when it is gone).
+void setPendingTemporary(const std::string& path);
 // Called by the progress line: a terminal line to end before exiting.
 void setLineOpenOnInterrupt(bool open);
 

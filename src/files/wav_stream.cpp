@@ -74,7 +74,9 @@ Status WavStreamWriter::commit() {
     errno = 0;
     if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, header.size(), file_) != header.size())
         return fail("Error writing", errno);
-    // Buffered bytes reach the disk here, so a full disk shows up at close.
+    // On the disk before the rename, so a crash cannot leave a renamed
+    // file without its samples; a full disk shows up here too.
+    if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0) return fail("Error writing", errno);
     std::FILE* f = file_;
     file_ = nullptr;
     if (std::fclose(f) != 0) return fail("Error writing", errno);

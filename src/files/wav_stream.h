@@ -27,6 +27,8 @@ public:
     void discard();
 
     int64_t samplesWritten() const { return samples_; }
+    // The temporary being written ("" when none).
+    const std::string& tempPath() const { return temp_; }
 
 private:
     Status fail(const char* what, int err);
