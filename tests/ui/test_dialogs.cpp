@@ -345,7 +345,7 @@ private slots:
         f.tools().chooseSaveFile = [&](const QString&, const QString&, const QString&) { return other; };
         f.window->action("Render MIDI")->trigger();
         auto* cancel = f.window->findChild<QPushButton*>("MidiRenderCancelButton");
-        QVERIFY(cancel && cancel->isVisible());
+        QVERIFY(cancel && !cancel->isHidden());
         cancel->click();
         QVERIFY(done.wait(60000));
         QCOMPARE(done.back().front().toBool(), false);
