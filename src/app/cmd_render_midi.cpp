@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -29,6 +30,12 @@ void addRenderMidiCommand(CLI::App& app) {
                     "and 1 s); the output lasts at least to the song's End-of-Track");
     cmd->add_option("--block", options->blockLength, "Samples per block, 1 to 16384")->capture_default_str();
     cmd->callback([=] {
+        // The output replaces its file only when complete, but never an input.
+        for (const std::string* in : {song.get(), preset.get()}) {
+            std::error_code ec;
+            if (!in->empty() && std::filesystem::equivalent(*in, *out, ec))
+                return fail(*out + ": an input of this command, not an output");
+        }
         Session s;
         if (!preset->empty()) {
             s.setAutoRender(false);

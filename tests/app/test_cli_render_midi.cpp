@@ -64,6 +64,10 @@ TEST_F(CliRenderMidi, BadInputFailsInOneLineAndLeavesTheOutputAlone) {
         EXPECT_EQ(file("out.wav"), keep) << args;
         EXPECT_EQ(filesInDir(), 1u) << args;
     }
+    // The song itself as the output.
+    fs::copy_file(kRoot / "tests/data/midi/scale.mid", dir / "song.mid");
+    expectOneLineError(cli("render-midi song.mid -o ./song.mid"));
+    EXPECT_EQ(file("song.mid"), kf::test::readBytes(kRoot / "tests/data/midi/scale.mid"));
     // An output that cannot be created.
     expectOneLineError(cli("render-midi " + midi("one_note.mid") + " -o no/such/dir/out.wav"));
 }
