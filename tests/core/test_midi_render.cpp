@@ -325,33 +325,11 @@ TEST(MidiRender, ACancelledRenderLeavesTheExistingOutputAndNoTemporaryFile) {
 }
 
 TEST(MidiRender, OnsetsLandOnTheTempoMapsSampleAtEveryBlockLength) {
-    // Format 1, 96 ticks per quarter: tempo changes at ticks 150 and 400;
-    // short notes with gaps at ticks 0, 100, 230, 333, 470, 600.
+    // 96 ticks per quarter, tempo changes at ticks 150 and 400, short notes.
     const std::vector<std::pair<int64_t, double>> tempos{{0, 500000}, {150, 350000}, {400, 777777}};
     const std::vector<int64_t> onTicks{0, 100, 230, 333, 470, 600};
-    std::vector<uint8_t> conductor{0, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20, 0x81, 0x16, 0xFF, 0x51, 3, 0x05, 0x57, 0x30,
-                                   0x81, 0x7A, 0xFF, 0x51, 3, 0x0B, 0xDE, 0x31, 0, 0xFF, 0x2F, 0};
-    std::vector<uint8_t> melody;
-    int64_t now = 0;
-    for (int64_t t : onTicks) {
-        const auto vlq = [&](int64_t d) {
-            if (d >= 128) melody.push_back(static_cast<uint8_t>(0x80 | d >> 7));
-            melody.push_back(static_cast<uint8_t>(d & 0x7F));
-        };
-        vlq(t - now);
-        melody.insert(melody.end(), {0x90, 69, 100});
-        vlq(20);
-        melody.insert(melody.end(), {0x80, 69, 0});
-        now = t + 20;
-    }
-    melody.insert(melody.end(), {0, 0xFF, 0x2F, 0});
-    std::vector<uint8_t> file{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0, 96};
-    for (const auto* t : {&conductor, &melody}) {
-        file.insert(file.end(), {'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(t->size())});
-        file.insert(file.end(), t->begin(), t->end());
-    }
     MidiSong song;
-    ASSERT_TRUE(parseMidiFile(file, "tempo map", song).ok);
+    ASSERT_TRUE(readMidiFile(kRoot + "/tests/data/midi/hostile/tempo_map.mid", song).ok);
 
     // Expected onsets from the tempo map, segment by segment.
     std::vector<int64_t> want;

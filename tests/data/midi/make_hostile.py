@@ -56,6 +56,14 @@ FILES = {
     "missing_track.mid": header(fmt=1, tracks=3) + trk(TEMPO + NOTE + EOT),
     "cut_message.mid": header() + trk(TEMPO + b"\x00\x90\x45"),
 }
+# Tempo changes at ticks 150 and 400 at 96 ticks per quarter; short notes
+# with gaps at ticks 0, 100, 230, 333, 470 and 600.
+melody, now = b"", 0
+for t in (0, 100, 230, 333, 470, 600):
+    melody += vlq(t - now) + b"\x90\x45\x64" + vlq(20) + b"\x80\x45\x00"
+    now = t + 20
+FILES["tempo_map.mid"] = header(fmt=1, tracks=2, division=96) + trk(
+    TEMPO + vlq(150) + b"\xff\x51\x03\x05\x57\x30" + vlq(250) + b"\xff\x51\x03\x0b\xde\x31" + EOT) + trk(melody + EOT)
 smf = header() + trk(TEMPO + NOTE + EOT)
 riff = b"RMID" + b"LIST" + (3).to_bytes(4, "little") + b"abc\x00" + b"data" + len(smf).to_bytes(4, "little") + smf
 FILES["rmid.rmi"] = b"RIFF" + len(riff).to_bytes(4, "little") + riff
