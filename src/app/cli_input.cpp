@@ -140,9 +140,8 @@ bool checkPresetSamples(const Session& s, const std::string& presetPath) {
 }
 
 void warnIfClipping(const std::vector<int16_t>& sound) {
-    const auto clipped =
-        std::count_if(sound.begin(), sound.end(), [](int16_t v) { return v >= 32767 || v <= -32767; });
-    warnIfClipping(clipped, static_cast<int64_t>(sound.size()));
+    const auto n = static_cast<int64_t>(sound.size());
+    warnIfClipping(countFullScale(sound.data(), n), n);
 }
 
 void warnIfClipping(int64_t clipped, int64_t samples) {

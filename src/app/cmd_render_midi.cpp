@@ -15,8 +15,8 @@
 namespace kf::cli {
 
 void addRenderMidiCommand(CLI::App& app) {
-    auto* cmd = app.add_subcommand("render-midi",
-                                 "Render a MIDI file with a preset's timbre into a WAV file, to the song's End-of-Track");
+    auto* cmd = app.add_subcommand(
+        "render-midi", "Render a MIDI file with a preset's timbre into a WAV file, to the song's End-of-Track");
     auto song = std::make_shared<std::string>();
     auto preset = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();

@@ -196,7 +196,7 @@ Status renderMidiSong(Session& s, const MidiSong& song, const MidiRenderOptions&
         voices.renderMixed(SoundBuffer{b, block.data()}, pos);
         const int64_t done = std::min<int64_t>(total, p + b);
         const SoundBuffer out{static_cast<int32_t>(done - p), block.data()};
-        res.clipped += std::count_if(out.samples, out.samples + out.count, [](int16_t v) { return v >= 32767 || v <= -32767; });
+        res.clipped += countFullScale(out.samples, out.count);
         if (Status st = sink(out); !st) return st;
         res.samples = done;
         if (progress && !progress(done, total)) return Status::error("Cancelled");
