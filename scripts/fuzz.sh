@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang (AddressSanitizer + UBSan) in
 # build-fuzz and runs one of them:
 #   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
-# TARGET is preset_render, sample_render, json_build or settings.
+# TARGET is preset_render, sample_render, json_build, settings or midi_file.
 # The committed corpus fuzz/corpus/TARGET is read, never written; new inputs
 # collect in build-fuzz/corpus/TARGET. An input that makes the target fail is
 # copied into fuzz/corpus/TARGET, so that it stays there as a regression case

@@ -20,6 +20,6 @@ echo "== ThreadSanitizer (threaded tests)"
 (cd "$root/build-tsan" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs" -L threads)
 
 echo "== fuzz targets (30 s each, clang build of the libraries they need)"
-for t in preset_render sample_render json_build settings; do
+for t in preset_render sample_render json_build settings midi_file; do
   "$root/scripts/fuzz.sh" "$t" 30
 done

@@ -97,10 +97,13 @@ bool checkPresetSamples(const Session& s, const std::string& presetPath) {
 }
 
 void warnIfClipping(const std::vector<int16_t>& sound) {
-    const auto clipped =
-        std::count_if(sound.begin(), sound.end(), [](int16_t v) { return v >= 32767 || v <= -32767; });
+    const auto n = static_cast<int64_t>(sound.size());
+    warnIfClipping(countFullScale(sound.data(), n), n);
+}
+
+void warnIfClipping(int64_t clipped, int64_t samples) {
     if (clipped > 0)
-        warn("the sound clips: " + std::to_string(clipped) + " of " + std::to_string(sound.size()) +
+        warn("the sound clips: " + std::to_string(clipped) + " of " + std::to_string(samples) +
              " samples at full scale");
 }
 

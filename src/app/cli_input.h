@@ -37,5 +37,6 @@ bool checkPresetSamples(const Session& s, const std::string& presetPath);
 // Counts the samples at full scale (where the output stage clips) and
 // warns when there are any.
 void warnIfClipping(const std::vector<int16_t>& sound);
+void warnIfClipping(int64_t clipped, int64_t samples);
 
 }  // namespace kf::cli

@@ -13,7 +13,8 @@
 namespace {
 
 constexpr const char* kExitCodes =
-    "Exit codes: 0 success, 1 failure while running, 2 usage error (bad command or option), 130 interrupted.\n"
+    "Exit codes: 0 success, 1 failure while running, 2 usage error (bad command or option),\n"
+    "130 interrupted (Ctrl+C, SIGTERM, SIGHUP).\n"
     "Errors are one line on stderr: kestrafon-cli: COMMAND: WHAT. Give '-' as a file to use stdin/stdout.";
 
 // The command named on the command line, for parser errors raised before

@@ -132,6 +132,7 @@ void installInterruptHandler() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
 }
 
 void setLineOpenOnInterrupt(bool open) { g_lineOpen = open; }

@@ -47,7 +47,7 @@ private:
 // Then it reports a usage error naming both, before anything is written.
 bool refuseSameFile(const std::string& output, const std::vector<std::string>& inputs);
 
-// Ctrl+C and SIGTERM end the program at once with exit code 130, removing
+// Ctrl+C, SIGTERM and SIGHUP end the program at once with exit code 130, removing
 // the temporary files being written, if any.
 void installInterruptHandler();
 // Called by the progress line: a terminal line to end before exiting.

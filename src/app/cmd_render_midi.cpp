@@ -2,9 +2,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
+#include "app/cli_input.h"
 #include "app/cli_output.h"
 #include "app/commands.h"
 #include "core/midi_render.h"
@@ -13,7 +15,8 @@
 namespace kf::cli {
 
 void addRenderMidiCommand(CLI::App& app) {
-    auto* cmd = app.add_subcommand("render-midi", "Render a MIDI file with a preset's timbre into a WAV file");
+    auto* cmd = app.add_subcommand(
+        "render-midi", "Render a MIDI file with a preset's timbre into a WAV file, to the song's End-of-Track");
     auto song = std::make_shared<std::string>();
     auto preset = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();
@@ -23,7 +26,8 @@ void addRenderMidiCommand(CLI::App& app) {
     cmd->add_option("-o,--output", *out, "Output WAV file")->required();
     cmd->add_option("--voices", options->voices, "Voices, 1 to 16")->capture_default_str();
     cmd->add_option("--tail", options->tailSeconds,
-                    "Seconds rendered after the last event (default: the longer of the MIDI envelopes' release and 1 s)");
+                    "Seconds rendered after the last event (default: the longer of the MIDI envelopes' release "
+                    "and 1 s); the output lasts at least to the song's End-of-Track");
     cmd->add_option("--block", options->blockLength, "Samples per block, 1 to 16384")->capture_default_str();
     cmd->callback([=] {
         if (refuseSameFile(*out, {*song, *preset})) return;
@@ -41,14 +45,17 @@ void addRenderMidiCommand(CLI::App& app) {
                 shown = percent;
                 std::fprintf(stderr, "\rRendering %s: %3d%%", song->c_str(), percent);
                 std::fflush(stderr);
+                setLineOpenOnInterrupt(true);
             }
             return true;
         };
         MidiRenderResult result;
         Status st = renderMidiFile(s, *song, *out, *options, progress, &result);
         if (terminal && shown >= 0) std::fprintf(stderr, "\r\033[K");
+        setLineOpenOnInterrupt(false);
         if (!st) return fail(st.message);
-        if (!result.warning.empty()) std::cerr << "kestrafon-cli: warning: " << result.warning << "\n";
+        if (!result.warning.empty()) warn(result.warning);
+        warnIfClipping(result.clipped, result.samples);
         std::cout << "Wrote " << *out << " (" << result.samples << " samples at " << result.sampleRate << " Hz, "
                   << result.notes << " notes, " << options->voices << " voices)\n";
     });

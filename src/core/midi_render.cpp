@@ -145,6 +145,15 @@ void MidiVoices::renderMixed(SoundBuffer out, int32_t renderPosition) {
 Status renderMidiEvents(Session& s, const std::vector<MidiFileEvent>& events, const MidiRenderOptions& options,
                         const std::function<Status(SoundBuffer)>& sink, const MidiRenderProgress& progress,
                         MidiRenderResult* result) {
+    MidiSong song;
+    song.events = events;
+    return renderMidiSong(s, song, options, sink, progress, result);
+}
+
+Status renderMidiSong(Session& s, const MidiSong& song, const MidiRenderOptions& options,
+                      const std::function<Status(SoundBuffer)>& sink, const MidiRenderProgress& progress,
+                      MidiRenderResult* result) {
+    const std::vector<MidiFileEvent>& events = song.events;
     if (options.voices < 1 || options.voices > 16) return Status::error("Voices must be 1 to 16");
     if (options.blockLength < 1 || options.blockLength > 16384) return Status::error("Block length must be 1 to 16384");
     if (!(options.tailSeconds < 3600)) return Status::error("Tail must be under an hour");
@@ -154,7 +163,9 @@ Status renderMidiEvents(Session& s, const std::vector<MidiFileEvent>& events, co
     const MidiPlan plan = planVoices(events, voices.count(), rate);
     const int64_t tail =
         options.tailSeconds < 0 ? voices.defaultTail() : roundHalfEven(options.tailSeconds * static_cast<double>(rate));
-    const int64_t total = std::max<int64_t>(1, plan.lastSample + tail);
+    // Stems line up in a host only at the song's own length.
+    const int64_t end = roundHalfEven(std::clamp(song.endSeconds, 0.0, double(INT32_MAX)) * rate);
+    const int64_t total = std::max<int64_t>({1, plan.lastSample + tail, end});
     if (total > int64_t{INT32_MAX} - options.blockLength) return Status::error("MIDI file too long to render");
 
     MidiRenderResult res;
@@ -184,7 +195,9 @@ Status renderMidiEvents(Session& s, const std::vector<MidiFileEvent>& events, co
         }
         voices.renderMixed(SoundBuffer{b, block.data()}, pos);
         const int64_t done = std::min<int64_t>(total, p + b);
-        if (Status st = sink(SoundBuffer{static_cast<int32_t>(done - p), block.data()}); !st) return st;
+        const SoundBuffer out{static_cast<int32_t>(done - p), block.data()};
+        res.clipped += countFullScale(out.samples, out.count);
+        if (Status st = sink(out); !st) return st;
         res.samples = done;
         if (progress && !progress(done, total)) return Status::error("Cancelled");
     }
@@ -200,14 +213,14 @@ std::string midiOutputPath(const std::string& saveDir) {
 
 Status renderMidiFile(Session& s, const std::string& midiPath, const std::string& wavPath,
                       const MidiRenderOptions& options, const MidiRenderProgress& progress, MidiRenderResult* result) {
-    std::vector<MidiFileEvent> events;
-    if (Status st = readMidiFile(midiPath, events); !st) return st;
+    MidiSong song;
+    if (Status st = readMidiFile(midiPath, song); !st) return st;
     WavStreamWriter out;
     bool opened = false;
     MidiRenderResult res;
     // The output is opened once the render has begun (it knows the rate).
-    Status st = renderMidiEvents(
-        s, events, options,
+    Status st = renderMidiSong(
+        s, song, options,
         [&](SoundBuffer b) {
             if (!opened) {
                 if (Status o = out.open(wavPath, res.sampleRate); !o) return o;

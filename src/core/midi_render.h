@@ -111,6 +111,7 @@ private:
 
 struct MidiRenderResult {
     int64_t samples = 0;
+    int64_t clipped = 0;  // samples at full scale (+-32767)
     int32_t sampleRate = 0;
     int notes = 0;        // note-ons in the file
     std::string warning;  // e.g. a sequencer unit's message
@@ -119,14 +120,20 @@ struct MidiRenderResult {
 // done and total in samples; returning false cancels the render.
 using MidiRenderProgress = std::function<bool(int64_t done, int64_t total)>;
 
-// Renders the events; `sink` receives each block's mixed samples in order
-// (the last block cut to the length). For tests and other destinations.
+// Renders the song; `sink` receives each block's mixed samples in order
+// (the last block cut to the length). The render lasts until the later of
+// the song's end (its End-of-Track) and the last event plus the tail. For
+// tests and other destinations.
+Status renderMidiSong(Session& s, const MidiSong& song, const MidiRenderOptions& options,
+                      const std::function<Status(SoundBuffer)>& sink, const MidiRenderProgress& progress = {},
+                      MidiRenderResult* result = nullptr);
+// The same for events alone (no song end).
 Status renderMidiEvents(Session& s, const std::vector<MidiFileEvent>& events, const MidiRenderOptions& options,
                         const std::function<Status(SoundBuffer)>& sink, const MidiRenderProgress& progress = {},
                         MidiRenderResult* result = nullptr);
 
-// Where the window's "Render MIDI" writes: "midiout.wav" in the save
-// directory (the current directory when none is set).
+// Where the window's "Render MIDI" offers to write: "midiout.wav" in the
+// save directory (the current directory when none is set).
 std::string midiOutputPath(const std::string& saveDir);
 
 // Reads midiPath, renders it and writes a 16-bit WAV at the session's rate.

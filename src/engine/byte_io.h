@@ -1,4 +1,4 @@
-// Little-endian reads and writes of fixed-size fields in byte images: the
+// Little-endian (and a few big-endian) fixed-size fields in byte images: the
 // one place every file format and record image gets them from.
 #pragma once
 
@@ -27,6 +27,11 @@ inline uint64_t getLE64(const uint8_t* p) {
     uint64_t u = 0;
     for (int i = 0; i < 8; ++i) u |= uint64_t{p[i]} << (8 * i);
     return u;
+}
+// Big-endian fields, as in MIDI files.
+inline uint16_t getBE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+inline uint32_t getBE32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
 }
 inline void putLEDouble(uint8_t* p, double v) { putLE64(p, std::bit_cast<uint64_t>(v)); }
 inline double getLEDouble(const uint8_t* p) { return std::bit_cast<double>(getLE64(p)); }

@@ -76,7 +76,7 @@ void Engine::prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length,
     const int32_t base = clampSample(int64_t{osc.frequency} * 8);
     bool freqOn = false;
     if (noteStream && (osc.flags & kFlagMelodic)) {
-        noteFollower(freq, renderPosition);
+        midiCurve(2, freq);
         freqOn = true;
     }
     if (osc.frequencyModulation.sources & srcBit(kSrcSeq)) {
@@ -226,6 +226,23 @@ int16_t* Engine::sourceSamples(int source, SoundBuffer scratch, int32_t length) 
 
 void Engine::invalidateSources() {
     for (auto& c : sourceCache_) c.valid = false;
+    for (auto& c : midiCurves_) c.valid = false;
+}
+
+void Engine::midiCurve(size_t k, SoundBuffer buf) {
+    CachedSource& c = midiCurves_[k];
+    if (!c.valid || c.start != renderPosition || c.count != buf.count) {
+        if (c.samples.size() < static_cast<size_t>(buf.count)) c.samples.resize(static_cast<size_t>(capacity_));
+        const SoundBuffer curve{buf.count, c.samples.data()};
+        if (k < 2)
+            midiEnvelope(static_cast<int>(k) + 1, curve, renderPosition);
+        else
+            noteFollower(curve, renderPosition);
+        c.valid = true;
+        c.start = renderPosition;
+        c.count = buf.count;
+    }
+    std::copy_n(c.samples.data(), buf.count, buf.samples);
 }
 
 int chordTokenToNote(std::string token) {

@@ -127,6 +127,11 @@ private:
         std::vector<int16_t> samples;
     };
     std::array<CachedSource, kSourceCount> sourceCache_;
+    // The MIDI envelopes and the note follower step running state as they
+    // go: each is computed once per render (one block in real time) and
+    // every reader gets that one curve. 0, 1: the envelopes; 2: the follower.
+    std::array<CachedSource, 3> midiCurves_;
+    void midiCurve(size_t k, SoundBuffer buf);
     WrapOverdriveCache wrapCache_;
     // Runs the source into scratch (copied from the cache when it is pure) and returns scratch.
     int16_t* sourceSamples(int source, SoundBuffer scratch, int32_t length);

@@ -129,4 +129,8 @@ long double levelToDecibels(int32_t level) {
     return std::strtold(buf, nullptr);
 }
 
+int64_t countFullScale(const int16_t* samples, int64_t count) {
+    return std::count_if(samples, samples + count, [](int16_t v) { return v >= 32767 || v <= -32767; });
+}
+
 }  // namespace kf

@@ -52,6 +52,8 @@ Sound8 soundTo8Bit(SoundBuffer b);
 void deltaEncode(SoundBuffer b);
 void deltaDecode(SoundBuffer b);
 void swapSampleBytes(SoundBuffer b);
+// Samples at full scale (+-32767), where the output stage clips.
+int64_t countFullScale(const int16_t* samples, int64_t count);
 long double levelToDecibels(int32_t level);
 
 }  // namespace kf

@@ -241,7 +241,9 @@ void Engine::noteFollower(SoundBuffer buf, int32_t start) {
             if (ev.time < a) {
                 if (ev.velocity() != 0) {
                     int idx = std::min<int>(ev.note() + 1, 129);
-                    current = roundToInt32(tuning.frequency(idx)) * 4;
+                    // From the unrounded frequency; the factor 4 (not 8
+                    // eighths) keeps the follower's octave.
+                    current = roundToInt32(tuning.frequency(idx) * 4);
                 }
                 ++cursor;
             }
@@ -280,7 +282,7 @@ void Engine::generate(int source, SoundBuffer buf, int32_t length) {
             midiLevel(source - kSrcMidi1 + 1, buf);
             break;
         case kSrcMEnv1: case kSrcMEnv2:
-            midiEnvelope(source - kSrcMEnv1 + 1, buf, start);
+            midiCurve(static_cast<size_t>(source - kSrcMEnv1), buf);
             break;
         default:
             break;

@@ -1,6 +1,7 @@
-// Standard MIDI files (type 0 and 1) read into the short messages a live
-// MIDI input would deliver, merged from all tracks in time order, with their
-// times in seconds from the file's tempo map.
+// Standard MIDI files (format 0 and 1, also wrapped in a RIFF "RMID" file)
+// read into the short messages a live MIDI input would deliver, merged from
+// all tracks in time order, with their times in seconds from the file's
+// tempo map.
 #pragma once
 
 #include <cstdint>
@@ -27,13 +28,30 @@ struct MidiFileEvent {
     bool isController() const { return status() == 0xB0; }
 };
 
+struct MidiSong {
+    std::vector<MidiFileEvent> events;
+    // The latest track end (its End-of-Track, or its last event when it has
+    // none), in seconds.
+    double endSeconds = 0;
+};
+
+// What the reader accepts at most; beyond these a file is refused with a
+// one-line error that names the limit.
+struct MidiFileLimits {
+    static constexpr uint64_t kMaxBytes = 64u << 20;
+    static constexpr uint64_t kMaxEvents = 4'000'000;  // kept messages and tempo changes
+    static constexpr int64_t kMaxSeconds = 4 * 3600;
+};
+
 // Reads the notes and control changes of every channel; other messages
 // are skipped. A file that cannot be read, is not a MIDI file, is
-// truncated or damaged, or holds no note gives a one-line error and no
-// events.
+// truncated or damaged, exceeds a limit, or holds no note gives a one-line
+// error (naming the track and byte offset of damage) and no events.
+Status readMidiFile(const std::string& path, MidiSong& song);
 Status readMidiFile(const std::string& path, std::vector<MidiFileEvent>& events);
 
 // The same from bytes in memory (`name` only names it in messages).
+Status parseMidiFile(const std::vector<uint8_t>& bytes, const std::string& name, MidiSong& song);
 Status parseMidiFile(const std::vector<uint8_t>& bytes, const std::string& name, std::vector<MidiFileEvent>& events);
 
 }  // namespace kf

@@ -229,6 +229,9 @@ Tools::Tools(MainWindow& window, Session& session) : QObject(&window), window_(w
     chooseFile = [this](const QString& title, const QString& filter) {
         return QFileDialog::getOpenFileName(&window_, title, {}, filter);
     };
+    chooseSaveFile = [this](const QString& title, const QString& start, const QString& filter) {
+        return QFileDialog::getSaveFileName(&window_, title, start, filter);
+    };
     reportError = [this](const Status& s) {
         QMessageBox::critical(&window_, QString::fromStdString(s.caption.empty() ? "Kestrafon" : s.caption),
                               QString::fromStdString(s.message));
@@ -334,17 +337,27 @@ void Tools::renderMidi() {
     if (midiThread_.joinable()) return;  // one at a time
     const QString name = chooseFile({}, "Midi files (*.mid)");
     if (name.isEmpty()) return;
+    const QString target = chooseSaveFile(
+        "Render MIDI to", QString::fromStdString(midiOutputPath(session_.setupValues().saveDir)), "WAV files (*.wav)");
+    if (target.isEmpty()) return;
     const std::string in = name.toStdString();
-    const std::string out = midiOutputPath(session_.setupValues().saveDir);
+    const std::string out = target.toStdString();
     if (!midiBar_) {
         midiBar_ = new QProgressBar(&window_);
         midiBar_->setObjectName("MidiRenderProgressBar");
         midiBar_->setRange(0, 100);
         midiBar_->setMaximumWidth(160);
         window_.statusBar()->addPermanentWidget(midiBar_);
+        // Cancelling leaves no file behind: the render writes a temporary
+        // that only a finished render renames into place.
+        midiCancelButton_ = new QPushButton("Cancel", &window_);
+        midiCancelButton_->setObjectName("MidiRenderCancelButton");
+        connect(midiCancelButton_, &QPushButton::clicked, this, [this] { midiCancel_ = true; });
+        window_.statusBar()->addPermanentWidget(midiCancelButton_);
     }
     midiBar_->setValue(0);
     midiBar_->show();
+    midiCancelButton_->show();
     if (QAction* a = window_.action("Render MIDI")) a->setEnabled(false);
     midiMessage_ = "Rendering " + name + " ...";
     window_.statusBar()->showMessage(midiMessage_);
@@ -372,8 +385,11 @@ void Tools::midiProgress(int percent) {
 void Tools::midiFinished(const Status& st, const QString& path) {
     if (midiThread_.joinable()) midiThread_.join();
     if (midiBar_) midiBar_->hide();
+    if (midiCancelButton_) midiCancelButton_->hide();
     if (QAction* a = window_.action("Render MIDI")) a->setEnabled(true);
-    midiMessage_ = st ? "MIDI rendered to " + path : "MIDI render failed: " + QString::fromStdString(st.message);
+    midiMessage_ = st            ? "MIDI rendered to " + path
+                   : midiCancel_ ? QString("MIDI render cancelled")
+                                 : "MIDI render failed: " + QString::fromStdString(st.message);
     window_.statusBar()->showMessage(midiMessage_);
     if (!st && !midiCancel_) reportError(st);
     emit midiRenderDone(static_cast<bool>(st));

@@ -109,8 +109,10 @@ public:
     void contact();
     void renderMidi();
 
-    // Seams for tests: the open-file dialog (empty on cancel) and the error box.
+    // Seams for tests: the open-file dialog and the save dialog (which asks
+    // before replacing a file), both empty on cancel, and the error box.
     std::function<QString(const QString& title, const QString& filter)> chooseFile;
+    std::function<QString(const QString& title, const QString& start, const QString& filter)> chooseSaveFile;
     std::function<void(const Status&)> reportError;
 
     FatWizardDialog* fatWizard() const { return fatWizard_; }
@@ -135,6 +137,7 @@ private:
     InstructionsWindow* instructions_ = nullptr;
     std::array<QPointer<QPushButton>, 2> utilButtons_{};
     QProgressBar* midiBar_ = nullptr;
+    QPushButton* midiCancelButton_ = nullptr;
     std::thread midiThread_;
     std::atomic<bool> midiCancel_{false};
     QString midiMessage_;

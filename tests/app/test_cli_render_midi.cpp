@@ -64,6 +64,26 @@ TEST_F(CliRenderMidi, BadInputFailsInOneLineAndLeavesTheOutputAlone) {
         EXPECT_EQ(file("out.wav"), keep) << args;
         EXPECT_EQ(filesInDir(), 1u) << args;
     }
+    // The song itself as the output.
+    fs::copy_file(kRoot / "tests/data/midi/scale.mid", dir / "song.mid");
+    expectOneLineError(cli("render-midi song.mid -o ./song.mid"));
+    EXPECT_EQ(file("song.mid"), kf::test::readBytes(kRoot / "tests/data/midi/scale.mid"));
     // An output that cannot be created.
     expectOneLineError(cli("render-midi " + midi("one_note.mid") + " -o no/such/dir/out.wav"));
+}
+
+TEST_F(CliRenderMidi, TermAndHangUpEndLikeCtrlCWithoutLeftovers) {
+    // One note, End-of-Track an hour later: a render of many seconds.
+    const std::string song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0e\0\x90\x45\x64\x10\x80\x45\0\xaa\x98\0\xff\x2f\0", 36);
+    std::ofstream(dir / "long.mid", std::ios::binary) << song;
+    for (const char* sig : {"TERM", "HUP"}) {
+        const std::string line = "cd '" + dir.string() + "' && ('" KF_CLI_PATH
+                                 "' render-midi long.mid -o o.wav 2>e.txt & p=$!; sleep 1; kill -" + sig + " $p; wait $p)";
+        const int rc = std::system(line.c_str());
+        EXPECT_EQ(WEXITSTATUS(rc), 130) << sig;
+        std::ifstream e(dir / "e.txt");
+        std::string text((std::istreambuf_iterator<char>(e)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(text, "kestrafon-cli: render-midi: interrupted\n") << sig;
+        EXPECT_EQ(filesInDir(), 2u) << sig << ": only the song and the messages";
+    }
 }

@@ -285,8 +285,8 @@ TEST(MidiRender, LengthIsTheLastEventPlusTheTailAndOptionsAreChecked) {
 
     std::vector<int16_t> none;
     auto sink = [&](SoundBuffer) { return Status::success(); };
-    for (auto bad : {MidiRenderOptions{0, -1, 1024}, MidiRenderOptions{17, -1, 1024}, MidiRenderOptions{3, -1, 0},
-                     MidiRenderOptions{3, -1, 16385}})
+    for (auto bad : {MidiRenderOptions{0, -1, 1024, {}}, MidiRenderOptions{17, -1, 1024, {}},
+                     MidiRenderOptions{3, -1, 0, {}}, MidiRenderOptions{3, -1, 16385, {}}})
         EXPECT_FALSE(renderMidiEvents(s, ev, bad, sink).ok);
     EXPECT_EQ(midiOutputPath(""), "midiout.wav");
     EXPECT_EQ(midiOutputPath("/home/u/sounds"), "/home/u/sounds/midiout.wav");
@@ -322,4 +322,79 @@ TEST(MidiRender, ACancelledRenderLeavesTheExistingOutputAndNoTemporaryFile) {
     EXPECT_EQ(fs::file_size(out), 44u + 2u * static_cast<uintmax_t>(r.samples));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     fs::remove_all(dir);
+}
+
+TEST(MidiRender, OnsetsLandOnTheTempoMapsSampleAtEveryBlockLength) {
+    // 96 ticks per quarter, tempo changes at ticks 150 and 400, short notes.
+    const std::vector<std::pair<int64_t, double>> tempos{{0, 500000}, {150, 350000}, {400, 777777}};
+    const std::vector<int64_t> onTicks{0, 100, 230, 333, 470, 600};
+    MidiSong song;
+    ASSERT_TRUE(readMidiFile(kRoot + "/tests/data/midi/hostile/tempo_map.mid", song).ok);
+
+    // Expected onsets from the tempo map, segment by segment.
+    std::vector<int64_t> want;
+    for (int64_t tick : onTicks) {
+        double sec = 0;
+        for (size_t k = 0; k < tempos.size() && tempos[k].first < tick; ++k) {
+            const int64_t to = k + 1 < tempos.size() ? std::min(tick, tempos[k + 1].first) : tick;
+            sec += static_cast<double>(to - tempos[k].first) * tempos[k].second / 96e6;
+        }
+        want.push_back(std::llround(sec * 22050) + 1);  // the envelope is 0 at the note's own sample
+    }
+
+    // A square gated by MIDI envelope 1 with no attack or release: silence
+    // between the notes, full level from the sample after a note-on.
+    Session s;
+    sineTimbre(s);
+    s.set(ParamId::OscWaveForm, kWaveSquare);
+    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.set(ParamId::MidiEnv1Attack, 0);
+    s.set(ParamId::MidiEnv1Release, 0);
+    s.waitForRender();
+    for (int32_t block : {1, 100, 16384}) {
+        MidiRenderOptions o;
+        o.voices = 1;
+        o.blockLength = block;
+        std::vector<int16_t> x;
+        ASSERT_TRUE(renderMidiSong(s, song, o, [&](SoundBuffer b) {
+                        x.insert(x.end(), b.samples, b.samples + b.count);
+                        return Status::success();
+                    }).ok);
+        std::vector<int64_t> got;
+        for (size_t i = 1; i < x.size(); ++i)
+            if (x[i - 1] == 0 && x[i] != 0) got.push_back(static_cast<int64_t>(i));
+        EXPECT_EQ(got, want) << "block " << block;
+    }
+}
+
+TEST(MidiRender, TwoOscillatorsReadingOneEnvelopeSoundTheSameAtEveryBlockLength) {
+    Session s;
+    ASSERT_TRUE(s.openPreset(kRoot + "/examples/keys.kfp").ok);
+    s.waitForRender();
+    const auto ev = midi("chord.mid");
+    std::vector<int16_t> first;
+    for (int32_t block : {1, 512, 16384}) {
+        MidiRenderOptions o;
+        o.blockLength = block;
+        o.tailSeconds = 0.2;
+        const auto x = render(s, ev, o);
+        if (first.empty())
+            first = x;
+        else
+            EXPECT_TRUE(x == first) << "block " << block;
+    }
+}
+
+TEST(MidiRender, TheSongLastsToItsEndOfTrack) {
+    Session s;
+    sineTimbre(s);
+    MidiSong song;
+    ASSERT_TRUE(readMidiFile(kRoot + "/tests/data/midi/hostile/end_of_track_late.mid", song).ok);
+    MidiRenderOptions o;
+    size_t n = 0;
+    ASSERT_TRUE(renderMidiSong(s, song, o, [&](SoundBuffer b) {
+                    n += static_cast<size_t>(b.count);
+                    return Status::success();
+                }).ok);
+    EXPECT_EQ(n, static_cast<size_t>(10.5 * 22050));  // not the last note-off (0.5 s) plus 1 s
 }

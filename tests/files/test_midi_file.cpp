@@ -112,3 +112,62 @@ TEST(MidiFile, ADamagedEventInsideATrackIsAnError) {
     EXPECT_FALSE(st.ok);
     EXPECT_TRUE(ev.empty());
 }
+
+TEST(MidiFile, UnusualAndDamagedFiles) {
+    // Valid files: the first note's time and the song's end; damaged ones:
+    // a piece of their one-line error.
+    struct Case {
+        const char* file;
+        const char* error;
+        double firstNote, end;
+    };
+    const double farTicks = 9.0 * ((1 << 28) - 1) / 1e9;  // past 2^31 ticks, at 1 us per 1000 ticks
+    const Case cases[] = {
+        {"sysex_packets.mid", nullptr, 0.0, 0.5},
+        {"lone_f7_escape.mid", nullptr, 0.0, 0.5},
+        {"no_end_of_track.mid", nullptr, 0.0, 0.5},
+        {"trailing_bytes.mid", nullptr, 0.0, 0.5},
+        {"smpte_25fps.mid", nullptr, 1.0, 1.5},
+        {"ticks_past_2_31.mid", nullptr, farTicks, farTicks},
+        {"end_of_track_late.mid", nullptr, 0.0, 10.5},
+        {"long_header.mid", nullptr, 0.0, 0.5},
+        {"rmid.rmi", nullptr, 0.0, 0.5},
+        {"running_status_after_sysex.mid", "track 1 at byte 38: data byte without a status", 0, 0},
+        {"running_status_after_meta.mid", "track 1 at byte 34: data byte without a status", 0, 0},
+        {"division_zero.mid", "0 ticks per quarter note", 0, 0},
+        {"format_2.mid", "format 2", 0, 0},
+        {"too_long.mid", "longer than 4 hours", 0, 0},
+        {"long_delta.mid", "bad delta time", 0, 0},
+        {"meta_past_track.mid", "meta event longer than its track", 0, 0},
+        {"missing_track.mid", "1 of 3 tracks", 0, 0},
+        {"cut_message.mid", "message cut off", 0, 0},
+    };
+    for (const Case& c : cases) {
+        MidiSong song;
+        Status st = readMidiFile(kDir + "hostile/" + c.file, song);
+        if (c.error) {
+            EXPECT_FALSE(st.ok) << c.file;
+            EXPECT_NE(st.message.find(c.error), std::string::npos) << c.file << ": " << st.message;
+            EXPECT_TRUE(song.events.empty()) << c.file;
+            continue;
+        }
+        ASSERT_TRUE(st.ok) << c.file << ": " << st.message;
+        ASSERT_EQ(song.events.size(), 2u) << c.file;
+        EXPECT_EQ(song.events[0].message, on(0, 69, 100)) << c.file;
+        EXPECT_DOUBLE_EQ(song.events[0].seconds, c.firstNote) << c.file;
+        EXPECT_DOUBLE_EQ(song.endSeconds, c.end) << c.file;
+    }
+}
+
+TEST(MidiFile, SixtyFiveThousandOneNoteTracksMergeInTrackOrder) {
+    std::vector<uint8_t> b{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0xFF, 0xFF, 1, 0xE0};
+    for (int t = 0; t < 65535; ++t) {
+        const uint8_t note = static_cast<uint8_t>(t % 128);
+        b.insert(b.end(), {'M', 'T', 'r', 'k', 0, 0, 0, 12, 0, 0x90, note, 1, 1, 0x80, note, 0, 0, 0xFF, 0x2F, 0});
+    }
+    MidiSong song;
+    ASSERT_TRUE(parseMidiFile(b, "tracks", song).ok);
+    ASSERT_EQ(song.events.size(), 2u * 65535);
+    EXPECT_EQ(song.events[1].data1(), 1);          // every note-on (tick 0) first, in track order
+    EXPECT_TRUE(song.events[65535].isNoteOff());   // then every note-off
+}

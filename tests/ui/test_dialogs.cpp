@@ -302,7 +302,17 @@ private slots:
         QVERIFY(!f.tools().midiRendering());
         QVERIFY(!QFile::exists(out));
 
+        // The save dialog starts at midiout.wav in the save directory; cancelling it does nothing.
+        QString start;
         f.tools().chooseFile = [&](const QString&, const QString&) { return source("tests/data/midi/scale.mid"); };
+        f.tools().chooseSaveFile = [&](const QString&, const QString& at, const QString&) {
+            start = at;
+            return QString();
+        };
+        f.trigger("Render MIDI");
+        QCOMPARE(start, out);
+        QVERIFY(!f.tools().midiRendering());
+        f.tools().chooseSaveFile = [&](const QString&, const QString& at, const QString&) { return at; };
         QSignalSpy done(&f.tools(), &Tools::midiRenderDone);
         int ticks = 0;  // the event loop keeps running while the worker renders
         QTimer tick;
@@ -327,6 +337,22 @@ private slots:
         QCOMPARE(done.back().front().toBool(), false);
         QCOMPARE(f.errors.size(), size_t{1});
         QCOMPARE(QFileInfo(out).size(), size);
+
+        // Cancelled at once: no new file, no temporary, no error box.
+        const QString other = dir.path() + "/other.wav";
+        f.tools().chooseFile = [&](const QString&, const QString&) {
+            return source("tests/data/midi/hostile/end_of_track_late.mid");
+        };
+        f.tools().chooseSaveFile = [&](const QString&, const QString&, const QString&) { return other; };
+        f.window->action("Render MIDI")->trigger();
+        auto* cancel = f.window->findChild<QPushButton*>("MidiRenderCancelButton");
+        QVERIFY(cancel && !cancel->isHidden());
+        cancel->click();
+        QVERIFY(done.wait(60000));
+        QCOMPARE(done.back().front().toBool(), false);
+        QCOMPARE(f.errors.size(), size_t{1});
+        QVERIFY(!QFile::exists(other));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
     }
 };
 
