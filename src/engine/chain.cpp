@@ -321,6 +321,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         copySound(cache, target);
         random.seed = cacheSeedAfter_;
         midiRun = cacheMidiRun_;
+        midiCurves_ = cacheMidiCurves_;
         std::copy_n(cacheSource_.data(), n, source_.data());
         for (size_t k = 0; k < 10; ++k) {
             OscillatorRecord& o = timbre.oscillators[k];
@@ -334,6 +335,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         cacheSeedAfter_ = random.seed;
         cacheOscillators_ = timbre.oscillators;
         cacheMidiRun_ = midiRun;
+        if (ordinary) cacheMidiCurves_ = midiCurves_;
         if (ordinary) cacheSource_.assign(source_.begin(), source_.begin() + n);
         // A stream block leaves a block in the cache, not a whole sound.
         cacheValid_ = ordinary;

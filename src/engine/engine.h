@@ -131,6 +131,7 @@ private:
     // go: each is computed once per render (one block in real time) and
     // every reader gets that one curve. 0, 1: the envelopes; 2: the follower.
     std::array<CachedSource, 3> midiCurves_;
+    std::array<CachedSource, 3> cacheMidiCurves_;  // the curves the cached bank computed for its render
     void midiCurve(size_t k, SoundBuffer buf);
     WrapOverdriveCache wrapCache_;
     // Runs the source into scratch (copied from the cache when it is pure) and returns scratch.

@@ -285,8 +285,8 @@ TEST(MidiRender, LengthIsTheLastEventPlusTheTailAndOptionsAreChecked) {
 
     std::vector<int16_t> none;
     auto sink = [&](SoundBuffer) { return Status::success(); };
-    for (auto bad : {MidiRenderOptions{0, -1, 1024, {}}, MidiRenderOptions{17, -1, 1024, {}},
-                     MidiRenderOptions{3, -1, 0, {}}, MidiRenderOptions{3, -1, 16385, {}}})
+    for (auto bad : {MidiRenderOptions{0, -1, 1024}, MidiRenderOptions{17, -1, 1024},
+                     MidiRenderOptions{3, -1, 0}, MidiRenderOptions{3, -1, 16385}})
         EXPECT_FALSE(renderMidiEvents(s, ev, bad, sink).ok);
     EXPECT_EQ(midiOutputPath(""), "midiout.wav");
     EXPECT_EQ(midiOutputPath("/home/u/sounds"), "/home/u/sounds/midiout.wav");
