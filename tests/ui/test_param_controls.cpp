@@ -101,7 +101,7 @@ private slots:
                         QCOMPARE(e->min(), static_cast<int32_t>(p.min));
                         QCOMPARE(e->mult(), static_cast<double>(p.mult));
                         QVERIFY2(e->value() == static_cast<double>(start), name);
-                        const std::string label = paramLabel(p.id, start);
+                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().sampleRate());
                         if (!label.empty()) QCOMPARE(e->description(), QString::fromStdString(label));
                     } else if (auto* spin = w->findChild<QSpinBox*>()) {
                         QCOMPARE(spin->minimum(), p.barMin);
@@ -116,7 +116,7 @@ private slots:
                         // A harmonic bar is full at the top: its position is 256 - value.
                         const bool harmonic = p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16;
                         QVERIFY2(b->value() == (harmonic ? p.barMax - start : start), name);
-                        const std::string label = paramLabel(p.id, start);
+                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().sampleRate());
                         if (!label.empty()) QCOMPARE(f.barLabel(p.control), QString::fromStdString(label));
                     }
                     break;
