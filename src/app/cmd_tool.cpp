@@ -33,19 +33,19 @@ int parseC(const std::string& text) {
 }
 
 void runTool(const ToolOptions& o) {
-    if (o.preset.empty()) return fail("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
-    if (o.out.empty()) return fail("missing output file, use -o OUT.kfp");
+    if (o.preset.empty()) return usageError("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
+    if (o.out.empty()) return usageError("missing output file, use -o OUT.kfp");
     const int chosen = !o.melodicTo.empty() + !o.octave.empty() + o.fat + o.tb303 + !o.processSample.empty();
     if (chosen != 1)
-        return fail("give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
+        return usageError("give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
     if (!o.fat && (!o.range.empty() || !o.detune.empty() || !o.seed.empty()))
-        return fail("--range, --detune and --seed belong to --fat");
+        return usageError("--range, --detune and --seed belong to --fat");
 
     int octave = 0;
     if (!o.melodicTo.empty() && (octave = parseC(o.melodicTo)) == 0)
-        return fail("--melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
+        return usageError("--melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
     if (!o.octave.empty() && o.octave != "up" && o.octave != "down")
-        return fail("--octave takes up or down, got \"" + o.octave + "\"");
+        return usageError("--octave takes up or down, got \"" + o.octave + "\"");
     int64_t range = FatWizard{}.range, detune = FatWizard{}.detune, seed = -1;
     if (!o.range.empty() && !parseInt(o.range, "--range", FatWizard::kMinRange, FatWizard::kMaxRange, range)) return;
     if (!o.detune.empty() && !parseInt(o.detune, "--detune", FatWizard::kMinDetune, FatWizard::kMaxDetune, detune))

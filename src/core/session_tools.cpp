@@ -1,11 +1,31 @@
 // The session's "Tools" commands, setup values and utility buttons: the
 // record work lives in timbre_tools / utilities; here is only what a
 // command does around it.
+#include <fstream>
 #include <mutex>
+#include <string_view>
 
 #include "core/session.h"
 
 namespace kf {
+
+namespace {
+
+// The kind of a sound file that starts with a known header, else null.
+const char* soundFileHeader(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[12] = {};
+    in.read(head, sizeof head);
+    const std::string_view h(head, static_cast<size_t>(in.gcount()));
+    if (h.starts_with("RIFF") && h.size() >= 12 && h.substr(8, 4) == "WAVE") return "WAV";
+    if (h.starts_with("FORM")) return "AIFF";
+    if (h.starts_with("OggS")) return "Ogg";
+    if (h.starts_with("fLaC")) return "FLAC";
+    if (h.starts_with("ID3")) return "MP3";
+    return nullptr;
+}
+
+}  // namespace
 
 // The common frame of the oscillator rewrites: edit the current record with
 // the controls held still, show the selected oscillator again, and render.
@@ -76,6 +96,11 @@ void Session::tb303Model() {
 }
 
 Status Session::processSoundFile(const std::string& sampleFile) {
+    // A file with a header of its own would be played header and all, as a click.
+    if (const char* kind = soundFileHeader(sampleFile))
+        return Status::error(sampleFile + " is a " + kind + " file; \"Process sound file\" takes raw 16-bit samples "
+                             "(little-endian, no header).",
+                             "Process sound file");
     if (Status st = loadSample(1, sampleFile); !st) return st;
     int32_t length = 0;
     {

@@ -497,6 +497,23 @@ std::string_view paramUnit(ParamId id) {
     return l.custom ? l.unit : trimmed(l.suffix);
 }
 
+std::string_view paramNote(ParamId id) {
+    switch (id) {
+        case ParamId::ChorusVibratoRate:
+            return "The chorus counts its segments in samples of a 44100 Hz sound, so the rate heard (shown) "
+                   "follows the sound's rate";
+        case ParamId::AdditionalSilence:
+            return "Steps of 44100/128 samples whatever the sound's rate";
+        case ParamId::Lfo1Frequency:
+        case ParamId::Lfo2Frequency:
+            return "With the Random shape a new value comes position / 2\u03c0 times a second";
+        case ParamId::FlangerMaxDelay:
+            return "The sweep reaches 2 \u00d7 max delay \u2212 min delay";
+        default:
+            return {};
+    }
+}
+
 std::string paramValueText(ParamId id, long double value, long double sampleRate) {
     const ParamLabel& l = paramInfo(id).label;
     if (!l.value) return {};

@@ -155,6 +155,8 @@ std::string paramValueText(ParamId id, long double value, long double sampleRate
 // The unit typed entry takes for the parameter ("Hz", "%", "ms", "" for a
 // plain number).
 std::string_view paramUnit(ParamId id);
+// A remark for the control's tooltip where the label alone would mislead.
+std::string_view paramNote(ParamId id);
 // Typed entry, the label run backwards: the bar position whose label number
 // is nearest to `text` (a number, optionally followed by the label's unit,
 // "s" for "ms" and the other way round, "kHz", or a second unit such as

@@ -100,6 +100,8 @@ public:
     void refreshControls();
     // The shut-down steps; runs once (from the destructor when not before).
     void shutDown();
+    // Opens a preset as "Open preset..." does; a failure is shown.
+    bool openPresetFile(const QString& path);
 
 signals:
     // Emitted on the window's thread after the display followed a finished render.
@@ -158,6 +160,7 @@ private:
     void normalizeClick();
     void realTimeClick();
     void showError(const Status& s);
+    void showPlayError(const Status& s);
     void fillDeviceLists();
     void readIni();
     void openMidiIn();

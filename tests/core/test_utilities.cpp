@@ -113,10 +113,13 @@ TEST_F(Utilities, EmptyFailingAndOverlongCommands) {
     EXPECT_TRUE(runUtility("   ", b, 22050).ok);
     EXPECT_FALSE(fs::exists(wav));
 
-    // A program that does not exist: nothing to report.
-    EXPECT_TRUE(runUtility((dir / "no-such-program").string(), b, 22050).ok);
-    EXPECT_EQ(fs::file_size(wav), 44u + 200u);
-    fs::remove(wav);
+    // A program that does not exist is named, by path or by PATH search.
+    for (const std::string& missing : {(dir / "no-such-program").string(), std::string("kf-no-such-program -x")}) {
+        const Status st = runUtility(missing, b, 22050);
+        EXPECT_FALSE(st.ok);
+        EXPECT_NE(st.message.find("no-such-program\" was not found"), std::string::npos) << st.message;
+    }
+    EXPECT_FALSE(fs::exists(wav));
 
     // At most 199 characters with the blank and the file name.
     const size_t room = kMaxUtilityCommandLine - 1 - wav.string().size();

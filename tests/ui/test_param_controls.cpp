@@ -7,6 +7,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QLineEdit>
 #include <QTest>
 
 #include "audio/wave_out.h"
@@ -149,7 +151,7 @@ private slots:
         f.settle();  // a new length waits for a running render
         auto* length = qobject_cast<NumberEdit*>(f.control("LengthNumberEdit"));
         length->setValue(1);
-        QVERIFY(length->description().startsWith("Length: 0.023s, 1K"));
+        QVERIFY(length->description().startsWith("Length: 1.024s, 1K"));  // 1024 samples at 1000 Hz
         QCOMPARE(s.get(ParamId::Length), 1);
 
         f.bar("OscillatorFrequencyBar")->setValue(0);
@@ -189,6 +191,40 @@ private slots:
         qobject_cast<QRadioButton*>(f.control("Oscillator1RadioButton"))->click();
         f.settle();
         QCOMPARE(f.bar("OscillatorFrequencyBar")->value(), 880);
+    }
+
+    void typedEntryAndKeysReachEveryPosition() {
+        Fixture f;
+        Session& s = f.window->session();
+        auto* lb = qobject_cast<LabelledBar*>(f.control("OscillatorFrequencyBar"));
+        f.window->show();
+        QTest::mouseDClick(lb->label(), Qt::LeftButton);
+        QVERIFY(lb->editor()->isVisible());
+        QCOMPARE(lb->editor()->text(), QString("523Hz"));
+        lb->editor()->setText("131 Hz");
+        QTest::keyClick(lb->editor(), Qt::Key_Return);
+        QCOMPARE(s.get(ParamId::OscFrequency), 131);
+        QVERIFY(lb->label()->text().startsWith("Frequency: 131Hz (C-4"));
+        // Escape leaves the value alone; Enter on the bar opens the editor again.
+        QTest::keyClick(lb->bar(), Qt::Key_Return);
+        lb->editor()->setText("999");
+        QTest::keyClick(lb->editor(), Qt::Key_Escape);
+        QVERIFY(!lb->editor()->isVisible());
+        QCOMPARE(s.get(ParamId::OscFrequency), 131);
+        // Arrows by one position (not the row's step of 10), page keys by the page step.
+        QTest::keyClick(lb->bar(), Qt::Key_Right);
+        QCOMPARE(s.get(ParamId::OscFrequency), 132);
+        QTest::keyClick(lb->bar(), Qt::Key_PageDown);
+        QCOMPARE(s.get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
+        // Text in no unit of the row changes nothing and says why.
+        QTest::keyClick(lb->bar(), Qt::Key_Return);
+        lb->editor()->setText("loud");
+        QTest::keyClick(lb->editor(), Qt::Key_Return);
+        QCOMPARE(s.get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
+        QVERIFY(f.window->statusBar()->currentMessage().contains("loud"));
+        // Every table control explains itself.
+        for (const ParamInfo& p : paramTable())
+            if (QWidget* w = f.control(p.control)) QVERIFY2(!w->toolTip().isEmpty(), p.control.data());
     }
 };
 
