@@ -328,7 +328,8 @@ void Tools::utility(int n) {
 void Tools::rtfm() { instructions_->exec(); }
 
 void Tools::rtfmAt(const QString& phrase) {
-    // Scrolled once the window is laid out.
+    instructions_->showAt(phrase);
+    // Scrolled again once the window is laid out, so the paragraph is at the top.
     QTimer::singleShot(0, instructions_, [this, phrase] { instructions_->showAt(phrase); });
     instructions_->exec();
     instructions_->showAt({});

@@ -232,7 +232,7 @@ TEST(TimbreTools, ProcessSoundFilePlaysTheSampleOnOscillatorOne) {
 
     // A WAV file would be played header and all: refused, the timbre kept.
     const fs::path wav = fs::temp_directory_path() / "kf_tools_header.wav";
-    std::ofstream(wav, std::ios::binary) << "RIFF\x24\0\0\0WAVEfmt ";
+    std::ofstream(wav, std::ios::binary) << std::string("RIFF\x24\0\0\0WAVEfmt ", 16);
     EXPECT_NE(s.processSoundFile(wav.string()).message.find("is a WAV file"), std::string::npos);
     EXPECT_EQ(s.timbre().oscillators[0].frequency, 440);
     fs::remove(wav);

@@ -226,6 +226,50 @@ private slots:
         for (const ParamInfo& p : paramTable())
             if (QWidget* w = f.control(p.control)) QVERIFY2(!w->toolTip().isEmpty(), p.control.data());
     }
+
+    // The manual's first sound, done as written there (steps 1, 2 and 4 to 6).
+    void theManualsWalkthroughCanBeFollowed() {
+        Fixture f;
+        Session& s = f.window->session();
+        f.window->show();
+        auto type = [&f](const char* bar, const char* text) {
+            auto* lb = qobject_cast<LabelledBar*>(f.control(bar));
+            QTest::mouseDClick(lb->label(), Qt::LeftButton);
+            lb->editor()->setText(text);
+            QTest::keyClick(lb->editor(), Qt::Key_Return);
+            return lb->label()->text();
+        };
+        auto pick = [&f](const char* list, int item) {
+            qobject_cast<QListWidget*>(f.control(list))->item(item)->setSelected(true);
+        };
+        f.window->action("New preset")->trigger();
+        f.settle();
+        for (int osc : {1, 2}) {
+            qobject_cast<QRadioButton*>(f.control("Oscillator" + std::to_string(osc) + "RadioButton"))->click();
+            QCOMPARE(s.selectedOscillator(), osc - 1);
+            QTest::mouseClick(f.control("Oscillator" + std::to_string(osc) + "CheckBox"), Qt::LeftButton);
+            qobject_cast<QComboBox*>(f.control("WaveFormComboBox"))->setCurrentText(osc == 1 ? "Saw" : "Square");
+            QCOMPARE(type("OscillatorFrequencyBar", "131"), QString("Frequency: 131Hz (C-4+0)"));
+            if (osc == 1) {
+                QVERIFY(qobject_cast<QListWidget*>(f.control("SineGeneratorVolumeModulationBox"))->item(0)->isSelected());
+                pick("SineGeneratorVolumeModulationBox", 1);  // Env1
+                QCOMPARE(s.get(ParamId::OscVolumeModulation), 3);  // None and Env1
+            }
+        }
+        QVERIFY(type("SineGeneratorRelativeFrequencyBar", "100.3").startsWith("Relative frequency: 100.3"));
+        QVERIFY(type("Env1SustainBar", "10").startsWith("Sustain: 10.0%"));
+        QVERIFY(type("Env1ReleaseBar", "60").startsWith("Release: 60.0%"));
+        qobject_cast<QCheckBox*>(f.control("CutOffActiveBox"))->setChecked(true);
+        QVERIFY(f.barLabel("CutOffBar").startsWith("Cut off: 128"));
+        pick("CutOffModulationBox", 2);  // Env2
+        QVERIFY(type("Env2ReleaseBar", "10").startsWith("Release: 10.0%"));
+        f.settle();
+        QCOMPARE(s.timbre().oscillators[1].relativeFrequency, 1003);
+        std::vector<int16_t> sound = s.playBuffer().copy();
+        int peak = 0;
+        for (int16_t v : sound) peak = std::max(peak, std::abs(int{v}));
+        QVERIFY2(peak > 1000, "the plucked bass is heard");
+    }
 };
 
 QTEST_MAIN(ParamControlsTest)
