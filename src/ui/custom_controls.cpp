@@ -144,7 +144,7 @@ void GraphBox::paintEvent(QPaintEvent*) {
     p.drawRect(0, 0, w - 1, h - 1);
     p.setPen(QColor(0, 255, 0));
     p.drawLine(1, h / 2, w - 1, h / 2);
-    p.setClipRect(1, 1, w - 2, h - 2);
+    p.setClipRect(0, 0, w, h);
     if (samples_ && count_ > 0 && w > 0) {
         p.setPen(Qt::black);
         QPoint prev(0, h / 2);

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTabBar>
@@ -19,6 +20,7 @@
 #include "ui/curve_editor.h"
 #include "ui/custom_controls.h"
 #include "ui/dialogs.h"
+#include "ui/labelled_bar.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -127,6 +129,15 @@ int main(int argc, char** argv) {
         }
         std::cout << "grabbed " << file.toStdString() << "\n";
     }
+    // Typed entry open on the frequency bar, with the "Full" view (no track bar) below.
+    window.pages()->setCurrentIndex(2);
+    QTest::mouseClick(window.viewButton(kf::WaveView::Full), Qt::LeftButton, {}, QPoint(6, 6));
+    auto* frequency = qobject_cast<kf::ui::LabelledBar*>(window.control("OscillatorFrequencyBar"));
+    QTest::mouseDClick(frequency->label(), Qt::LeftButton);
+    QTest::qWait(150);
+    window.grab().save(dir + "/typed_entry.png");
+    QTest::keyClick(frequency->editor(), Qt::Key_Escape);
+    QTest::mouseClick(window.viewButton(kf::WaveView::Zoomed), Qt::LeftButton, {}, QPoint(6, 6));
     // At the smallest size the window allows and at a large one, no text is cut.
     const QSize large(1600, 1100);
     for (const QSize size : {window.minimumSize(), large}) {
