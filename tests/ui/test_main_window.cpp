@@ -1,6 +1,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -308,6 +311,22 @@ private slots:
         int32_t peak = 0;
         for (int16_t x : f.s().playBuffer().copy()) peak = std::max<int32_t>(peak, std::abs(x));
         QVERIFY(peak >= 30000 || v == 256);
+    }
+
+    void playWithoutASoundCardSaysSoAndKeepsTheLibrarysWords() {
+        test::WindowFixture f(std::vector<std::string>{});  // nothing but the default entry
+        f.waveOut.failNext(CaptureWaveOut::Step::Open, "pa_context_connect() failed");
+        QString text, detail;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            text = box->text();
+            detail = box->detailedText();
+            box->accept();
+        });
+        f.window->action("Play/Play")->trigger();
+        QCOMPARE(text, QString("No sound card or sound server found."));
+        QVERIFY2(detail.contains("pa_context_connect() failed"), qPrintable(detail));
     }
 };
 
