@@ -306,8 +306,12 @@ void MainWindow::addTableControls() {
             const bool level = p.id <= ParamId::OscLevel16;
             const int i = static_cast<int>(p.id) - static_cast<int>(level ? ParamId::OscLevel1 : ParamId::OscDetune1) + 1;
             auto* bars = g->findChild<HarmonicBars*>(level ? "HarmonicBars" : "DetuneHarmonicBars");
-            bars->bar(i)->setToolTip(QString("%1 %2").arg(level ? "Level" : "Detune").arg(i));
-            bind(p, bars->bar(i), [this, id = p.id, bars, i] { bars->showHarmonic(i, session_->get(id)); });
+            bind(p, bars->bar(i), [this, id = p.id, bars, i, level] {
+                const int32_t v = session_->get(id);
+                bars->showHarmonic(i, v);
+                bars->bar(i)->setToolTip(
+                    QString("Harmonic %1 %2: %3 (0 to 256)").arg(i).arg(level ? "level" : "detune").arg(v));
+            });
             continue;
         }
         QWidget* w = makeControl(p, g);

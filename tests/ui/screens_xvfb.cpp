@@ -54,7 +54,8 @@ QStringList clippedTexts(QWidget* root) {
     for (auto* b : root->findChildren<QAbstractButton*>()) {
         if (!visible(b) || b->text().isEmpty()) continue;
         const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
-        const int need = box ? b->sizeHint().width() : b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) + 4;
+        const QString text = QString(b->text()).remove('&');
+        const int need = box ? b->sizeHint().width() : b->fontMetrics().horizontalAdvance(text) + 4;
         if (need > b->width()) out << "button \"" + b->text() + "\"";
     }
     for (auto* t : root->findChildren<QTabBar*>()) {
