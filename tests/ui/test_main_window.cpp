@@ -178,7 +178,7 @@ private slots:
         }
         Fixture f;
         const uint64_t before = f.s().rendersDone();
-        QVERIFY(f.s().openPreset(file).ok);
+        QVERIFY(f.window->openPresetFile(QString::fromStdString(file)));  // as "kestrafon FILE.kfp" does
         f.settle();
         QCOMPARE(f.s().rendersDone(), before + 1);
         QCOMPARE(f.window->windowTitle().contains("lfo"), true);
