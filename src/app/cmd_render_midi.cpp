@@ -24,11 +24,14 @@ void addRenderMidiCommand(CLI::App& app) {
     cmd->add_option("song", *song, "MIDI file (.mid)")->required();
     cmd->add_option("preset", *preset, "Preset file (.kfp); default: the start-up timbre");
     cmd->add_option("-o,--output", *out, "Output WAV file")->required();
-    cmd->add_option("--voices", options->voices, "Voices, 1 to 16")->capture_default_str();
+    cmd->add_option("--voices", options->voices, "Voices, 1 to 16")->capture_default_str()->check(wholeNumber(1, 16));
     cmd->add_option("--tail", options->tailSeconds,
                     "Seconds rendered after the last event (default: the longer of the MIDI envelopes' release "
-                    "and 1 s); the output lasts at least to the song's End-of-Track");
-    cmd->add_option("--block", options->blockLength, "Samples per block, 1 to 16384")->capture_default_str();
+                    "and 1 s); the output lasts at least to the song's End-of-Track")
+        ->check(numberAtLeast(0));
+    cmd->add_option("--block", options->blockLength, "Samples per block, 1 to 16384")
+        ->capture_default_str()
+        ->check(wholeNumber(1, 16384));
     cmd->callback([=] {
         if (refuseSameFile(*out, {*song, *preset})) return;
         Session s;

@@ -33,20 +33,20 @@ int parseC(const std::string& text) {
 bool applyToolOptions(Session& s, const ToolOptions& o) {
     const int chosen = !o.melodicTo.empty() + !o.octave.empty() + o.fat + o.tb303 + !o.processSample.empty();
     if (chosen != 1) {
-        fail("give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
+        usageError("give exactly one of --melodic-to, --octave, --fat, --tb303, --process-sample");
         return false;
     }
     if (!o.fat && (!o.range.empty() || !o.detune.empty() || !o.seed.empty())) {
-        fail("--range, --detune and --seed belong to --fat");
+        usageError("--range, --detune and --seed belong to --fat");
         return false;
     }
     int octave = 0;
     if (!o.melodicTo.empty() && (octave = parseC(o.melodicTo)) == 0) {
-        fail("--melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
+        usageError("--melodic-to takes C-3, C-4, C-5, C-6, C-7 or C-8, got \"" + o.melodicTo + "\"");
         return false;
     }
     if (!o.octave.empty() && o.octave != "up" && o.octave != "down") {
-        fail("--octave takes up or down, got \"" + o.octave + "\"");
+        usageError("--octave takes up or down, got \"" + o.octave + "\"");
         return false;
     }
     int64_t range = FatWizard{}.range, detune = FatWizard{}.detune, seed = -1;
@@ -98,8 +98,8 @@ void addToolChoiceOptions(CLI::App* cmd, ToolOptions& o) {
 namespace {
 
 void runTool(const ToolOptions& o) {
-    if (o.preset.empty()) return fail("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
-    if (o.out.empty()) return fail("missing output file, use -o OUT.kfp");
+    if (o.preset.empty()) return usageError("missing preset file (tool PRESET.kfp -o OUT.kfp ...)");
+    if (o.out.empty()) return usageError("missing output file, use -o OUT.kfp");
     // Every output differs from the inputs, and the two outputs from each other.
     if (refuseSameFile(o.out, {o.preset, o.processSample, o.render}) ||
         refuseSameFile(o.render, {o.preset, o.processSample}))

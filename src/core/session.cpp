@@ -222,7 +222,7 @@ long double Session::value(ParamId id) const {
 
 std::string Session::label(ParamId id) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return paramLabel(id, readParam(id), &tuning_);
+    return paramLabel(id, readParam(id), &tuning_, ratePosition_ * 5);
 }
 
 Status Session::set(ParamId id, long double v) {

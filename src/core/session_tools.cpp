@@ -1,7 +1,9 @@
 // The session's "Tools" commands, setup values and utility buttons: the
 // record work lives in timbre_tools / utilities; here is only what a
 // command does around it.
+#include <fstream>
 #include <mutex>
+#include <string_view>
 
 #include "core/session.h"
 

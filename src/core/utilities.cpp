@@ -106,6 +106,30 @@ void launchDetached(const std::string& line) {
 
 bool blank(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
 
+// The command's program, when the command starts with a plain word (no
+// quotes, assignments or shell syntax): the shell would only say "not found"
+// to a terminal nobody sees.
+std::string missingProgram(const std::string& command) {
+    const size_t from = command.find_first_not_of(" \t");
+    const std::string word = command.substr(from, command.find_first_of(" \t", from) - from);
+    if (word.find_first_of("\"'=$`\\;&|<>(){}~*?[") != std::string::npos) return {};
+    auto runnable = [](const std::string& path) { return access(path.c_str(), X_OK) == 0; };
+    if (word.find('/') != std::string::npos) return runnable(word) ? std::string() : word;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t at = 0; at <= dirs.size();) {
+        size_t end = dirs.find(':', at);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string dir = end > at ? dirs.substr(at, end - at) : ".";
+        if (runnable(dir + "/" + word)) return {};
+        at = end + 1;
+    }
+    // Shell built-ins and keywords run without a file.
+    for (const char* builtin : {"echo", "exec", "command", "true", "false", "eval", "nohup", "env", "sh"})
+        if (word == builtin) return {};
+    return word;
+}
+
 }  // namespace
 
 Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleRate, std::string* pathOut) {
@@ -121,6 +145,10 @@ Status runUtility(const std::string& command, SoundBuffer sound, int32_t sampleR
         return Status::error("The utility's command line is " + std::to_string(length) +
                                  " characters long; at most " + std::to_string(kMaxUtilityCommandLine) +
                                  " are allowed (the command and the file " + path + ").",
+                             "Utility");
+    if (const std::string program = missingProgram(command); !program.empty())
+        return Status::error("The utility's program \"" + program + "\" was not found. Set its command in "
+                             "\"Options...\" (File menu).",
                              "Utility");
     // The name is taken exclusively (never through a link); the safe writer
     // then replaces this empty file of ours inside the private directory.

@@ -1,8 +1,12 @@
 #include "engine/param_table.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "engine/byte_io.h"
@@ -21,35 +25,62 @@ using L = long double;
 constexpr L kEditMax = 2147483647.0L;
 
 // Label number functions, written as the control table gives them.
-constexpr L pct1024(L p) { return p / 1024 * 100; }
-constexpr L x100over1024(L p) { return p * 100 / 1024; }
-constexpr L over256(L p) { return p / 256; }
-constexpr L over1024(L p) { return p / 1024; }
-constexpr L ident(L p) { return p; }
-constexpr L over16(L p) { return p / 16; }
-constexpr L pct8192(L p) { return p / 8192 * 100; }
-constexpr L x100over256(L p) { return p * 100 / 256; }
-constexpr L degrees(L p) { return p / 256 * 360; }
-constexpr L times5(L p) { return p * 5; }
-constexpr L pct4096(L p) { return p / 4096 * 100; }
-constexpr L over32(L p) { return p / 32; }
-constexpr L tenth(L p) { return p * 0.1L; }
-constexpr L calming(L p) { return (1024 - p) / 1024; }
-constexpr L pct512(L p) { return p / 512 * 100; }
-constexpr L hundredth(L p) { return p * 0.01L; }
-constexpr L samplesToMs(L p) { return p * 1000 / 44100; }
-constexpr L pct256(L p) { return p / 256 * 100; }
-constexpr L chorusVolume(L p) { return static_cast<L>(static_cast<int64_t>(p) * 100 / 256); }
+constexpr L pct1024(L p, L) { return p / 1024 * 100; }
+constexpr L x100over1024(L p, L) { return p * 100 / 1024; }
+constexpr L over256(L p, L) { return p / 256; }
+constexpr L over1024(L p, L) { return p / 1024; }
+constexpr L ident(L p, L) { return p; }
+constexpr L over16(L p, L) { return p / 16; }
+constexpr L pct8192(L p, L) { return p / 8192 * 100; }
+constexpr L x100over256(L p, L) { return p * 100 / 256; }
+constexpr L degrees(L p, L) { return p / 256 * 360; }
+constexpr L times5(L p, L) { return p * 5; }
+constexpr L pct4096(L p, L) { return p / 4096 * 100; }
+constexpr L over32(L p, L) { return p / 32; }
+constexpr L tenth(L p, L) { return p * 0.1L; }
+constexpr L calming(L p, L) { return (1024 - p) / 1024; }
+constexpr L pct512(L p, L) { return p / 512 * 100; }
+constexpr L hundredth(L p, L) { return p * 0.01L; }
+constexpr L samplesToMs(L p, L rate) { return p * 1000 / rate; }
+constexpr L pct256(L p, L) { return p / 256 * 100; }
+constexpr L chorusVolume(L p, L) { return static_cast<L>(static_cast<int64_t>(p) * 100 / 256); }
 
-std::string lengthLabel(L v, const NoteTables*);
-std::string silenceLabel(L v, const NoteTables*);
-std::string delayLabel(L v, const NoteTables*);
-std::string oscVolumeLabel(L v, const NoteTables*);
-std::string oscFrequencyLabel(L v, const NoteTables*);
+constexpr L pct32768(L p, L) { return p * 100 / 32768; }
+constexpr L pct128(L p, L) { return p * 100 / 128; }
+// The chorus counts its vibrato segments in samples of 44100 a second, so
+// at other rates the heard rate scales with the sound's rate.
+constexpr L chorusVibratoHz(L p, L rate) { return p * 0.01L * rate / 44100; }
+// A MIDI envelope moves by 32768 / (pos × 127 + 1) a sample: the time of a
+// whole swing, in ms.
+L midiEnvMs(L p, L rate) {
+    const int64_t step = std::max<int64_t>(1, 32768 / (static_cast<int64_t>(p) * 127 + 1));
+    return static_cast<L>((32768 + step - 1) / step) * 1000 / rate;
+}
+// The engine appends pos × 44100 / 128 samples of silence whatever the rate.
+L silenceSamples(L p) { return static_cast<L>(static_cast<int64_t>(p) * 44100 / 128); }
+L silenceSeconds(L p, L rate) { return silenceSamples(p) / rate; }
+// The feedback delay is pos × 16 samples.
+constexpr L delayMs(L p, L rate) { return p * 16 * 1000 / rate; }
+L oscVolumeDb(L p, L) {
+    const L level = p * 128;
+    return level <= 0 ? -99.0L : 20 * std::log10(level / 32768);
+}
+
+std::string lengthLabel(L v, const NoteTables*, L rate);
+std::string silenceLabel(L v, const NoteTables*, L rate);
+std::string delayLabel(L v, const NoteTables*, L rate);
+std::string oscVolumeLabel(L v, const NoteTables*, L rate);
+std::string oscFrequencyLabel(L v, const NoteTables*, L rate);
 
 constexpr ParamLabel none{};
-constexpr ParamLabel lab(std::string_view pre, int d, L (*f)(L), std::string_view suf) { return {pre, d, f, suf, nullptr}; }
-constexpr ParamLabel custom(std::string (*f)(L, const NoteTables*)) { return {{}, -1, nullptr, {}, f}; }
+constexpr ParamLabel lab(std::string_view pre, int d, L (*f)(L, L), std::string_view suf) {
+    return {pre, d, f, suf, nullptr, {}, nullptr, {}};
+}
+// A text of its own; `f` and `d` give its main number for typed entry.
+constexpr ParamLabel custom(std::string (*text)(L, const NoteTables*, L), L (*f)(L, L) = nullptr, int d = -1,
+                            std::string_view unit = {}, L (*alt)(L, L) = nullptr, std::string_view altUnit = {}) {
+    return {{}, d, f, {}, text, unit, alt, altUnit};
+}
 
 // Row makers: a bar, a check box, a source list, a radio group / list, a number edit.
 constexpr ParamInfo bar(ParamId id, std::string_view key, std::string_view control, std::string_view page,
@@ -135,7 +166,7 @@ constexpr ParamInfo kTable[] = {
     bar(ParamId::Lfo2Phase, "lfo2Phase", "LFO2PhaseScrollBar", "LFO", "LFO2", St::I32, 3424, 0, 256, 0, 1,
         lab("Phase: ", 0, degrees, "\u00b0   ")),
     bar(ParamId::NoiseFrequency, "noiseFrequency", "NoiseFrequencyScrollBar", "LFO", "Noise", St::I32, 32, 0, 8820,
-        32, 1, lab("Frequency: ", -1, times5, "Hz ")),
+        32, 1, lab("Frequency: ", -1, ident, "Hz ")),
     bar(ParamId::NoiseBase, "noiseBase", "NoiseBaseScrollBar", "LFO", "Noise", St::I32, 36, -256, 256, 0, 1,
         lab("Base: ", 1, x100over256, "   ")),
     bar(ParamId::NoiseAmplitude, "noiseAmplitude", "NoiseAmplitudeScrollBar", "LFO", "Noise", St::I32, 40, 0, 4096,
@@ -157,21 +188,22 @@ constexpr ParamInfo kTable[] = {
     box(ParamId::ResonanceActive, "resonanceActive", "ResonanceActiveBox", "Filters", "Resonance", "Active", St::U8,
         112),
     box(ParamId::CutOffActive, "cutOffActive", "CutOffActiveBox", "Filters", "CutOff", "Active", St::U8, 113),
-    bar(ParamId::CutOff, "cutOff", "CutOffBar", "Filters", "CutOff", St::I32, 114, 0, 255, 128, 1, none),
+    bar(ParamId::CutOff, "cutOff", "CutOffBar", "Filters", "CutOff", St::I32, 114, 0, 255, 128, 1,
+        lab("Cut off: ", -1, ident, "   ")),
     box(ParamId::AverageFilterActive, "averageFilterActive", "AverageFilterCheckBox", "Filters", "Average filter",
         "Active", St::U8, 3838),
     bar(ParamId::AverageFilterWindowWidth, "averageFilterWindowWidth", "AverageFilterWindowWidthBar", "Filters",
-        "Average filter", St::I32, 118, 1, 100, 1, 1, none, R::RedrawRender),
+        "Average filter", St::I32, 118, 1, 100, 1, 1, lab("Window width: ", -1, ident, " samples   "), R::RedrawRender),
     bar(ParamId::AverageFilterTrebleVolume, "averageFilterTrebleVolume", "AverageFilterTrebleVolumeBar", "Filters",
-        "Average filter", St::I32, 122, 0, 256, 256, 1, none),
+        "Average filter", St::I32, 122, 0, 256, 256, 1, lab("Treble volume: ", 1, pct256, "%   ")),
     bar(ParamId::AverageFilterBassVolume, "averageFilterBassVolume", "AverageFilterBassVolumeBar", "Filters",
-        "Average filter", St::I32, 126, 0, 256, 256, 1, none),
+        "Average filter", St::I32, 126, 0, 256, 256, 1, lab("Bass volume: ", 1, pct256, "%   ")),
     box(ParamId::WindowFilterActive, "windowFilterActive", "WindowFilterActiveBox", "Filters", "Window filter",
         "Active", St::U8, 2383),
     bar(ParamId::FwWindowPos, "fwWindowPos", "FW_WindowPosBar", "Filters", "Window filter", St::I32, 2384, 0, 256,
-        0, 1, none),
+        0, 1, lab("Window position: ", -1, ident, "   ")),
     bar(ParamId::FwWindowWidth, "fwWindowWidth", "FW_WindowWidthBar", "Filters", "Window filter", St::I32, 2388, 1,
-        256, 1, 1, none),
+        256, 1, 1, lab("Window width: ", -1, ident, "   ")),
     // ---- Mixer page
     bar(ParamId::SampleRate, "ratePosition", "FrequencyScrollBar", "Mixer", "Sample rate", St::None, 0, 200, 9600,
         4410, 1, lab("Frequency: ", -1, times5, ""), R::SampleRate, S::Rate),
@@ -189,19 +221,19 @@ constexpr ParamInfo kTable[] = {
     box(ParamId::FeedBackActive, "feedBackActive", "FeedBackActiveCheckBox", "Amplifiers", "FeedBack", "Active",
         St::U8, 2342, R::FeedBackActive),
     bar(ParamId::FeedBackVolume, "feedBackVolume", "FeedBackVolumeScrollBar", "Amplifiers", "FeedBack", St::I32,
-        2343, 0, 256, 180, 1, none),
+        2343, 0, 256, 180, 1, lab("Volume: ", 1, pct256, "%   ")),
     bar(ParamId::FeedBackDelay, "feedBackDelay", "FeedBackDelayScrollBar", "Amplifiers", "FeedBack", St::I32, 2347,
-        0, 4096, 220, 32, custom(delayLabel)),
+        0, 4096, 220, 32, custom(delayLabel, delayMs, 1, "ms")),
     bar(ParamId::AdditionalSilence, "additionalSilence", "AdditionalSilenceScrollBar", "Amplifiers", "FeedBack",
-        St::I32, 2351, 0, 256, 0, 1, custom(silenceLabel), R::Silence),
+        St::I32, 2351, 0, 256, 0, 1, custom(silenceLabel, silenceSeconds, 2, "s"), R::Silence),
     box(ParamId::FeedBackCyclic, "feedBackCyclic", "FeedBackCyclicCheckBox", "Amplifiers", "FeedBack", "Cyclic",
         St::U8, 2355),
     bar(ParamId::FeedBackDecay, "feedBackDecay", "FeedBackDecayScrollBar", "Amplifiers", "FeedBack", St::I32, 2375,
-        0, 256, 180, 1, none),
+        0, 256, 180, 1, lab("Decay: ", 1, pct256, "%   ")),
     bar(ParamId::FeedBackCutOff, "feedBackCutOff", "FeedBackCutOffScrollBar", "Amplifiers", "FeedBack", St::I32,
-        2379, 0, 256, 192, 1, none),
+        2379, 0, 256, 192, 1, lab("Cut off: ", -1, ident, "   ")),
     bar(ParamId::MainVolume, "mainVolume", "MainVolumeBar", "Amplifiers", "Main", St::I32, 2356, 0, 256, 256, 1,
-        none),
+        lab("Main volume: ", 1, pct256, "%   ")),
     list(ParamId::VolumeModulation, "volumeModulation", "VolumeModulationBox", "Amplifiers", "Main", 2373),
     bar(ParamId::PreOverdrive, "preOverdrive", "PreOverdriveScrollBar", "Amplifiers", "Overdrive", St::I32, 2360,
         16, 256, 16, 16, lab("PreOverdrive: ", 1, over16, "   ")),
@@ -214,15 +246,15 @@ constexpr ParamInfo kTable[] = {
     box(ParamId::ReverbActive, "reverbActive", "ReverbActiveCheckBox", "Amplifiers", "Reverb", "Active", St::U8,
         3858),
     bar(ParamId::ReverbDryVolume, "reverbDryVolume", "ReverbDryVolumeScrollBar", "Amplifiers", "Reverb", St::I16,
-        3859, 0, 32767, 32767, 1, none),
+        3859, 0, 32767, 32767, 1, lab("Dry volume: ", 1, pct32768, "%   ")),
     bar(ParamId::ReverbWetVolume, "reverbWetVolume", "ReverbWetVolumeScrollBar", "Amplifiers", "Reverb", St::I16,
-        3861, 0, 32767, 15000, 1, none),
+        3861, 0, 32767, 15000, 1, lab("Wet volume: ", 1, pct32768, "%   ")),
     bar(ParamId::ReverbLength, "reverbLength", "ReverbLengthScrollBar", "Amplifiers", "Reverb", St::I32, 3863, 0,
         2000, 200, 1, lab("Length: ", -1, ident, "ms    ")),
     bar(ParamId::ReverbAttack, "reverbAttack", "ReverbAttackScrollBar", "Amplifiers", "Reverb", St::I32, 3867, 0,
         600, 15, 1, lab("Attack length: ", -1, ident, "ms    ")),
     bar(ParamId::ReverbCutOff, "reverbCutOff", "ReverbCutOffScrollBar", "Amplifiers", "Reverb", St::I32, 3871, 0,
-        256, 192, 1, none),
+        256, 192, 1, lab("Cut off: ", -1, ident, "   ")),
     // ---- FX page
     box(ParamId::FlangerActive, "flangerActive", "FlangerCheckBox", "FX", "Flanger", "Active", St::U8, 3488),
     bar(ParamId::FlangerMinDelay, "flangerMinDelay", "FlangerMinDelayScrollBar", "FX", "Flanger", St::I16, 3489, 0,
@@ -240,7 +272,7 @@ constexpr ParamInfo kTable[] = {
     bar(ParamId::ChorusMaxDelay, "chorusMaxDelay", "ChorusMaxDelayScrollBar", "FX", "Chorus", St::I32, 3507, 0, 500,
         70, 1, lab("Max delay: ", 2, samplesToMs, "ms   ")),
     bar(ParamId::ChorusVibratoRate, "chorusVibratoRate", "ChorusVibratoRateScrollBar", "FX", "Chorus", St::I32,
-        3840, 1, 10000, 800, 1, none),
+        3840, 1, 10000, 800, 1, lab("Vibrato rate: ", 2, chorusVibratoHz, "Hz   ")),
     bar(ParamId::ChorusVolume, "chorusVolume", "ChorusVolumeScrollBar", "FX", "Chorus", St::I32, 84, 256, 1024,
         256, 1, lab("Volume: ", -1, chorusVolume, "%   ")),
     // ---- Sequencer page (chord) and Realtime page
@@ -248,30 +280,30 @@ constexpr ParamInfo kTable[] = {
     edit(ParamId::Tempo, "tempo", "TempoEdit", "Realtime", "Tempo", "Tempo", St::I32, 3428, 0, kEditMax, 32, 256,
          112, 1, R::Tempo),
     bar(ParamId::MidiEnv1Attack, "midiEnv1Attack", "MIDIEnvelope1AttackScrollBar", "Realtime", "MIDI envelope 1",
-        St::I32, 3472, 0, 256, 10, 1, none),
+        St::I32, 3472, 0, 256, 10, 1, lab("Attack: ", 1, midiEnvMs, "ms   ")),
     bar(ParamId::MidiEnv1Decay, "midiEnv1Decay", "MidiEnvelope1DecayScrollBar", "Realtime", "MIDI envelope 1",
-        St::I32, 3476, 0, 256, 20, 1, none),
+        St::I32, 3476, 0, 256, 20, 1, lab("Decay: ", 1, midiEnvMs, "ms   ")),
     bar(ParamId::MidiEnv1Sustain, "midiEnv1Sustain", "MidiEnvelope1SustainScrollBar", "Realtime",
-        "MIDI envelope 1", St::I32, 3480, 0, 127, 100, 1, none),
+        "MIDI envelope 1", St::I32, 3480, 0, 127, 100, 1, lab("Sustain: ", 1, pct128, "%   ")),
     bar(ParamId::MidiEnv1Release, "midiEnv1Release", "MidiEnvelope1ReleaseScrollBar", "Realtime",
-        "MIDI envelope 1", St::I32, 3484, 0, 256, 20, 1, none),
+        "MIDI envelope 1", St::I32, 3484, 0, 256, 20, 1, lab("Release: ", 1, midiEnvMs, "ms   ")),
     bar(ParamId::MidiEnv1Amplitude, "midiEnv1Amplitude", "MidiEnvelope1AmplitudeScrollBar", "Realtime",
-        "MIDI envelope 1", St::I32, 3527, 0, 32768, 16384, 1, none),
+        "MIDI envelope 1", St::I32, 3527, 0, 32768, 16384, 1, lab("Amplitude: ", 1, pct32768, "%   ")),
     bar(ParamId::MidiEnv2Attack, "midiEnv2Attack", "MIDIEnvelope2AttackScrollBar", "Realtime", "MIDI envelope 2",
-        St::I32, 3511, 0, 256, 10, 1, none),
+        St::I32, 3511, 0, 256, 10, 1, lab("Attack: ", 1, midiEnvMs, "ms   ")),
     bar(ParamId::MidiEnv2Decay, "midiEnv2Decay", "MidiEnvelope2DecayScrollBar", "Realtime", "MIDI envelope 2",
-        St::I32, 3515, 0, 256, 20, 1, none),
+        St::I32, 3515, 0, 256, 20, 1, lab("Decay: ", 1, midiEnvMs, "ms   ")),
     bar(ParamId::MidiEnv2Sustain, "midiEnv2Sustain", "MidiEnvelope2SustainScrollBar", "Realtime",
-        "MIDI envelope 2", St::I32, 3519, 0, 127, 100, 1, none),
+        "MIDI envelope 2", St::I32, 3519, 0, 127, 100, 1, lab("Sustain: ", 1, pct128, "%   ")),
     bar(ParamId::MidiEnv2Release, "midiEnv2Release", "MidiEnvelope2ReleaseScrollBar", "Realtime",
-        "MIDI envelope 2", St::I32, 3523, 0, 256, 20, 1, none),
+        "MIDI envelope 2", St::I32, 3523, 0, 256, 20, 1, lab("Release: ", 1, midiEnvMs, "ms   ")),
     bar(ParamId::MidiEnv2Amplitude, "midiEnv2Amplitude", "MidiEnvelope2AmplitudeScrollBar", "Realtime",
-        "MIDI envelope 2", St::I32, 3531, 0, 32768, 16384, 1, none),
+        "MIDI envelope 2", St::I32, 3531, 0, 32768, 16384, 1, lab("Amplitude: ", 1, pct32768, "%   ")),
     // ---- Oscillators page (the selected oscillator; offsets inside its record)
     bar(ParamId::OscVolume, "volume", "SineGeneratorVolumeBar", "Oscillators", "Oscillator", St::I32, 64, 0, 256,
-        128, 16, custom(oscVolumeLabel), R::Oscillator, S::Oscillator, 128),
+        128, 16, custom(oscVolumeLabel, x100over256, 1, "", oscVolumeDb, "dB"), R::Oscillator, S::Oscillator, 128),
     bar(ParamId::OscFrequency, "frequency", "OscillatorFrequencyBar", "Oscillators", "Oscillator", St::I32, 68, 0,
-        11025, 440, 10, custom(oscFrequencyLabel), R::Oscillator, S::Oscillator),
+        11025, 440, 10, custom(oscFrequencyLabel, ident, -1, "Hz"), R::Oscillator, S::Oscillator),
     bar(ParamId::OscRelativeFrequency, "relativeFrequency", "SineGeneratorRelativeFrequencyBar", "Oscillators",
         "Oscillator", St::I32, 72, 0, 4000, 1000, 10, lab("Relative frequency: ", 1, tenth, "   "), R::Oscillator,
         S::Oscillator),
@@ -340,22 +372,21 @@ constexpr bool tableInIdOrder() {
 }
 static_assert(tableInIdOrder(), "one row per ParamId, in id order");
 
-std::string lengthLabel(L v, const NoteTables*) {
-    return "Length: " + formatFixed(v * 1000 / 44100, 3) + "s, " + std::to_string(std::llround(v)) + "K    ";
+// A unit of the length is 1024 samples, heard at the sound's rate.
+std::string lengthLabel(L v, const NoteTables*, L rate) {
+    return "Length: " + formatFixed(v * 1024 / rate, 3) + "s, " + std::to_string(std::llround(v)) + "K    ";
 }
-std::string silenceLabel(L v, const NoteTables*) {
-    return "Additional Silence: " + formatFixed(v / 128, 2) + "sec (" + std::to_string(static_cast<int64_t>(v)) +
-           "K)";
+std::string silenceLabel(L v, const NoteTables*, L rate) {
+    return "Additional Silence: " + formatFixed(silenceSeconds(v, rate), 2) + "sec (" +
+           formatFixed(silenceSamples(v) / 1000, 1) + "K)";
 }
-std::string delayLabel(L v, const NoteTables*) {
-    return "Delay: " + formatFixed(v * 16 * 1000 / 44100, 1) + "ms (" + formatFixed(v * 16 / 1000, 3) + "K)";
+std::string delayLabel(L v, const NoteTables*, L rate) {
+    return "Delay: " + formatFixed(delayMs(v, rate), 1) + "ms (" + formatFixed(v * 16 / 1000, 3) + "K)";
 }
-std::string oscVolumeLabel(L v, const NoteTables*) {
-    const L level = v * 128;
-    const L db = level <= 0 ? -99.0L : 20 * std::log10(level / 32768);
-    return "Volume: " + formatFixed(v * 100 / 256, 1) + " (" + formatFixed(db, 1) + " dB)    ";
+std::string oscVolumeLabel(L v, const NoteTables*, L rate) {
+    return "Volume: " + formatFixed(x100over256(v, rate), 1) + " (" + formatFixed(oscVolumeDb(v, rate), 1) + " dB)    ";
 }
-std::string oscFrequencyLabel(L v, const NoteTables* tables) {
+std::string oscFrequencyLabel(L v, const NoteTables* tables, L) {
     static const NoteTables tempered = [] {
         NoteTables t;
         t.buildTemperedScale();
@@ -432,13 +463,106 @@ std::string numberEditText(long double v) {
     return s;
 }
 
-std::string paramLabel(ParamId id, long double value, const NoteTables* tables) {
+namespace {
+
+long double usableRate(long double rate) { return rate > 0 ? rate : 44100; }
+
+std::string labelNumber(const ParamLabel& l, long double shown) {
+    return l.decimals < 0 ? std::to_string(static_cast<int64_t>(shown)) : formatFixed(shown, l.decimals);
+}
+
+std::string lowered(std::string_view s) {
+    std::string out;
+    for (char c : s) out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
+std::string paramLabel(ParamId id, long double value, const NoteTables* tables, long double sampleRate) {
     const ParamLabel& l = paramInfo(id).label;
-    if (l.custom) return l.custom(value, tables);
+    sampleRate = usableRate(sampleRate);
+    if (l.custom) return l.custom(value, tables, sampleRate);
     if (!l.value) return {};
-    const long double shown = l.value(value);
-    std::string number = l.decimals < 0 ? std::to_string(static_cast<int64_t>(shown)) : formatFixed(shown, l.decimals);
-    return std::string(l.prefix) + number + std::string(l.suffix);
+    return std::string(l.prefix) + labelNumber(l, l.value(value, sampleRate)) + std::string(l.suffix);
+}
+
+std::string_view paramUnit(ParamId id) {
+    const ParamLabel& l = paramInfo(id).label;
+    return l.custom ? l.unit : trimmed(l.suffix);
+}
+
+std::string_view paramNote(ParamId id) {
+    switch (id) {
+        case ParamId::ChorusVibratoRate:
+            return "The chorus counts its segments in samples of a 44100 Hz sound, so the rate heard (shown) "
+                   "follows the sound's rate";
+        case ParamId::AdditionalSilence:
+            return "Steps of 44100/128 samples whatever the sound's rate";
+        case ParamId::Lfo1Frequency:
+        case ParamId::Lfo2Frequency:
+            return "With the Random shape a new value comes position / 2\u03c0 times a second";
+        case ParamId::FlangerMaxDelay:
+            return "The sweep reaches 2 \u00d7 max delay \u2212 min delay";
+        default:
+            return {};
+    }
+}
+
+std::string paramValueText(ParamId id, long double value, long double sampleRate) {
+    const ParamLabel& l = paramInfo(id).label;
+    if (!l.value) return {};
+    return labelNumber(l, l.value(value, usableRate(sampleRate))) + std::string(paramUnit(id));
+}
+
+std::optional<int32_t> positionForValue(ParamId id, std::string_view text, long double sampleRate) {
+    const ParamInfo& p = paramInfo(id);
+    const ParamLabel& l = p.label;
+    if (!l.value) return std::nullopt;
+    sampleRate = usableRate(sampleRate);
+    text = trimmed(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    double typed = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), typed);
+    if (ec != std::errc() || !std::isfinite(typed)) return std::nullopt;
+    const std::string unit = lowered(trimmed(text.substr(static_cast<size_t>(end - text.data()))));
+    const std::string own = lowered(paramUnit(id));
+    long double want = typed;
+    auto number = l.value;
+    auto same = [](const std::string& a, const std::string& b) {
+        auto canon = [](const std::string& u) { return u == "sec" ? std::string("s") : u; };
+        return canon(a) == canon(b);
+    };
+    if (unit.empty() || same(unit, own)) {
+    } else if (own == "ms" && same(unit, "s")) {
+        want *= 1000;
+    } else if (own == "s" && unit == "ms") {
+        want /= 1000;
+    } else if (own == "hz" && unit == "khz") {
+        want *= 1000;
+    } else if (own.empty() && unit == "%") {
+    } else if (l.alt && unit == lowered(l.altUnit)) {
+        number = l.alt;
+    } else {
+        return std::nullopt;
+    }
+    // Every position the row allows, nearest label number first; the first of equals wins.
+    int32_t best = p.barMin;
+    long double bestDistance = std::numeric_limits<long double>::infinity();
+    for (int32_t pos = p.barMin; pos <= p.barMax; ++pos) {
+        const long double d = std::fabs(number(pos, sampleRate) - want);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = pos;
+        }
+    }
+    return best;
 }
 
 std::span<const std::string_view> sourceItemNames() { return kSourceItems; }

@@ -93,13 +93,18 @@ enum class Reaction : uint8_t {
     Tempo,               // the render length from the tempo; no render
 };
 
-// A label: prefix + number + suffix, or a text of its own.
+// A label: prefix + number + suffix, or a text of its own. The number is
+// in true units at the sound's sample rate where the engine's arithmetic
+// uses that rate, so typed entry can run the same function backwards.
 struct ParamLabel {
     std::string_view prefix;
     int decimals = -1;  // -1: integer
-    long double (*value)(long double) = nullptr;  // the number shown, from the value
+    long double (*value)(long double value, long double sampleRate) = nullptr;  // the number shown
     std::string_view suffix;
-    std::string (*custom)(long double value, const NoteTables* tables) = nullptr;
+    std::string (*custom)(long double value, const NoteTables* tables, long double sampleRate) = nullptr;
+    std::string_view unit;  // what typed entry takes after the number (custom texts; else the trimmed suffix)
+    long double (*alt)(long double value, long double sampleRate) = nullptr;  // a second unit typed entry takes
+    std::string_view altUnit;
 };
 
 struct ParamInfo {
@@ -141,8 +146,22 @@ std::vector<ParamChoice> paramChoices(ParamId id);
 long double clampParam(ParamId id, long double value);
 // The label text for a value; empty when the control has no changing text.
 // `tables` names the nearest note of the oscillator frequency (without it,
-// the equal-tempered scale).
-std::string paramLabel(ParamId id, long double value, const NoteTables* tables = nullptr);
+// the equal-tempered scale); times and rates are those heard at `sampleRate`.
+std::string paramLabel(ParamId id, long double value, const NoteTables* tables = nullptr,
+                       long double sampleRate = 44100);
+// The label's number with its unit ("131Hz", "79.8ms"): what typed entry
+// starts from. Empty when the label has no number.
+std::string paramValueText(ParamId id, long double value, long double sampleRate = 44100);
+// The unit typed entry takes for the parameter ("Hz", "%", "ms", "" for a
+// plain number).
+std::string_view paramUnit(ParamId id);
+// A remark for the control's tooltip where the label alone would mislead.
+std::string_view paramNote(ParamId id);
+// Typed entry, the label run backwards: the bar position whose label number
+// is nearest to `text` (a number, optionally followed by the label's unit,
+// "s" for "ms" and the other way round, "kHz", or a second unit such as
+// "dB"). Nothing when the text is no number in a unit the row takes.
+std::optional<int32_t> positionForValue(ParamId id, std::string_view text, long double sampleRate = 44100);
 
 // Fixed-point text with `decimals` digits, ties away from zero.
 std::string formatFixed(long double v, int decimals);

@@ -128,6 +128,11 @@ void GraphBox::setBuffer(const int16_t* samples, int32_t count) {
     update();
 }
 
+void GraphBox::setVerticalZoom(int factor) {
+    zoom_ = std::max(1, factor);
+    update();
+}
+
 void GraphBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window));
@@ -139,12 +144,14 @@ void GraphBox::paintEvent(QPaintEvent*) {
     p.drawRect(0, 0, w - 1, h - 1);
     p.setPen(QColor(0, 255, 0));
     p.drawLine(1, h / 2, w - 1, h / 2);
+    p.setClipRect(0, 0, w, h);
     if (samples_ && count_ > 0 && w > 0) {
         p.setPen(Qt::black);
         QPoint prev(0, h / 2);
         for (int x = 0; x < w; ++x) {
             const int32_t s = samples_[int64_t{x} * count_ / w];
-            const QPoint pt(x, h / 2 - ((s / 256) * (h - 1)) / 256);
+            const int dy = std::clamp(((s / 256) * (h - 1)) / 256 * zoom_, -h, h);
+            const QPoint pt(x, h / 2 - dy);
             p.drawLine(prev, pt);
             prev = pt;
         }

@@ -69,6 +69,9 @@ public:
     void setBuffer(const int16_t* samples, int32_t count);
     const int16_t* samples() const { return samples_; }
     int32_t count() const { return count_; }
+    // Magnifies the height (1 = full scale fills the box); what leaves the box is clipped.
+    void setVerticalZoom(int factor);
+    int verticalZoom() const { return zoom_; }
 
 signals:
     void painted();
@@ -79,6 +82,7 @@ protected:
 private:
     const int16_t* samples_ = nullptr;
     int32_t count_ = 0;
+    int zoom_ = 1;
 };
 
 // A round lamp; a click toggles it.

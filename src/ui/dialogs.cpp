@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStyle>
 #include <QTextCursor>
@@ -78,7 +79,9 @@ FatWizardDialog::FatWizardDialog(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setObjectName("Button2");
-    auto* help = new QPushButton("&Help", this);  // has no action
+    auto* help = new QPushButton("&Help", this);
+    help->setObjectName("HelpButton");
+    connect(help, &QPushButton::clicked, this, &FatWizardDialog::helpRequested);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addStretch(1);
@@ -105,7 +108,7 @@ void FatWizardDialog::setValues(const FatWizard& w) {
 // Setup dialog
 
 SetupDialog::SetupDialog(Session& s, QWidget* parent) : QDialog(parent), session_(s) {
-    setWindowTitle("Dialog");
+    setWindowTitle("Options");
     setModal(false);
     auto* v = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -195,6 +198,17 @@ void InstructionsWindow::setLines(const std::vector<std::string>& lines) {
 
 QString InstructionsWindow::text() const { return memo_->toPlainText(); }
 
+void InstructionsWindow::showAt(const QString& phrase) {
+    memo_->moveCursor(QTextCursor::Start);
+    if (phrase.isEmpty() || !memo_->find(phrase)) return;
+    QTextCursor c = memo_->textCursor();
+    c.movePosition(QTextCursor::StartOfBlock);
+    memo_->setTextCursor(c);
+    // From the end upwards, so the paragraph ends up at the top.
+    memo_->verticalScrollBar()->setValue(memo_->verticalScrollBar()->maximum());
+    memo_->ensureCursorVisible();
+}
+
 NoteWindow::NoteWindow(const QString& caption, const QString& text, QWidget* parent) : QDialog(parent) {
     setWindowTitle(caption);
     setModal(true);
@@ -237,6 +251,7 @@ Tools::Tools(MainWindow& window, Session& session) : QObject(&window), window_(w
                               QString::fromStdString(s.message));
     };
     fatWizard_ = new FatWizardDialog(&window_);
+    connect(fatWizard_, &FatWizardDialog::helpRequested, this, [this] { rtfmAt("\"Make fat sound\" opens"); });
     fatWizard_->setValues(session_.fatWizard());
     setup_ = new SetupDialog(session_, &window_);
     instructions_ = new InstructionsWindow(&window_);
@@ -314,6 +329,14 @@ void Tools::utility(int n) {
 }
 
 void Tools::rtfm() { instructions_->exec(); }
+
+void Tools::rtfmAt(const QString& phrase) {
+    instructions_->showAt(phrase);
+    // Scrolled again once the window is laid out, so the paragraph is at the top.
+    QTimer::singleShot(0, instructions_, [this, phrase] { instructions_->showAt(phrase); });
+    instructions_->exec();
+    instructions_->showAt({});
+}
 
 void Tools::about() {
     NoteWindow w("About",

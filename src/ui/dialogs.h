@@ -37,6 +37,9 @@ public:
     FatWizard values() const;
     void setValues(const FatWizard& w);
 
+signals:
+    void helpRequested();
+
 private:
     QSlider* range_ = nullptr;
     QSlider* detune_ = nullptr;
@@ -72,6 +75,8 @@ public:
     void setLines(const std::vector<std::string>& lines);
     QString text() const;
     QPlainTextEdit* memo() const { return memo_; }
+    // Scrolls the paragraph holding `phrase` to the top (the start when none does).
+    void showAt(const QString& phrase);
 
 private:
     QPlainTextEdit* memo_ = nullptr;
@@ -105,6 +110,7 @@ public:
     void options();
     void utility(int n);
     void rtfm();
+    void rtfmAt(const QString& phrase);  // the manual, opened at a paragraph
     void about();
     void contact();
     void renderMidi();

@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -71,7 +72,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     out_->sampleRate = session_->sampleRate();
     realTime_ = std::make_unique<RealTime>(*out_, *session_);
     playback_ = std::make_unique<Playback>(*out_, session_->playBuffer(), realTime_.get());
-    playback_->setErrorReporter([this](const Status& s) { showError(s); });
+    playback_->setErrorReporter([this](const Status& s) { showPlayError(s); });
     session_->setPlayback(playback_.get());
     if (platform_.midiInput)
         midiIn_ = std::make_unique<MidiIn>(session_->midiQueue(), session_->midiControllers(),
@@ -98,7 +99,9 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
 
     const int dpi = screen() ? static_cast<int>(screen()->logicalDotsPerInch()) : 96;
     const SizeRule rule = windowSizeRule(dpi);
-    setMinimumSize(rule.minWidth, rule.minHeight);
+    // Never smaller than the pages and the strip need, so no text is cut.
+    const QSize least = minimumSizeHint();
+    setMinimumSize(std::max(rule.minWidth, least.width()), std::max(rule.minHeight, least.height()));
     // The maximized size of the rule, but never smaller than the pages need
     // at the font in use.
     const QSize hint = sizeHint();
@@ -129,6 +132,8 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 void MainWindow::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
+    // A long render runs to its end; the window does not stay on screen meanwhile.
+    hide();
     playback_->stopClick();
     tools_->shutDown();
     if (midiIn_) midiIn_->closeMidiIn();
@@ -266,12 +271,9 @@ void MainWindow::buildMenus() {
     for (int i = 0; i < 12; ++i) {
         const auto& [caption, key] = pageItems[static_cast<size_t>(i)];
         const QKeySequence seq(Qt::CTRL | key);
-        // Ctrl+S belongs to "Save sample as...", which comes first in menu
-        // order; the Sequencer item only shows it.
-        const bool shared = key == Qt::Key_S;
-        QAction* a = add(window, shared ? QString(caption) + "\t" + seq.toString(QKeySequence::NativeText) : caption,
-                         shared ? QKeySequence() : seq, [this, i] { pages_->setCurrentIndex(i); });
-        if (shared) actions_[caption] = actions_["Window/" + QString(caption)] = a;
+        // Ctrl+S belongs to "Save sample as...": the Sequencer page takes Ctrl+U.
+        add(window, caption, key == Qt::Key_S ? QKeySequence(Qt::CTRL | Qt::Key_U) : seq,
+            [this, i] { pages_->setCurrentIndex(i); });
     }
 
     QMenu* help = bar->addMenu("&Help");
@@ -335,6 +337,7 @@ void MainWindow::buildStrip(QWidget* host) {
     connect(playingLight_, &LightCheck::clicked, this, [this] { playClick(); });
     auto* product = new QLabel("Kestrafon sound designer", host);
     product->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    product->setMinimumWidth(product->sizeHint().width());
     for (QWidget* w : std::initializer_list<QWidget*>{autoRender_, renderButton_, renderingLight_, progress_, clip_,
                                                       util1, util2, playingLight_})
         strip->addWidget(w);
@@ -377,7 +380,19 @@ void MainWindow::buildStrip(QWidget* host) {
     viewTrackBar_->setTickInterval(32);
     viewTrackBar_->setTickPosition(QSlider::TicksBelow);
     connect(viewTrackBar_, &QSlider::valueChanged, this, [this] { drawRadioButtonClick(); });
+    // Hidden in the other views, it keeps its place so the buttons stay put.
+    QSizePolicy keep = viewTrackBar_->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    viewTrackBar_->setSizePolicy(keep);
     views->addWidget(viewTrackBar_, 1);
+    auto* zoom = new QComboBox(display);
+    for (int z : {1, 2, 4, 8, 16}) zoom->addItem(QString("\u00d7%1").arg(z), z);
+    zoom->setToolTip("Vertical zoom of the wave display");
+    connect(zoom, &QComboBox::currentIndexChanged, this, [this, zoom] {
+        waveGraph_->setVerticalZoom(zoom->currentData().toInt());
+    });
+    views->addWidget(zoom);
+    registerControl("VerticalZoomBox", zoom, {});
     waveGraph_ = new GraphBox(display);
     waveGraph_->setMinimumHeight(72);
     levelBox_ = new LevelBox(display);
@@ -412,9 +427,11 @@ void MainWindow::buildStrip(QWidget* host) {
     auto* lower = new QHBoxLayout;
     lower->addWidget(display, 1);
     lower->addLayout(buttons);
+    buttons->addStretch(1);
     auto* v = static_cast<QVBoxLayout*>(host->layout());
     v->addLayout(strip);
-    v->addLayout(lower);
+    v->addLayout(lower, 1);  // the wave display shares the window's spare height
+    v->setStretch(0, 2);
 }
 
 // ---------------------------------------------------------------------------
@@ -439,7 +456,11 @@ void MainWindow::onNotification(const Notification& n) {
             break;
         case Change::Param:
             updateControl(n.id);
-            if (n.id == ParamId::SampleRate) out_->sampleRate = session_->sampleRate();
+            if (n.id == ParamId::SampleRate) {
+                out_->sampleRate = session_->sampleRate();
+                // Times and rates are labelled at the sound's rate.
+                for (int i = 0; i < kParamCount; ++i) updateControl(paramAt(i));
+            }
             // Envelope and LFO pictures follow their controls.
             if (curveShown) drawRadioButtonClick();
             break;
@@ -553,7 +574,26 @@ SaveFormat MainWindow::saveFormat() const {
 }
 
 void MainWindow::saveClick() {
-    if (Status st = session_->saveSoundFile(saveFormat()); !st) showError(st);
+    std::string written;
+    if (Status st = session_->saveSoundFile(saveFormat(), &written); !st) showError(st);
+    else statusBar()->showMessage("Saved " + QString::fromStdString(written), 8000);
+}
+
+void MainWindow::showPlayError(const Status& s) {
+    // Without any output the library's own words explain little: say what is missing first.
+    if (platform_.waveOut->devices().size() > 1) return showError(s);
+    QMessageBox box(QMessageBox::Critical, "Kestrafon", "No sound card or sound server found.", QMessageBox::Ok, this);
+    box.setInformativeText("The sound can still be rendered and saved.");
+    box.setDetailedText(QString::fromStdString(s.caption.empty() ? s.message : s.caption + " " + s.message));
+    box.exec();
+}
+
+bool MainWindow::openPresetFile(const QString& path) {
+    if (Status st = session_->openPreset(path.toStdString()); !st) {
+        showError(st);
+        return false;
+    }
+    return true;
 }
 
 void MainWindow::saveSampleAsClick() {

@@ -100,6 +100,8 @@ public:
     void refreshControls();
     // The shut-down steps; runs once (from the destructor when not before).
     void shutDown();
+    // Opens a preset as "Open preset..." does; a failure is shown.
+    bool openPresetFile(const QString& path);
 
     // Before edits would be discarded: Save, Discard or Cancel. True when
     // the command may go on. Tests replace `askUnsaved` (the question box).
@@ -166,6 +168,7 @@ private:
     void undoClick(bool redo);
     void showHistory();
     void showError(const Status& s);
+    void showPlayError(const Status& s);
     void fillDeviceLists();
     void readIni();
     void openMidiIn();

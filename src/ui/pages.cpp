@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cmath>
@@ -80,6 +81,33 @@ int pageOf(std::string_view caption) {
     for (int p = 0; p < 12; ++p)
         if (caption == captions[static_cast<size_t>(p)]) return p;
     return -1;
+}
+
+// The tooltip of a control that is not a bar (bars say their value and range
+// themselves): its group, its name and how it is changed.
+QString controlTip(const ParamInfo& p) {
+    const QString where = qs(p.group.empty() ? std::string_view("Sequencer") : p.group);
+    switch (p.type) {
+        case ParamType::Bool:
+            if (p.scope == ParamScope::Light) return QString("Oscillator %1 on or off").arg(p.offset + 1);
+            return where + ": " + qs(p.caption) + " (on or off; Space toggles it)";
+        case ParamType::Sources:
+            return where + ": modulation sources; click to select or unselect, several at once";
+        case ParamType::Choice: {
+            QStringList items;
+            for (const ParamChoice& c : paramChoices(p.id)) items << qs(c.caption);
+            return where + ": one of " + items.join(", ");
+        }
+        case ParamType::Int:
+        case ParamType::Real:
+            break;
+    }
+    QString tip = where + ": " + qs(p.caption).remove(':').trimmed();
+    if (p.max < 2147483647.0L)
+        tip += QString(" (%1 to %2)").arg(static_cast<double>(p.min)).arg(static_cast<double>(p.max));
+    else
+        tip += QString(" (%1 or more)").arg(static_cast<double>(p.min));
+    return tip + "; type a value in the box or move the bar";
 }
 
 // Set on a group whose content should grow with the page's height.
@@ -278,11 +306,16 @@ void MainWindow::addTableControls() {
             const bool level = p.id <= ParamId::OscLevel16;
             const int i = static_cast<int>(p.id) - static_cast<int>(level ? ParamId::OscLevel1 : ParamId::OscDetune1) + 1;
             auto* bars = g->findChild<HarmonicBars*>(level ? "HarmonicBars" : "DetuneHarmonicBars");
-            bars->bar(i)->setToolTip(QString("%1 %2").arg(level ? "Level" : "Detune").arg(i));
-            bind(p, bars->bar(i), [this, id = p.id, bars, i] { bars->showHarmonic(i, session_->get(id)); });
+            bind(p, bars->bar(i), [this, id = p.id, bars, i, level] {
+                const int32_t v = session_->get(id);
+                bars->showHarmonic(i, v);
+                bars->bar(i)->setToolTip(
+                    QString("Harmonic %1 %2: %3 (0 to 256)").arg(i).arg(level ? "level" : "detune").arg(v));
+            });
             continue;
         }
         QWidget* w = makeControl(p, g);
+        if (w->toolTip().isEmpty()) w->setToolTip(controlTip(p));
         if (p.scope == ParamScope::Light) {
             oscGrid_->addWidget(w, p.offset, 0);
         } else if (p.type == ParamType::Sources) {
@@ -357,6 +390,10 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
         auto* h = new QHBoxLayout(row);
         h->setContentsMargins(0, 0, 0, 0);
         h->addWidget(new QLabel(barCaption(p.control.substr(0, p.control.size() - 8), p.group), row));
+        row->setToolTip(QString("%1: %2 (%3 to %4); type a number or use the arrow keys")
+                            .arg(qs(p.group), barCaption(p.control.substr(0, p.control.size() - 8), p.group))
+                            .arg(p.barMin)
+                            .arg(p.barMax));
         h->addWidget(spin);
         h->addStretch(1);
         connect(spin, &QSpinBox::valueChanged, this, [this, id](int v) { userSet(id, v); });
@@ -371,21 +408,57 @@ QWidget* MainWindow::makeBar(const ParamInfo& p, QWidget* parent) {
     const ParamId id = p.id;
     auto* lb = new LabelledBar(parent);
     QScrollBar* bar = lb->bar();
-    QWidget* w = lb;
     const QString fixed = barCaption(p.control, p.group);
-    std::function<void()> text = [this, id, lb, fixed] {
+    // The widest text the label takes at the usual rates, so the column
+    // does not move when the value's length changes.
+    int widest = 0;
+    for (long double rate : {11025.0L, 48000.0L})
+        for (int k = 0; k <= 32; ++k) {
+            const int32_t pos = p.barMin + static_cast<int32_t>(int64_t{p.barMax - p.barMin} * k / 32);
+            widest = std::max(widest, lb->label()->fontMetrics().horizontalAdvance(
+                                          QString::fromStdString(paramLabel(id, pos, nullptr, rate))));
+        }
+    lb->label()->setMinimumWidth(widest);
+    std::function<void()> text = [this, id, lb, fixed, group = qs(p.group)] {
         const std::string l = session_->label(id);
-        lb->setText(l.empty() ? fixed : QString::fromStdString(l));
+        const QString shown = l.empty() ? fixed : QString::fromStdString(l);
+        lb->setText(shown);
+        // Labels only grow: a rare wider text must not make the column jump back.
+        const int w = lb->label()->fontMetrics().horizontalAdvance(shown);
+        if (w > lb->label()->minimumWidth()) lb->label()->setMinimumWidth(w);
+        const ParamInfo& row = paramInfo(id);
+        const long double rate = session_->sampleRate();
+        const QString name = shown.contains(':') ? shown.section(':', 0, 0) : fixed;
+        QString tip = QString("%1: %2\nValue: %3\nRange: %4 to %5")
+                          .arg(group, name, shown, QString::fromStdString(paramValueText(id, row.barMin, rate)),
+                               QString::fromStdString(paramValueText(id, row.barMax, rate)));
+        if (const std::string_view note = paramNote(id); !note.empty()) tip += "\n" + qs(note);
+        const QString unit = qs(paramUnit(id));
+        tip += QString("\nDouble-click the value or press Enter to type one%1; arrow keys move by one position")
+                   .arg(unit.isEmpty() ? QString() : " (in " + unit + ")");
+        lb->setToolTip(tip);
     };
     bar->setRange(p.barMin, p.barMax);
     bar->setSingleStep(p.step);
     bar->setPageStep(std::max(p.step, (p.barMax - p.barMin) / 16));
     connect(bar, &QScrollBar::valueChanged, this, [this, id](int v) { userSet(id, v); });
-    bind(p, w, [this, id, bar, text] {
-        bar->setValue(session_->get(id));
-        if (text) text();
+    connect(lb, &LabelledBar::editRequested, this, [this, id, lb] {
+        lb->openEditor(QString::fromStdString(paramValueText(id, session_->value(id), session_->sampleRate())));
     });
-    return w;
+    connect(lb, &LabelledBar::valueTyped, this, [this, id, bar, fixed](const QString& typed) {
+        if (const auto pos = positionForValue(id, typed.toStdString(), session_->sampleRate())) {
+            bar->setValue(*pos);
+            return;
+        }
+        const QString unit = qs(paramUnit(id));
+        statusBar()->showMessage(QString("\"%1\" is not a value for %2%3").arg(typed, fixed,
+                                 unit.isEmpty() ? QString() : " (a number in " + unit + ")"), 5000);
+    });
+    bind(p, lb, [this, id, bar, text] {
+        bar->setValue(session_->get(id));
+        text();
+    });
+    return lb;
 }
 
 QWidget* MainWindow::makeNumberEdit(const ParamInfo& p, QWidget* parent) {
@@ -613,14 +686,28 @@ void MainWindow::buildRealtimeExtras() {
         groupLayout(midi)->addLayout(row);
         connect(spin, &QSpinBox::valueChanged, this, [&mc, n](int v) { mc.number[n] = v; });
         registerControl("MidiController" + std::to_string(n + 1) + "SpinEdit", spin, {});
-        auto* srow = new QHBoxLayout;
+        spin->setToolTip(QString("Controller %1: the MIDI control-change number that feeds Midi%1").arg(n + 1));
         auto* sens = new QScrollBar(Qt::Horizontal, midi);
         sens->setRange(1, 256);
         sens->setValue(256);
-        srow->addWidget(new QLabel("Sensitivity", midi));
-        srow->addWidget(sens, 1);
-        groupLayout(midi)->addLayout(srow);
-        connect(sens, &QScrollBar::valueChanged, this, [&mc, n](int v) { mc.sensitivity[n] = v; });
+        sens->setFocusPolicy(Qt::StrongFocus);
+        auto* sensLabel = new QLabel(midi);
+        auto showSensitivity = [sens, sensLabel, n] {
+            const QString text = QString("Sensitivity: %1%").arg(sens->value() * 100.0 / 256, 0, 'f', 1);
+            sensLabel->setText(text);
+            sens->setToolTip(QString("Controller %1 %2 (0.4% to 100%: how strongly the controller acts); arrow "
+                                     "keys move by one position")
+                                 .arg(n + 1)
+                                 .arg(text.toLower()));
+        };
+        showSensitivity();
+        sensLabel->setMinimumWidth(sensLabel->fontMetrics().horizontalAdvance("Sensitivity: 100.0%"));
+        groupLayout(midi)->addWidget(sensLabel);
+        groupLayout(midi)->addWidget(sens);
+        connect(sens, &QScrollBar::valueChanged, this, [&mc, n, showSensitivity](int v) {
+            mc.sensitivity[n] = v;
+            showSensitivity();
+        });
         registerControl("Controller" + std::to_string(n + 1) + "SensetivityScrollBar", sens, {});
     }
 }

@@ -70,6 +70,9 @@ TEST_F(CliRenderMidi, BadInputFailsInOneLineAndLeavesTheOutputAlone) {
     EXPECT_EQ(file("song.mid"), kf::test::readBytes(kRoot / "tests/data/midi/scale.mid"));
     // An output that cannot be created.
     expectOneLineError(cli("render-midi " + midi("one_note.mid") + " -o no/such/dir/out.wav"));
+    for (const char* args : {"--voices 0", "--voices 17", "--block 0", "--tail -1", "--tail nan"})
+        EXPECT_EQ(cli("render-midi " + midi("scale.mid") + " -o out.wav " + args), 2) << args;
+    EXPECT_NE(err.find("not a number"), std::string::npos) << err;
 }
 
 TEST_F(CliRenderMidi, TermAndHangUpEndLikeCtrlCWithoutLeftovers) {

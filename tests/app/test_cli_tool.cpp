@@ -129,3 +129,9 @@ TEST_F(CliTool, BadInputWritesNothing) {
     EXPECT_FALSE(fs::exists(dir / "out.kfp"));
     expectOneLineError(cli("tool '" + (kExamples / "bass.kfp").string() + "' -o no/such/dir/out.kfp --octave up"));
 }
+
+TEST_F(CliTool, UsageErrorsExitTwo) {
+    for (const char* args : {"--melodic-to C-9", "--octave sideways", "", "--fat --range 5"})
+        EXPECT_EQ(tool("bass.kfp", args), 2) << args;
+    EXPECT_EQ(cli("tool '" + (kExamples / "bass.kfp").string() + "' --tb303"), 2) << "no -o";
+}

@@ -128,12 +128,12 @@ TEST(ParamTable, LabelsAtStartAndAtTheEdges) {
         {ParamId::Lfo1Amplitude, "Amplitude: 3.13"},
         {ParamId::Lfo2Base, "Base: 0.0   "},
         {ParamId::Lfo2Phase, "Phase: 0\u00b0   "},
-        {ParamId::NoiseFrequency, "Frequency: 160Hz "},
+        {ParamId::NoiseFrequency, "Frequency: 32Hz "},
         {ParamId::NoiseAmplitude, "Amplitude: 6.25   "},
         {ParamId::PreOverdrive, "PreOverdrive: 1.0   "},
         {ParamId::WrapOverdrive, "WrapOverdrive: 1.0   "},
-        {ParamId::FeedBackDelay, "Delay: 79.8ms (3.520K)"},
-        {ParamId::AdditionalSilence, "Additional Silence: 0.00sec (0K)"},
+        {ParamId::FeedBackDelay, "Delay: 159.6ms (3.520K)"},  // at the start rate, 22050 Hz
+        {ParamId::AdditionalSilence, "Additional Silence: 0.00sec (0.0K)"},
         {ParamId::ReverbLength, "Length: 200ms    "},
         {ParamId::ReverbAttack, "Attack length: 15ms    "},
         {ParamId::OscVolume, "Volume: 50.0 (-6.0 dB)    "},
@@ -147,14 +147,14 @@ TEST(ParamTable, LabelsAtStartAndAtTheEdges) {
         {ParamId::ResonanceDependence, "Calming dependence: 25.0%   "},
         {ParamId::FlangerRate, "Rate: 0.50Hz   "},
         {ParamId::FlangerMinDelay, "Min delay: 0.00ms   "},
-        {ParamId::FlangerMaxDelay, "Max delay: 0.45ms   "},
+        {ParamId::FlangerMaxDelay, "Max delay: 0.91ms   "},
         {ParamId::FlangerCrossFade, "Crossfade: 50.0%   "},
-        {ParamId::ChorusMaxDelay, "Max delay: 1.59ms   "},
+        {ParamId::ChorusMaxDelay, "Max delay: 3.17ms   "},
         {ParamId::ChorusVolume, "Volume: 100%   "},
         {ParamId::SampleRate, "Frequency: 22050"},
-        {ParamId::Length, "Length: 0.227s, 10K    "},
-        {ParamId::MainVolume, ""},
-        {ParamId::CutOff, ""},
+        {ParamId::Length, "Length: 0.464s, 10K    "},
+        {ParamId::MainVolume, "Main volume: 100.0%   "},
+        {ParamId::CutOff, "Cut off: 128   "},
     };
     Session s;
     for (const auto& [id, text] : atStart) EXPECT_EQ(s.label(id), text) << paramInfo(id).control;
@@ -179,4 +179,40 @@ TEST(ParamTable, LabelsAtStartAndAtTheEdges) {
     EXPECT_EQ(numberEditText(10), "10");
     EXPECT_EQ(numberEditText(0.227L), "0.227");
     EXPECT_EQ(formatFixed(-0.04L, 1), "0.0");
+}
+
+// Typed entry runs the label backwards: a label's own number, typed back,
+// lands on a position showing the same number, for every bar at two rates.
+TEST(ParamTable, TypedValuesFindThePositionTheLabelShows) {
+    for (const ParamInfo& p : paramTable()) {
+        const bool harmonic = p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16;
+        if (p.type != ParamType::Int || p.control.ends_with("Edit") || harmonic) continue;
+        ASSERT_FALSE(paramValueText(p.id, p.start).empty()) << p.control << " shows no value";
+        for (long double rate : {22050.0L, 44100.0L})
+            for (int32_t pos : {p.barMin, p.barMax, (p.barMin + p.barMax) / 3, p.barMin + 1}) {
+                const std::string shown = paramValueText(p.id, pos, rate);
+                const auto back = positionForValue(p.id, shown, rate);
+                ASSERT_TRUE(back) << p.control << " " << shown;
+                EXPECT_EQ(paramValueText(p.id, *back, rate), shown) << p.control;
+            }
+    }
+    struct Typed { ParamId id; const char* text; long double rate; std::optional<int32_t> pos; };
+    const Typed typed[] = {
+        {ParamId::OscFrequency, "131", 22050, 131},
+        {ParamId::OscFrequency, " 131 Hz ", 22050, 131},
+        {ParamId::OscFrequency, "0.131kHz", 22050, 131},
+        {ParamId::OscRelativeFrequency, "100.3", 22050, 1003},
+        {ParamId::OscVolume, "-6 dB", 22050, 128},
+        {ParamId::OscVolume, "50%", 22050, 128},
+        {ParamId::FeedBackDelay, "0.16s", 22050, 221},    // 160 ms at 22050 Hz: 3528 samples
+        {ParamId::FeedBackDelay, "160ms", 44100, 441},
+        {ParamId::AdditionalSilence, "1 sec", 44100, 128},
+        {ParamId::Env1Attack, "100", 22050, 1024},
+        {ParamId::Env1Attack, "250%", 22050, 1024},      // held to the bar's end
+        {ParamId::ResonanceCalmingSpeed, "0", 22050, 1024},
+        {ParamId::OscFrequency, "loud", 22050, std::nullopt},
+        {ParamId::OscFrequency, "131 ms", 22050, std::nullopt},
+        {ParamId::OscFrequency, "nan", 22050, std::nullopt},
+    };
+    for (const Typed& t : typed) EXPECT_EQ(positionForValue(t.id, t.text, t.rate), t.pos) << t.text;
 }

@@ -230,6 +230,13 @@ TEST(TimbreTools, ProcessSoundFilePlaysTheSampleOnOscillatorOne) {
     EXPECT_EQ(s.timbre().oscillators[0].frequency, 440);
     EXPECT_EQ(s.get(ParamId::Length), 4);
 
+    // A WAV file that holds no sound is refused, the timbre kept.
+    const fs::path wav = fs::temp_directory_path() / "kf_tools_header.wav";
+    std::ofstream(wav, std::ios::binary) << std::string("RIFF\x24\0\0\0WAVEfmt ", 16);
+    EXPECT_FALSE(s.processSoundFile(wav.string()).ok);
+    EXPECT_EQ(s.timbre().oscillators[0].frequency, 440);
+    fs::remove(wav);
+
     EXPECT_EQ(lengthForSample(100), 1);  // the length control's minimum
     EXPECT_EQ(lengthForSample(1 << 30), 256);
     fs::remove(file);

@@ -126,9 +126,12 @@ TEST_F(Utilities, EmptyFailingAndOverlongCommands) {
     EXPECT_TRUE(runUtility("   ", b, 22050).ok);
     EXPECT_TRUE(fs::is_empty(dir));
 
-    // A program that does not exist: nothing to report.
-    std::string path;
-    EXPECT_TRUE(runUtility((dir / "no-such-program").string(), b, 22050, &path).ok);
+    // A program that does not exist is named, by path or by PATH search.
+    for (const std::string& missing : {(dir / "no-such-program").string(), std::string("kf-no-such-program -x")}) {
+        const Status st = runUtility(missing, b, 22050);
+        EXPECT_FALSE(st.ok);
+        EXPECT_NE(st.message.find("no-such-program\" was not found"), std::string::npos) << st.message;
+    }
 
     // At most 199 characters with the blank and the file name.
     const size_t room = kMaxUtilityCommandLine - 1 - path.size();

@@ -3,7 +3,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QRadioButton>
+#include <QTabBar>
 #include <QSet>
 #include <QTabWidget>
 #include <QTest>
@@ -15,6 +20,7 @@
 #include "ui/curve_editor.h"
 #include "ui/custom_controls.h"
 #include "ui/dialogs.h"
+#include "ui/labelled_bar.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -33,6 +39,32 @@ bool looksBlank(const QImage& img) {
             if (c != background) ++differing;
         }
     return colours.size() < 3 || differing * 100 < int64_t{img.width()} * img.height();
+}
+
+// Texts that do not fit their widget, among the visible ones under root:
+// labels, check and radio boxes, buttons and tab captions.
+QStringList clippedTexts(QWidget* root) {
+    QStringList out;
+    auto visible = [root](QWidget* w) { return w->isVisibleTo(root) && w->width() > 0; };
+    for (auto* l : root->findChildren<QLabel*>()) {
+        if (!visible(l) || l->wordWrap() || l->text().isEmpty() || !l->pixmap().isNull()) continue;
+        if (l->fontMetrics().horizontalAdvance(l->text().trimmed()) > l->contentsRect().width())
+            out << "label \"" + l->text().trimmed() + "\"";
+    }
+    for (auto* b : root->findChildren<QAbstractButton*>()) {
+        if (!visible(b) || b->text().isEmpty()) continue;
+        const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
+        const QString text = QString(b->text()).remove('&');
+        const int need = box ? b->sizeHint().width() : b->fontMetrics().horizontalAdvance(text) + 4;
+        if (need > b->width()) out << "button \"" + b->text() + "\"";
+    }
+    for (auto* t : root->findChildren<QTabBar*>()) {
+        if (!visible(t)) continue;
+        for (int i = 0; i < t->count(); ++i)
+            if (t->fontMetrics().horizontalAdvance(t->tabText(i)) > t->tabRect(i).width())
+                out << "tab \"" + t->tabText(i) + "\"";
+    }
+    return out;
 }
 
 }  // namespace
@@ -97,6 +129,35 @@ int main(int argc, char** argv) {
             ++failures;
         }
         std::cout << "grabbed " << file.toStdString() << "\n";
+    }
+    // Typed entry open on the frequency bar, with the "Full" view (no track bar) below.
+    window.pages()->setCurrentIndex(2);
+    QTest::mouseClick(window.viewButton(kf::WaveView::Full), Qt::LeftButton, {}, QPoint(6, 6));
+    auto* frequency = qobject_cast<kf::ui::LabelledBar*>(window.control("OscillatorFrequencyBar"));
+    QTest::mouseDClick(frequency->label(), Qt::LeftButton);
+    QTest::qWait(150);
+    window.grab().save(dir + "/typed_entry.png");
+    QTest::keyClick(frequency->editor(), Qt::Key_Escape);
+    QTest::mouseClick(window.viewButton(kf::WaveView::Zoomed), Qt::LeftButton, {}, QPoint(6, 6));
+    // At the smallest size the window allows and at a large one, no text is cut.
+    const QSize large(1600, 1100);
+    for (const QSize size : {window.minimumSize(), large}) {
+        window.resize(size);
+        QTest::qWait(200);
+        const QString tag = size == large ? "large" : "min";
+        for (int p = 0; p < 12; ++p) {
+            window.pages()->setCurrentIndex(p);
+            QTest::qWait(100);
+            const QString file =
+                QString("%1/%2_page_%3_%4.png").arg(dir, tag).arg(p + 1, 2, 10, QChar('0')).arg(captions[p]);
+            window.grab().save(file);
+            for (const QString& cut : clippedTexts(&window)) {
+                std::cerr << tag.toStdString() << " size " << window.width() << "x" << window.height() << ", page "
+                          << captions[p] << ": " << cut.toStdString() << " is cut\n";
+                ++failures;
+            }
+        }
+        std::cout << "grabbed the pages at " << window.width() << "x" << window.height() << "\n";
     }
     // The small windows, shown without their modal loop so they can be grabbed.
     auto& tools = window.tools();

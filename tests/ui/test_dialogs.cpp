@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <fstream>
 #include <sstream>
@@ -185,7 +186,7 @@ private slots:
         SetupDialog* d = f.tools().setupDialog();
         QVERIFY(d->isVisible());
         QVERIFY(!d->isModal());
-        QCOMPARE(d->windowTitle(), QString("Dialog"));
+        QCOMPARE(d->windowTitle(), QString("Options"));
         for (int k = 0; k < 5; ++k) d->edit(k)->setText("edited");
         click(d, "CancelBtn");
         QVERIFY(!d->isVisible());
@@ -242,6 +243,17 @@ private slots:
         f.s().applySetup(v);
         QTest::mouseClick(f.window->control("Util1Button"), Qt::LeftButton);
         QCOMPARE(f.errors.size(), size_t{1});
+    }
+
+    void fatWizardHelpOpensTheManualAtItsParagraph() {
+        Fixture f;
+        QString at;
+        onModal([&](QWidget* w) {
+            at = w->findChild<QPlainTextEdit*>("Memo")->textCursor().block().text();
+            click(w, "CloseButton");
+        });
+        QTest::mouseClick(f.tools().fatWizard()->findChild<QPushButton*>("HelpButton"), Qt::LeftButton);
+        QVERIFY2(at.contains("\"Make fat sound\" opens the Fat wizard"), qPrintable(at));
     }
 
     void rtfmShowsTheJoinedManual() {

@@ -7,6 +7,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QLineEdit>
 #include <QTest>
 
 #include "audio/wave_out.h"
@@ -101,7 +103,7 @@ private slots:
                         QCOMPARE(e->min(), static_cast<int32_t>(p.min));
                         QCOMPARE(e->mult(), static_cast<double>(p.mult));
                         QVERIFY2(e->value() == static_cast<double>(start), name);
-                        const std::string label = paramLabel(p.id, start);
+                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().sampleRate());
                         if (!label.empty()) QCOMPARE(e->description(), QString::fromStdString(label));
                     } else if (auto* spin = w->findChild<QSpinBox*>()) {
                         QCOMPARE(spin->minimum(), p.barMin);
@@ -116,7 +118,7 @@ private slots:
                         // A harmonic bar is full at the top: its position is 256 - value.
                         const bool harmonic = p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16;
                         QVERIFY2(b->value() == (harmonic ? p.barMax - start : start), name);
-                        const std::string label = paramLabel(p.id, start);
+                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().sampleRate());
                         if (!label.empty()) QCOMPARE(f.barLabel(p.control), QString::fromStdString(label));
                     }
                     break;
@@ -149,7 +151,7 @@ private slots:
         f.settle();  // a new length waits for a running render
         auto* length = qobject_cast<NumberEdit*>(f.control("LengthNumberEdit"));
         length->setValue(1);
-        QVERIFY(length->description().startsWith("Length: 0.023s, 1K"));
+        QVERIFY(length->description().startsWith("Length: 1.024s, 1K"));  // 1024 samples at 1000 Hz
         QCOMPARE(s.get(ParamId::Length), 1);
 
         f.bar("OscillatorFrequencyBar")->setValue(0);
@@ -189,6 +191,83 @@ private slots:
         qobject_cast<QRadioButton*>(f.control("Oscillator1RadioButton"))->click();
         f.settle();
         QCOMPARE(f.bar("OscillatorFrequencyBar")->value(), 880);
+    }
+
+    void typedEntryAndKeysReachEveryPosition() {
+        Fixture f;
+        Session& s = f.window->session();
+        auto* lb = qobject_cast<LabelledBar*>(f.control("OscillatorFrequencyBar"));
+        f.window->show();
+        QTest::mouseDClick(lb->label(), Qt::LeftButton);
+        QVERIFY(lb->editor()->isVisible());
+        QCOMPARE(lb->editor()->text(), QString("523Hz"));
+        lb->editor()->setText("131 Hz");
+        QTest::keyClick(lb->editor(), Qt::Key_Return);
+        QCOMPARE(s.get(ParamId::OscFrequency), 131);
+        QVERIFY(lb->label()->text().startsWith("Frequency: 131Hz (C-4"));
+        // Escape leaves the value alone; Enter on the bar opens the editor again.
+        QTest::keyClick(lb->bar(), Qt::Key_Return);
+        lb->editor()->setText("999");
+        QTest::keyClick(lb->editor(), Qt::Key_Escape);
+        QVERIFY(!lb->editor()->isVisible());
+        QCOMPARE(s.get(ParamId::OscFrequency), 131);
+        // Arrows by one position (not the row's step of 10), page keys by the page step.
+        QTest::keyClick(lb->bar(), Qt::Key_Right);
+        QCOMPARE(s.get(ParamId::OscFrequency), 132);
+        QTest::keyClick(lb->bar(), Qt::Key_PageDown);
+        QCOMPARE(s.get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
+        // Text in no unit of the row changes nothing and says why.
+        QTest::keyClick(lb->bar(), Qt::Key_Return);
+        lb->editor()->setText("loud");
+        QTest::keyClick(lb->editor(), Qt::Key_Return);
+        QCOMPARE(s.get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
+        QVERIFY(f.window->statusBar()->currentMessage().contains("loud"));
+        // Every table control explains itself.
+        for (const ParamInfo& p : paramTable())
+            if (QWidget* w = f.control(p.control)) QVERIFY2(!w->toolTip().isEmpty(), p.control.data());
+    }
+
+    // The manual's first sound, done as written there (steps 1, 2 and 4 to 6).
+    void theManualsWalkthroughCanBeFollowed() {
+        Fixture f;
+        Session& s = f.window->session();
+        f.window->show();
+        auto type = [&f](const char* bar, const char* text) {
+            auto* lb = qobject_cast<LabelledBar*>(f.control(bar));
+            QTest::mouseDClick(lb->label(), Qt::LeftButton);
+            lb->editor()->setText(text);
+            QTest::keyClick(lb->editor(), Qt::Key_Return);
+            return lb->label()->text();
+        };
+        auto pick = [&f](const char* list, int item) {
+            qobject_cast<QListWidget*>(f.control(list))->item(item)->setSelected(true);
+        };
+        f.window->action("New preset")->trigger();
+        f.settle();
+        for (int osc : {1, 2}) {
+            qobject_cast<QRadioButton*>(f.control("Oscillator" + std::to_string(osc) + "RadioButton"))->click();
+            QCOMPARE(s.selectedOscillator(), osc - 1);
+            QTest::mouseClick(f.control("Oscillator" + std::to_string(osc) + "CheckBox"), Qt::LeftButton);
+            qobject_cast<QComboBox*>(f.control("WaveFormComboBox"))->setCurrentText(osc == 1 ? "Saw" : "Square");
+            QCOMPARE(type("OscillatorFrequencyBar", "131"), QString("Frequency: 131Hz (C-4+0)"));
+            if (osc == 1) {
+                pick("SineGeneratorVolumeModulationBox", 1);       // Env1
+                QCOMPARE(s.get(ParamId::OscVolumeModulation), 3);  // None was already selected
+            }
+        }
+        QVERIFY(type("SineGeneratorRelativeFrequencyBar", "100.3").startsWith("Relative frequency: 100.3"));
+        QVERIFY(type("Env1SustainBar", "10").startsWith("Sustain: 10.0%"));
+        QVERIFY(type("Env1ReleaseBar", "60").startsWith("Release: 60.0%"));
+        qobject_cast<QCheckBox*>(f.control("CutOffActiveBox"))->setChecked(true);
+        QVERIFY(f.barLabel("CutOffBar").startsWith("Cut off: 128"));
+        pick("CutOffModulationBox", 2);  // Env2
+        QVERIFY(type("Env2ReleaseBar", "10").startsWith("Release: 10.0%"));
+        f.settle();
+        QCOMPARE(s.timbre().oscillators[1].relativeFrequency, 1003);
+        std::vector<int16_t> sound = s.playBuffer().copy();
+        int peak = 0;
+        for (int16_t v : sound) peak = std::max(peak, std::abs(int{v}));
+        QVERIFY2(peak > 1000, "the plucked bass is heard");
     }
 };
 
