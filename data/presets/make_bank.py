@@ -453,7 +453,7 @@ def _(p):
     lowpass(p, 40)
 
 
-@preset("effects", "ufo_warble")
+@preset("effects", "flying_saucer_warble")
 def _(p):
     """A flying saucer: a sine warbling fast around 700 Hz, rising slowly."""
     length(p, 64)

@@ -77,6 +77,8 @@ void runTool(const ToolOptions& o) {
         s.tb303Model();
     } else if (Status st = s.processSoundFile(o.processSample); !st) {
         return fail(st.message);
+    } else if (s.sampleClipped(1) > 0) {
+        warn(o.processSample + ": " + s.sampleDetails(1) + " (the 16-bit conversion limited them)");
     }
     s.waitForRender();
 

@@ -107,7 +107,8 @@ public:
     void rtfm();
     void about();
     void contact();
-    void renderMidi();
+    // A dropped file is rendered without asking for it.
+    void renderMidi(const QString& file = {});
 
     // Seams for tests: the open-file dialog (empty on cancel) and the error box.
     std::function<QString(const QString& title, const QString& filter)> chooseFile;

@@ -2,6 +2,7 @@
 // line program renders without one.
 #include <QApplication>
 #include <QFont>
+#include <QTimer>
 #include <cstdlib>
 #include <iostream>
 
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
     {
         kf::ui::MainWindow window(platform);
         window.show();
+        // A file manager opens a preset (or any file the window takes) this way.
+        const QStringList args = QApplication::arguments();
+        if (args.size() > 1) QTimer::singleShot(0, &window, [&window, f = args[1]] { window.openFile(f); });
         rc = QApplication::exec();
     }
     return rc;
