@@ -552,7 +552,7 @@ void MainWindow::saveSampleAsClick() {
                               "Motorola raw (*.RAW *.raw)", "Intel raw (*.RAW *.raw)", "FLAC (*.flac)",
                               "Ogg Vorbis (*.ogg)"};
     dialog.setNameFilters(filters);
-    dialog.setDirectory(lastFolder("export"));
+    if (const QString dir = lastFolder("export"); !dir.isEmpty()) dialog.setDirectory(dir);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const int filter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
     const QString name = dialog.selectedFiles().front();

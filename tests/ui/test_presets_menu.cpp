@@ -2,6 +2,9 @@
 // to the window (dropped or named on the command line).
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -86,6 +89,7 @@ private slots:
         QTimer::singleShot(50, [] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box);
+            box->grab().save(QString(KF_SCREENS_DIR) + "/dialog_dropped_sample.png");
             for (QAbstractButton* b : box->buttons())
                 if (b->text() == "Sample 2") b->click();
         });
@@ -94,6 +98,27 @@ private slots:
         QCOMPARE(f.s().sampleCount(2), 4);
         QCOMPARE(QString::fromStdString(f.s().sampleDetails(2)), QString("4 samples, file at 44100 Hz"));
         QFile::remove(wav);
+    }
+
+    void saveSampleAsWritesOggByItsFilter() {
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);  // a widget the test can fill in
+        test::WindowFixture f;
+        QTemporaryDir dir;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!d) return;
+            poll.stop();
+            QVERIFY(d->nameFilters().contains("Ogg Vorbis (*.ogg)"));
+            d->selectNameFilter("Ogg Vorbis (*.ogg)");
+            d->grab().save(QString(KF_SCREENS_DIR) + "/dialog_save_sample_as.png");
+            d->selectFile(dir.filePath("take"));
+            static_cast<QDialog*>(d)->accept();
+        });
+        poll.start(20);
+        f.window->action("Save sample as...")->trigger();
+        QVERIFY(QFileInfo(dir.filePath("take.ogg")).size() > 0);
+        QCOMPARE(QString::fromStdString(f.s().settings().lastFolders.at("export")), QFileInfo(dir.path()).absoluteFilePath());
     }
 };
 
