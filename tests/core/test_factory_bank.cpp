@@ -82,13 +82,5 @@ TEST(FactoryBank, EveryPresetRendersUnclippedAndPinned) {
     }
 }
 
-TEST(FactoryBank, CategoriesInPlayingOrderAndTitlesFromNames) {
-    const std::vector<BankPreset> bank = listPresetBank(KF_BANK_DIR);
-    ASSERT_FALSE(bank.empty());
-    EXPECT_EQ(bank.front().category, "Bass");
-    EXPECT_EQ(bank.back().category, "Showcase");
-    EXPECT_EQ(bankTitle("saw_sub_bass"), "Saw sub bass");
-}
-
 }  // namespace
 }  // namespace kf
