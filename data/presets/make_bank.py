@@ -145,7 +145,7 @@ def _(p):
         frequencyModulation=["None", "LFO1"], volumeModulation=["None", "Env1"])
 
 
-@preset("lead", "sync_style_lead")
+@preset("lead", "overdriven_saw_lead")
 def _(p):
     """A hard-edged D5 lead: saw, pulse and a touch of overdrive."""
     length(p, 32)
