@@ -6,7 +6,7 @@ pkgs=(build-essential cmake ninja-build pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
       librtaudio-dev librtmidi-dev libasound2-dev
       jackd2 libjack-jackd2-dev sox
-      python3-mido
+      python3-mido libsndfile1-dev desktop-file-utils
       qt6-base-dev xvfb xauth fonts-dejavu-core
       clang libclang-rt-14-dev libhwy-dev)
 missing=()

@@ -16,7 +16,8 @@ const std::map<std::string, SaveFormat>& formatNames() {
         {"wav", SaveFormat::Wav16},          {"wav8", SaveFormat::Wav8},
         {"xi", SaveFormat::XI},              {"raw-intel", SaveFormat::RawIntel},
         {"raw-motorola", SaveFormat::RawMotorola}, {"raw8-signed", SaveFormat::Raw8Signed},
-        {"raw8-unsigned", SaveFormat::Raw8Unsigned}};
+        {"raw8-unsigned", SaveFormat::Raw8Unsigned}, {"flac", SaveFormat::Flac},
+        {"ogg", SaveFormat::Ogg}};
     return m;
 }
 
@@ -29,7 +30,7 @@ bool formatFromExtension(const std::string& path, SaveFormat& f) {
     if (ext == "wav") f = SaveFormat::Wav16;
     else if (ext == "xi") f = SaveFormat::XI;
     else if (ext == "raw" || ext == "smp" || ext == "pcm") f = SaveFormat::RawIntel;
-    else return false;
+    else return compressedFormatFor(path, f);
     return true;
 }
 
@@ -43,7 +44,7 @@ void addRenderCommands(CLI::App& app) {
         cmd->add_option("preset", *preset, "Preset file (.kfp)");
         cmd->add_option("-o,--output", *out, "Output file ('-': standard output, WAV unless --format says otherwise)")
             ->required();
-        cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned");
+        cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned|flac|ogg");
         cmd->add_option("--seed", *seed, "Random generator seed of the freshly started program")
             ->check(wholeNumber(0, 4294967295LL));
         auto threads = std::make_shared<int>(0);
@@ -86,7 +87,7 @@ void addRenderCommands(CLI::App& app) {
         auto seed = std::make_shared<uint32_t>(0);
         cmd->add_option("preset", *preset, "Preset file (.kfp)");
         cmd->add_option("--dir", *dir, "Save directory (default: the settings file's)");
-        cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned")
+        cmd->add_option("--format", *format, "wav|wav8|xi|raw-intel|raw-motorola|raw8-signed|raw8-unsigned|flac|ogg")
             ->capture_default_str();
         cmd->add_option("--seed", *seed, "Random generator seed of the freshly started program")
             ->check(wholeNumber(0, 4294967295LL));

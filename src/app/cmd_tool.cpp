@@ -79,6 +79,8 @@ bool applyToolOptions(Session& s, const ToolOptions& o) {
     } else if (Status st = s.processSoundFile(o.processSample); !st) {
         fail(st.message);
         return false;
+    } else if (s.sampleClipped(1) > 0) {
+        warn(o.processSample + ": " + s.sampleDetails(1) + " (the 16-bit conversion limited them)");
     }
     s.waitForRender();
     return true;

@@ -211,6 +211,10 @@ public:
     std::string sampleLabel(int slot) const;
     std::string samplePath(int slot) const;
     int32_t sampleCount(int slot) const;
+    // "N samples", with a sound file's own rate and the samples its 16-bit
+    // conversion clipped, for the Samples group and the command line.
+    std::string sampleDetails(int slot) const;
+    int64_t sampleClipped(int slot) const;
     Status saveSoundFile(SaveFormat format, std::string* writtenName = nullptr);  // "Save"
     Status saveSampleAs(const std::string& fileName, int filterIndex);
     // The rendered sound in a chosen format (refused in the live mode).

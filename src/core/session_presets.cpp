@@ -153,7 +153,7 @@ Status Session::loadSample(int slot, const std::string& fileName) {
     notify(Change::Samples);
     generateSoundBuf();
     if (!fileName.empty() && s.loadedCount() == 0 && s.storedPath().empty())
-        return Status::error("Cannot open sample file " + fileName);
+        return Status::error("Cannot open sample file " + fileName + ": " + s.problem());
     return Status::success();
 }
 
@@ -179,6 +179,20 @@ std::string Session::samplePath(int slot) const {
 int32_t Session::sampleCount(int slot) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return (slot == 2 ? sample2_ : sample1_).view().count;
+}
+
+std::string Session::sampleDetails(int slot) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const SampleSlot& s = slot == 2 ? sample2_ : sample1_;
+    std::string text = std::to_string(s.view().count) + " samples";
+    if (s.fileRate() > 0) text += ", file at " + std::to_string(s.fileRate()) + " Hz";
+    if (s.clipped() > 0) text += ", " + std::to_string(s.clipped()) + " clipped";
+    return text;
+}
+
+int64_t Session::sampleClipped(int slot) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return (slot == 2 ? sample2_ : sample1_).clipped();
 }
 
 }  // namespace kf

@@ -18,10 +18,19 @@ std::string installedDataDir() {
 }
 }  // namespace
 
+std::vector<std::string> dataDirectories() {
+    static const std::string beside = installedDataDir();
+    std::vector<std::string> dirs;
+    if (!beside.empty()) dirs.push_back(beside);
+    dirs.push_back(KF_DATA_DIR);
+    return dirs;
+}
+
 std::string findDataFile(const std::string& name) {
     if (isRegularFile(name)) return name;
-    static const std::string beside = installedDataDir();
-    for (const std::string& dir : {beside, std::string(KF_DATA_DIR), std::string(KF_SOURCE_DATA_DIR)}) {
+    std::vector<std::string> dirs = dataDirectories();
+    dirs.push_back(KF_SOURCE_DATA_DIR);
+    for (const std::string& dir : dirs) {
         if (dir.empty()) continue;
         std::string candidate = dir + "/" + name;
         if (isRegularFile(candidate)) return candidate;

@@ -1,8 +1,10 @@
 #include "files/export.h"
 
+#include <cctype>
 #include <vector>
 
 #include "files/file_io.h"
+#include "files/sound_file.h"
 #include "files/wav.h"
 #include "files/xi.h"
 
@@ -52,6 +54,8 @@ const char* saveExtension(SaveFormat format) {
         case SaveFormat::Wav16:
         case SaveFormat::Wav8: return ".wav";
         case SaveFormat::XI: return ".xi";
+        case SaveFormat::Flac: return ".flac";
+        case SaveFormat::Ogg: return ".ogg";
         default: return ".smp";
     }
 }
@@ -79,6 +83,8 @@ Status saveSound(const std::string& fileName, SoundBuffer sound, SaveFormat form
         case SaveFormat::RawMotorola: return writeFileBytes(fileName, raw16(view, true));
         case SaveFormat::Raw8Signed: return writeFileBytes(fileName, raw8Signed(view));
         case SaveFormat::Raw8Unsigned: return writeFileBytes(fileName, soundTo8Bit(view).data);
+        case SaveFormat::Flac: return writeSoundFile(fileName, view, rate, SoundFileFormat::Flac);
+        case SaveFormat::Ogg: return writeSoundFile(fileName, view, rate, SoundFileFormat::OggVorbis);
     }
     return Status::error("Unknown save format");
 }
@@ -97,7 +103,18 @@ bool hasExtension(const std::string& fileName) {
     return sep == std::string::npos || dot > sep;
 }
 
+bool compressedFormatFor(const std::string& fileName, SaveFormat& format) {
+    if (!hasExtension(fileName)) return false;
+    std::string ext = fileName.substr(fileName.find_last_of('.'));
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".flac") format = SaveFormat::Flac;
+    else if (ext == ".ogg" || ext == ".oga") format = SaveFormat::Ogg;
+    else return false;
+    return true;
+}
+
 Status saveSampleAs(std::string fileName, int filterIndex, SoundBuffer sound, int32_t rate) {
+    if (SaveFormat f; compressedFormatFor(fileName, f)) return saveSound(fileName, sound, f, rate, "");
     switch (filterIndex) {
         case 1:
             if (!hasExtension(fileName)) fileName += ".WAV";
@@ -110,6 +127,10 @@ Status saveSampleAs(std::string fileName, int filterIndex, SoundBuffer sound, in
             if (!hasExtension(fileName)) fileName += ".RAW";
             return saveSound(fileName, sound, filterIndex == 3 ? SaveFormat::RawMotorola : SaveFormat::RawIntel,
                              rate, "");
+        case 5:
+        case 6:
+            if (!hasExtension(fileName)) fileName += filterIndex == 5 ? ".flac" : ".ogg";
+            return saveSound(fileName, sound, filterIndex == 5 ? SaveFormat::Flac : SaveFormat::Ogg, rate, "");
         default: return Status::error("Unknown file type");
     }
 }

@@ -12,7 +12,9 @@
 namespace kf {
 
 // Raw8Signed / Raw8Unsigned are the two raw choices with Quality "8 bits".
-enum class SaveFormat { Wav16, Wav8, XI, RawIntel, RawMotorola, Raw8Signed, Raw8Unsigned };
+// Flac and Ogg (Vorbis) are chosen by a file name's extension, never by the
+// Options page.
+enum class SaveFormat { Wav16, Wav8, XI, RawIntel, RawMotorola, Raw8Signed, Raw8Unsigned, Flac, Ogg };
 
 // The format the Options page selects.
 enum class SaveType { MotorolaPCM, IntelPCM, WAV, XI };
@@ -28,7 +30,9 @@ std::string saveBaseName(const std::string& presetName);
 // number whose file cannot be opened. A non-empty saveDir gets "/" appended
 // when it lacks a separator; the caller keeps the changed setting.
 std::string generateSaveName(const std::string& presetName, std::string& saveDir, SaveFormat format);
-const char* saveExtension(SaveFormat format);  // ".smp", ".wav" or ".xi"
+const char* saveExtension(SaveFormat format);  // ".smp", ".wav", ".xi", ".flac" or ".ogg"
+// ".flac" and ".ogg"/".oga" (any case) name the compressed formats.
+bool compressedFormatFor(const std::string& fileName, SaveFormat& format);
 
 Status saveSound(const std::string& fileName, SoundBuffer sound, SaveFormat format, int32_t rate,
                  const std::string& instrumentName);
@@ -38,7 +42,9 @@ Status saveSoundFile(const std::string& presetName, std::string& saveDir, SaveFo
 
 // "Save sample as...": filter 1 WAV (".WAV" added without extension, always
 // 16 bits), 2 XI (".XI" added, empty instrument name), 3 Motorola raw,
-// 4 Intel raw (16-bit raw file, ".RAW" added).
+// 4 Intel raw (16-bit raw file, ".RAW" added), 5 FLAC (".flac" added),
+// 6 Ogg Vorbis (".ogg" added). A name ending ".flac" or ".ogg" is written in
+// that format whatever the filter.
 Status saveSampleAs(std::string fileName, int filterIndex, SoundBuffer sound, int32_t rate);
 bool hasExtension(const std::string& fileName);
 

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "files/data_dir.h"
+#include "files/sound_file.h"
 
 namespace kf {
 
@@ -19,8 +20,7 @@ namespace {
 
 // Reads the file as little-endian 16-bit samples; false when it cannot be
 // opened. A short read leaves zeros behind.
-bool readSamples(const std::string& path, std::vector<int16_t>& out) {
-    if (!isRegularFile(path)) return false;
+bool readRawSamples(const std::string& path, std::vector<int16_t>& out) {
     std::error_code ec;
     if (std::filesystem::file_size(path, ec) > kMaxSampleFileBytes || ec) return false;
     std::ifstream in(path, std::ios::binary);
@@ -49,6 +49,25 @@ bool readSamples(const std::string& path, std::vector<int16_t>& out) {
     return true;
 }
 
+// The regular-file check, then a sound file decoded by content, else the
+// raw reader. A sound file's limit is on its decoded samples, not its size.
+bool readSample(const std::string& path, DecodedSound& out, std::string& problem) {
+    out = DecodedSound{};
+    if (!isRegularFile(path)) {
+        problem = sampleFileProblem(path);
+        return false;
+    }
+    switch (decodeSoundFile(path, kMaxSampleFileBytes / 2, out, problem)) {
+        case SoundFileKind::Decoded: return true;
+        case SoundFileKind::Damaged: out = DecodedSound{}; return false;
+        case SoundFileKind::NotSoundFile: break;
+    }
+    if (readRawSamples(path, out.samples)) return true;
+    problem = sampleFileProblem(path);
+    if (problem.empty()) problem = "cannot be read";
+    return false;
+}
+
 }  // namespace
 
 std::string sampleFileProblem(const std::string& fileName) {
@@ -59,6 +78,13 @@ std::string sampleFileProblem(const std::string& fileName) {
     if (!std::filesystem::exists(st)) return std::make_error_code(std::errc::no_such_file_or_directory).message();
     if (std::filesystem::is_directory(st)) return std::make_error_code(std::errc::is_a_directory).message();
     if (!std::filesystem::is_regular_file(st)) return "not a regular file";
+    DecodedSound decoded;
+    std::string problem;
+    switch (decodeSoundFile(fileName, kMaxSampleFileBytes / 2, decoded, problem)) {
+        case SoundFileKind::Decoded: return {};
+        case SoundFileKind::Damaged: return problem;
+        case SoundFileKind::NotSoundFile: break;
+    }
     const uint64_t size = std::filesystem::file_size(fileName, ec);
     if (ec) return ec.message();
     if (size > kMaxSampleFileBytes)
@@ -77,12 +103,15 @@ std::string bareFileName(const std::string& path) {
 
 void SampleSlot::load(const std::string& fileName, int32_t startPos) {
     std::string name = fileName;
-    std::vector<int16_t> fresh;
-    if (name.empty() || !readSamples(name, fresh)) {
-        fresh.clear();
+    DecodedSound fresh;
+    problem_.clear();
+    if (name.empty() || !readSample(name, fresh, problem_)) {
+        fresh = DecodedSound{};
         name.clear();
     }
-    data_ = std::move(fresh);
+    data_ = std::move(fresh.samples);
+    fileRate_ = fresh.rate;
+    clipped_ = fresh.clipped;
     swapped_ = false;
     storedPath_ = name.substr(0, kMaxSamplePath);
     name_ = bareFileName(name);

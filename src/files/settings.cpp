@@ -1,5 +1,7 @@
 #include "files/settings.h"
 
+#include <algorithm>
+
 #include "files/atomic_file.h"
 
 #include <cctype>
@@ -15,6 +17,8 @@ namespace {
 
 constexpr size_t kMaxStringValue = 1023;
 constexpr const char* kSection = "Main";
+constexpr const char* kRecentSection = "Recent";
+constexpr const char* kFoldersSection = "Folders";
 
 std::string trim(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -55,14 +59,15 @@ std::vector<std::string> readLines(const std::string& path) {
     return lines;
 }
 
-// Key/value pairs of section Main; the first occurrence of a key counts.
-std::vector<std::pair<std::string, std::string>> mainEntries(const std::vector<std::string>& lines) {
+// Key/value pairs of one section; the first occurrence of a key counts.
+std::vector<std::pair<std::string, std::string>> sectionEntries(const std::vector<std::string>& lines,
+                                                                const char* section = kSection) {
     std::vector<std::pair<std::string, std::string>> out;
     bool inMain = false;
     for (const auto& line : lines) {
         std::string name;
         if (sectionName(line, name)) {
-            inMain = equalsNoCase(name, kSection);
+            inMain = equalsNoCase(name, section);
             continue;
         }
         if (!inMain) continue;
@@ -115,7 +120,8 @@ int32_t parseSettingsInt(const std::string& text, int32_t fallback) {
 
 Settings readSettings(const std::string& path) {
     Settings s;
-    const auto entries = mainEntries(readLines(path));
+    const std::vector<std::string> lines = readLines(path);
+    const auto entries = sectionEntries(lines);
     auto readInt = [&](const char* key, int32_t& field) {
         if (const std::string* v = lookup(entries, key)) field = parseSettingsInt(*v, field);
     };
@@ -130,7 +136,20 @@ Settings readSettings(const std::string& path) {
     readString("Util2Path", s.util2Path);
     readString("SaveDir", s.saveDir);
     readInt("BufSize", s.bufSize);
+    const auto recent = sectionEntries(lines, kRecentSection);
+    for (size_t n = 1; n <= kMaxRecentPresets; ++n)
+        if (const std::string* v = lookup(recent, "File" + std::to_string(n)); v && !v->empty())
+            s.recentPresets.push_back(v->substr(0, kMaxStringValue));
+    for (const auto& [kind, folder] : sectionEntries(lines, kFoldersSection))
+        if (!kind.empty() && !folder.empty()) s.lastFolders.emplace(kind, folder.substr(0, kMaxStringValue));
     return s;
+}
+
+void rememberRecentPreset(Settings& s, const std::string& path) {
+    auto& r = s.recentPresets;
+    r.erase(std::remove(r.begin(), r.end(), path), r.end());
+    r.insert(r.begin(), path);
+    if (r.size() > kMaxRecentPresets) r.resize(kMaxRecentPresets);
 }
 
 Status writeSettings(const std::string& path, const Settings& s) {
@@ -156,16 +175,21 @@ Status writeSettings(const std::string& path, const Settings& s) {
     // Other sections and unknown keys of Main survive; Main is rewritten in
     // place of its first occurrence.
     std::vector<std::string> out;
-    bool inMain = false, mainWritten = false;
+    bool inMain = false, mainWritten = false, inOwn = false;
     for (const auto& line : old) {
         std::string name;
         if (sectionName(line, name)) {
+            // The window's two sections are written whole at the end.
+            inOwn = equalsNoCase(name, kRecentSection) || equalsNoCase(name, kFoldersSection);
+            if (inOwn) continue;
             inMain = equalsNoCase(name, kSection);
             if (inMain) {
                 if (!mainWritten) out.insert(out.end(), mainSection.begin(), mainSection.end());
                 mainWritten = true;
                 continue;
             }
+        } else if (inOwn) {
+            continue;
         } else if (inMain) {
             size_t eq = line.find('=');
             if (eq != std::string::npos) {
@@ -178,6 +202,15 @@ Status writeSettings(const std::string& path, const Settings& s) {
         out.push_back(line);
     }
     if (!mainWritten) out.insert(out.end(), mainSection.begin(), mainSection.end());
+    if (!s.recentPresets.empty()) {
+        out.push_back(std::string("[") + kRecentSection + "]");
+        for (size_t n = 0; n < s.recentPresets.size() && n < kMaxRecentPresets; ++n)
+            out.push_back("File" + std::to_string(n + 1) + "=" + oneLine(s.recentPresets[n]));
+    }
+    if (!s.lastFolders.empty()) {
+        out.push_back(std::string("[") + kFoldersSection + "]");
+        for (const auto& [kind, folder] : s.lastFolders) out.push_back(oneLine(kind) + "=" + oneLine(folder));
+    }
 
     std::error_code ec;
     std::filesystem::path p(path);

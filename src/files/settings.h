@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "engine/status.h"
 
@@ -14,7 +16,17 @@ struct Settings {
     int32_t midiIn = 0, waveOut = 0;
     std::string util1, util1Path, util2, util2Path, saveDir = "./";
     int32_t bufSize = 2;
+    // The window's own memory, in sections of their own so that section
+    // Main keeps its eight keys: the last presets opened or saved, newest
+    // first (section "Recent", File1..File8), and the last folder of each
+    // kind of file dialog (section "Folders", kind=folder).
+    std::vector<std::string> recentPresets;
+    std::map<std::string, std::string> lastFolders;
 };
+
+constexpr size_t kMaxRecentPresets = 8;
+// Puts path first in the recent list, once, keeping at most eight.
+void rememberRecentPreset(Settings& s, const std::string& path);
 
 // Missing file, missing keys and unreadable values give the defaults.
 Settings readSettings(const std::string& path);

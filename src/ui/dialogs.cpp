@@ -241,7 +241,11 @@ NoteWindow::NoteWindow(const QString& caption, const QString& text, QWidget* par
 
 Tools::Tools(MainWindow& window, Session& session) : QObject(&window), window_(window), session_(session) {
     chooseFile = [this](const QString& title, const QString& filter) {
-        return QFileDialog::getOpenFileName(&window_, title, {}, filter);
+        // MIDI files and samples each open where the last one was chosen.
+        const std::string kind = filter.contains("*.mid") ? "midi" : "sample";
+        const QString name = QFileDialog::getOpenFileName(&window_, title, window_.lastFolder(kind), filter);
+        if (!name.isEmpty()) window_.rememberFolder(kind, name);
+        return name;
     };
     chooseSaveFile = [this](const QString& title, const QString& start, const QString& filter) {
         return QFileDialog::getSaveFileName(&window_, title, start, filter);
@@ -356,9 +360,9 @@ void Tools::contact() {
 
 // The render runs on a worker; the window only hears its progress and end
 // through queued calls, so the event loop never waits for it.
-void Tools::renderMidi() {
+void Tools::renderMidi(const QString& file) {
     if (midiThread_.joinable()) return;  // one at a time
-    const QString name = chooseFile({}, "Midi files (*.mid)");
+    const QString name = file.isEmpty() ? chooseFile({}, "Midi files (*.mid)") : file;
     if (name.isEmpty()) return;
     const QString target = chooseSaveFile(
         "Render MIDI to", QString::fromStdString(midiOutputPath(session_.setupValues().saveDir)), "WAV files (*.wav)");

@@ -113,7 +113,8 @@ public:
     void rtfmAt(const QString& phrase);  // the manual, opened at a paragraph
     void about();
     void contact();
-    void renderMidi();
+    // A dropped file is rendered without asking for it.
+    void renderMidi(const QString& file = {});
 
     // Seams for tests: the open-file dialog and the save dialog (which asks
     // before replacing a file), both empty on cancel, and the error box.

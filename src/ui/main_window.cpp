@@ -6,6 +6,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -33,6 +37,7 @@
 #include "audio/wave_out.h"
 #include "ui/custom_controls.h"
 #include "ui/curve_editor.h"
+#include "files/preset_bank.h"
 #include "ui/dialogs.h"
 
 namespace kf::ui {
@@ -51,6 +56,9 @@ const std::array<const char*, 12>& pageCaptions() {
 namespace {
 
 QString plain(QString caption) { return caption.remove('&'); }
+
+const QString kSampleFileFilter =
+    "Sound files (*.wav *.aif *.aiff *.flac *.ogg *.oga *.opus *.smp *.raw *.pcm *.iff);;All files (*)";
 
 }  // namespace
 
@@ -90,6 +98,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     buildStrip(central);
     setCentralWidget(central);
     pages_->setCurrentIndex(2);  // "Oscillators"
+    setAcceptDrops(true);
 
     fillDeviceLists();
     session_->startUpRender();
@@ -195,6 +204,8 @@ void MainWindow::buildMenus() {
     add(file, "New preset", {}, [this] { newPresetClick(); });
     add(file, "Open preset...", Qt::Key_F3, [this] { openPresetClick(); });
     add(file, "Save preset...", Qt::Key_F2, [this] { savePresetClick(); });
+    recentMenu_ = file->addMenu("Recent presets");
+    connect(recentMenu_, &QMenu::aboutToShow, this, [this] { fillRecentMenu(); });
     file->addSeparator();
     add(file, "Open Sample &1", Qt::Key_F11, [this] { openSampleClick(1); });
     add(file, "Open Sample &2", Qt::Key_F12, [this] { openSampleClick(2); });
@@ -211,6 +222,7 @@ void MainWindow::buildMenus() {
     undoAction_ = add(editMenu, "Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undoClick(false); });
     redoAction_ = add(editMenu, "Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { undoClick(true); });
     redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    buildPresetsMenu(bar->addMenu("Presets"));
 
     QMenu* timbres = bar->addMenu("Timbres");
     timbreGroup_ = new QActionGroup(this);
@@ -589,37 +601,45 @@ void MainWindow::showPlayError(const Status& s) {
 }
 
 bool MainWindow::openPresetFile(const QString& path) {
-    if (Status st = session_->openPreset(path.toStdString()); !st) {
-        showError(st);
+    std::string warning;
+    if (Status st = session_->openPreset(path.toStdString(), true, &warning); !st) {
+        showError(st);  // refused: the current sound stays
         return false;
     }
+    if (!warning.empty()) QMessageBox::warning(this, "Kestrafon", QString::fromStdString(warning));
+    rememberRecent(path);
     return true;
 }
 
 void MainWindow::saveSampleAsClick() {
     QFileDialog dialog(this, "Save sample as...");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The last two are chosen by a name's extension too, whatever the filter.
     const QStringList filters{"Microsoft WAV (*.WAV *.wav)", "Extended Instrument (*.XI *.xi)",
-                              "Motorola raw (*.RAW *.raw)", "Intel raw (*.RAW *.raw)"};
+                              "Motorola raw (*.RAW *.raw)", "Intel raw (*.RAW *.raw)", "FLAC (*.flac)",
+                              "Ogg Vorbis (*.ogg)"};
     dialog.setNameFilters(filters);
+    if (const QString dir = lastFolder("export"); !dir.isEmpty()) dialog.setDirectory(dir);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const int filter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-    if (Status st = session_->saveSampleAs(dialog.selectedFiles().front().toStdString(), filter); !st) showError(st);
+    const QString name = dialog.selectedFiles().front();
+    rememberFolder("export", name);
+    if (Status st = session_->saveSampleAs(name.toStdString(), filter); !st) showError(st);
 }
 
 void MainWindow::newPresetClick() {
     if (maySwitchPreset()) session_->newPreset();
 }
 
-void MainWindow::openPresetClick() {
+void MainWindow::openPresetClick(const QString& fileName) {
     if (!maySwitchPreset()) return;
-    const QString name = QFileDialog::getOpenFileName(this, "Open preset", {}, "Kestrafon presets (*.kfp)");
-    if (name.isEmpty()) return;
-    std::string warning;
-    if (Status st = session_->openPreset(name.toStdString(), true, &warning); !st)
-        showError(st);  // refused: the current sound stays
-    else if (!warning.empty())
-        QMessageBox::warning(this, "Kestrafon", QString::fromStdString(warning));
+    QString name = fileName;
+    if (name.isEmpty()) {
+        name = QFileDialog::getOpenFileName(this, "Open preset", lastFolder("preset"), "Kestrafon presets (*.kfp)");
+        if (name.isEmpty()) return;
+        rememberFolder("preset", name);
+    }
+    openPresetFile(name);
 }
 
 bool MainWindow::maySwitchPreset() {
@@ -656,16 +676,91 @@ void MainWindow::showHistory() {
 
 void MainWindow::savePresetClick() {
     // The dialog asks before replacing an existing file.
-    QString name = QFileDialog::getSaveFileName(this, "Save preset", {}, "Kestrafon presets (*.kfp)");
+    QString name =
+        QFileDialog::getSaveFileName(this, "Save preset", lastFolder("preset"), "Kestrafon presets (*.kfp)");
     if (name.isEmpty()) return;
     if (!name.contains('.')) name += ".kfp";
-    if (Status st = session_->savePreset(name.toStdString()); !st) showError(st);
+    rememberFolder("preset", name);
+    if (Status st = session_->savePreset(name.toStdString()); !st) return showError(st);
+    rememberRecent(name);
 }
 
 void MainWindow::openSampleClick(int slot) {
-    const QString name = QFileDialog::getOpenFileName(this, QString("Open sample %1").arg(slot));
+    const QString name = QFileDialog::getOpenFileName(this, QString("Open sample %1").arg(slot), lastFolder("sample"),
+                                                      kSampleFileFilter);
     if (name.isEmpty()) return;
+    rememberFolder("sample", name);
     if (Status st = session_->loadSample(slot, name.toStdString()); !st) showError(st);
+}
+
+// ---------------------------------------------------------------------------
+// The factory bank, recent presets, remembered folders and dropped files
+
+void MainWindow::buildPresetsMenu(QMenu* menu) {
+    QMenu* category = nullptr;
+    for (const BankPreset& p : listPresetBank(presetBankDir())) {
+        const QString title = QString::fromStdString(p.category);
+        if (!category || category->title() != title) category = menu->addMenu(title);
+        QAction* a = category->addAction(QString::fromStdString(p.title));
+        connect(a, &QAction::triggered, this, [this, path = QString::fromStdString(p.path)] { openPresetClick(path); });
+    }
+    if (menu->isEmpty()) menu->addAction("(no presets installed)")->setEnabled(false);
+}
+
+void MainWindow::fillRecentMenu() {
+    recentMenu_->clear();
+    for (const std::string& path : session_->settings().recentPresets) {
+        const QString file = QString::fromStdString(path);
+        QAction* a = recentMenu_->addAction(QFileInfo(file).fileName());
+        a->setToolTip(file);
+        connect(a, &QAction::triggered, this, [this, file] { openPresetClick(file); });
+    }
+    if (recentMenu_->isEmpty()) recentMenu_->addAction("(none)")->setEnabled(false);
+}
+
+void MainWindow::rememberRecent(const QString& file) {
+    Settings s = session_->settings();
+    rememberRecentPreset(s, QFileInfo(file).absoluteFilePath().toStdString());
+    session_->setSettings(s);
+}
+
+QString MainWindow::lastFolder(const std::string& kind) const {
+    const Settings s = session_->settings();
+    const auto it = s.lastFolders.find(kind);
+    return it == s.lastFolders.end() ? QString() : QString::fromStdString(it->second);
+}
+
+void MainWindow::rememberFolder(const std::string& kind, const QString& file) {
+    Settings s = session_->settings();
+    s.lastFolders[kind] = QFileInfo(file).absolutePath().toStdString();
+    session_->setSettings(s);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (!urls.isEmpty() && urls.front().isLocalFile()) e->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+    e->acceptProposedAction();
+    // Dialogs must not run inside the drop: the source waits for it.
+    QTimer::singleShot(0, this, [this, file = urls.front().toLocalFile()] { openFile(file); });
+}
+
+void MainWindow::openFile(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == "kfp") return openPresetClick(path);
+    if (ext == "mid" || ext == "midi") return tools_->renderMidi(path);
+    QMessageBox ask(QMessageBox::Question, "Kestrafon", QString("Load %1 as").arg(QFileInfo(path).fileName()),
+                    QMessageBox::Cancel, this);
+    QAbstractButton* one = ask.addButton("Sample 1", QMessageBox::AcceptRole);
+    QAbstractButton* two = ask.addButton("Sample 2", QMessageBox::AcceptRole);
+    ask.exec();
+    const int slot = ask.clickedButton() == one ? 1 : ask.clickedButton() == two ? 2 : 0;
+    if (slot == 0) return;
+    if (Status st = session_->loadSample(slot, path.toStdString()); !st) showError(st);
 }
 
 void MainWindow::normalizeClick() {

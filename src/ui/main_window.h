@@ -30,6 +30,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -108,6 +109,13 @@ public:
     enum class UnsavedAnswer { Save, Discard, Cancel };
     std::function<UnsavedAnswer()> askUnsaved;
     bool maySwitchPreset();
+    // A file given on the command line or dropped on the window: a preset
+    // opens, a MIDI file renders, anything else is offered as a sample.
+    void openFile(const QString& path);
+    // The folder a file dialog of this kind ("preset", "sample", "export",
+    // "midi") opens in, and remembering the one a file was chosen from.
+    QString lastFolder(const std::string& kind) const;
+    void rememberFolder(const std::string& kind, const QString& file);
 
 signals:
     // Emitted on the window's thread after the display followed a finished render.
@@ -115,6 +123,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     // Building. Pages are columns of groups; every table-made control goes
@@ -160,7 +170,12 @@ private:
     void saveClick();
     void saveSampleAsClick();
     void newPresetClick();
-    void openPresetClick();
+    // With a name (the Presets menu, recent presets, a drop) the dialog is
+    // skipped; everything else is the same path.
+    void openPresetClick(const QString& fileName = {});
+    void buildPresetsMenu(QMenu* menu);
+    void fillRecentMenu();
+    void rememberRecent(const QString& file);
     void savePresetClick();
     void openSampleClick(int slot);
     void normalizeClick();
@@ -217,6 +232,7 @@ private:
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     QLabel* liveNote_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     QLabel* sampleInfo_ = nullptr;
     std::array<std::function<void()>, kParamCount> updaters_;
     bool pendingRenderClick_ = false;

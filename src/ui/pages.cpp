@@ -205,11 +205,11 @@ void MainWindow::buildPages() {
     sampleInfo_ = new QLabel(samples);
     groupLayout(samples)->addWidget(sampleInfo_);
     registerControl("SamplesInfoLabel", sampleInfo_, [this] {
-        sampleInfo_->setText(QString("Sample #1: %1 (%2 samples)\nSample #2: %3 (%4 samples)")
+        sampleInfo_->setText(QString("Sample #1: %1 (%2)\nSample #2: %3 (%4)")
                                  .arg(QString::fromStdString(session_->sampleLabel(1)))
-                                 .arg(session_->sampleCount(1))
+                                 .arg(QString::fromStdString(session_->sampleDetails(1)))
                                  .arg(QString::fromStdString(session_->sampleLabel(2)))
-                                 .arg(session_->sampleCount(2)));
+                                 .arg(QString::fromStdString(session_->sampleDetails(2))));
     });
 
     // The chord text beside the table's chord box.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/cli_runner.h"
+#include "files/sample.h"
 
 namespace fs = std::filesystem;
 
@@ -204,11 +205,18 @@ TEST_F(CliRender, FormatSelection) {
     EXPECT_EQ(le32(xi, 298), pcm.size());  // sample header: data length in bytes
     EXPECT_EQ(xi.size(), 298u + 40u + pcm.size());
 
-    for (const char* args : {"-o p.ogg", "-o noextension", "-o p.wav --format flac"}) {
+    // FLAC by its extension holds the same samples.
+    ASSERT_EQ(cli("render " + pluck + " -o p.flac"), 0) << err;
+    kf::SampleSlot flac;
+    flac.load((dir / "p.flac").string(), 0);
+    ASSERT_EQ(flac.view().count * 2, static_cast<int32_t>(pcm.size()));
+    EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), reinterpret_cast<const uint8_t*>(flac.view().samples)));
+
+    for (const char* args : {"-o p.mp3", "-o noextension", "-o p.wav --format mp3"}) {
         SCOPED_TRACE(args);
         expectOneLineError(cli("render " + pluck + " " + args));
     }
-    EXPECT_FALSE(fs::exists(dir / "p.ogg"));
+    EXPECT_FALSE(fs::exists(dir / "p.mp3"));
     EXPECT_FALSE(fs::exists(dir / "noextension"));
 }
 

@@ -138,5 +138,25 @@ TEST(Settings, PathFollowsXdgConfigHome) {
     if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
+TEST(Settings, RecentPresetsAndFoldersKeepTheirOwnSections) {
+    TempDir dir;
+    const std::string path = dir.file("Kestra.Ini");
+    Settings s;
+    for (int n = 0; n < 9; ++n) rememberRecentPreset(s, "/p/" + std::to_string(n) + ".kfp");
+    rememberRecentPreset(s, "/p/4.kfp");  // again: moves to the front, once
+    s.lastFolders = {{"preset", "/p"}, {"sample", "/s=1"}};
+    ASSERT_TRUE(writeSettings(path, s).ok);
+    ASSERT_TRUE(writeSettings(path, s).ok);  // rewriting replaces the sections
+    const std::string text = test::readText(path);
+    EXPECT_EQ(text.find("[Recent]"), text.rfind("[Recent]"));
+    EXPECT_EQ(text.substr(0, text.find("[Recent]")),
+              "[Main]\nMidiIn=0\nWaveOut=0\nUtil1=\nUtil1Path=\nUtil2=\nUtil2Path=\nSaveDir=./\nBufSize=2\n");
+    const Settings back = readSettings(path);
+    EXPECT_EQ(back.recentPresets,
+              (std::vector<std::string>{"/p/4.kfp", "/p/8.kfp", "/p/7.kfp", "/p/6.kfp", "/p/5.kfp", "/p/3.kfp",
+                                        "/p/2.kfp", "/p/1.kfp"}));
+    EXPECT_EQ(back.lastFolders, s.lastFolders);
+}
+
 }  // namespace
 }  // namespace kf

@@ -8,7 +8,8 @@ function(kf_ui_program t src)
   set_target_properties(${t} PROPERTIES AUTOMOC ON)
   target_include_directories(${t} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${t} PRIVATE kf_ui Qt6::Test)
-  target_compile_definitions(${t} PRIVATE KF_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  target_compile_definitions(${t} PRIVATE KF_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    KF_SCREENS_DIR="${CMAKE_CURRENT_BINARY_DIR}/ui_screens")
 endfunction()
 
 file(GLOB ui_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/ui/test_*.cpp)
@@ -19,6 +20,7 @@ foreach(f ${ui_tests})
   set_tests_properties(ui_${n} PROPERTIES LABELS ui TIMEOUT 600
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/ui_config;${ui_lsan}")
 endforeach()
+add_dependencies(ui_test_presets_menu preset-bank)
 
 find_program(KF_XVFB Xvfb)
 if(KF_XVFB)

@@ -2,6 +2,7 @@
 // line program renders without one.
 #include <QApplication>
 #include <QFont>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -81,8 +82,10 @@ int main(int argc, char** argv) {
     {
         kf::ui::MainWindow window(platform);
         quiet.reset();
-        if (!preset.empty()) window.openPresetFile(QString::fromLocal8Bit(preset.c_str()));
         window.show();
+        // A file manager opens a preset (or any file the window takes) this way.
+        if (!preset.empty())
+            QTimer::singleShot(0, &window, [&window, f = QString::fromLocal8Bit(preset.c_str())] { window.openFile(f); });
         rc = QApplication::exec();
     }
     return rc;

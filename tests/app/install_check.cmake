@@ -1,0 +1,34 @@
+# Installs the build into a fresh prefix and checks the desktop files there:
+# the entry validates, the MIME package compiles into a database that knows
+# *.kfp, and the icons and the bank are in place.
+#   cmake -DBUILD=<build dir> -DPREFIX=<scratch dir> -P install_check.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
+  RESULT_VARIABLE rc OUTPUT_QUIET)
+if(rc)
+  message(FATAL_ERROR "install failed: ${rc}")
+endif()
+foreach(f bin/kestrafon bin/kestrafon-cli share/applications/kestrafon.desktop
+    share/icons/hicolor/scalable/apps/kestrafon.svg
+    share/icons/hicolor/scalable/mimetypes/application-x-kestrafon-preset.svg
+    share/mime/packages/kestrafon.xml share/kestrafon/presets/bass/saw_sub_bass.kfp)
+  if(NOT EXISTS ${PREFIX}/${f})
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+file(GLOB_RECURSE bank ${PREFIX}/share/kestrafon/presets/*.kfp)
+list(LENGTH bank n)
+if(n LESS 32)
+  message(FATAL_ERROR "the bank holds ${n} presets")
+endif()
+execute_process(COMMAND desktop-file-validate ${PREFIX}/share/applications/kestrafon.desktop
+  RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "desktop-file-validate failed")
+endif()
+execute_process(COMMAND update-mime-database ${PREFIX}/share/mime RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+file(READ ${PREFIX}/share/mime/globs2 globs)
+if(rc OR NOT globs MATCHES "application/x-kestrafon-preset:\\*\\.kfp")
+  message(FATAL_ERROR "the MIME type for *.kfp is not in the database")
+endif()
+file(REMOVE_RECURSE ${PREFIX})
