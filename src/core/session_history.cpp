@@ -43,7 +43,8 @@ void Session::restore(const SessionSnapshot& s) {
         applyPreset(s.preset, false);
         presetName_ = s.presetName;
         caption_ = s.caption;
-        reallocIfNeeded();
+        // The buffers follow the restored length at the next render's
+        // preparation, never under a render that may be running now.
         --loadingCount_;
         oscillatorsChanged_ = true;
     }

@@ -76,12 +76,13 @@ TEST_F(CliRenderMidi, BadInputFailsInOneLineAndLeavesTheOutputAlone) {
 }
 
 TEST_F(CliRenderMidi, TermAndHangUpEndLikeCtrlCWithoutLeftovers) {
-    // One note, End-of-Track an hour later: a render of many seconds.
-    const std::string song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0e\0\x90\x45\x64\x10\x80\x45\0\xaa\x98\0\xff\x2f\0", 36);
+    // One note held to End-of-Track an hour later: a render of many seconds
+    // (silent voices render at once, a sounding one does not).
+    const std::string song("MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0a\0\x90\x45\x64\xaa\x98\0\xff\x2f\0", 32);
     std::ofstream(dir / "long.mid", std::ios::binary) << song;
     for (const char* sig : {"TERM", "HUP"}) {
         const std::string line = "cd '" + dir.string() + "' && ('" KF_CLI_PATH
-                                 "' render-midi long.mid -o o.wav 2>e.txt & p=$!; sleep 1; kill -" + sig + " $p; wait $p)";
+                                 "' render-midi long.mid '" + (kRoot / "examples/keys.kfp").string() + "' -o o.wav 2>e.txt & p=$!; sleep 1; kill -" + sig + " $p; wait $p)";
         const int rc = std::system(line.c_str());
         EXPECT_EQ(WEXITSTATUS(rc), 130) << sig;
         std::ifstream e(dir / "e.txt");

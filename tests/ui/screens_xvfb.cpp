@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
     platform.midiOutDevices = {"Default MIDI output"};
     platform.waveInDevices = {"Default input"};
     kf::ui::MainWindow window(platform);
+    window.askUnsaved = [] { return kf::ui::MainWindow::UnsavedAnswer::Discard; };
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::cerr << "the window did not open\n";

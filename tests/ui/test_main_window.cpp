@@ -37,7 +37,7 @@ class MainWindowTest : public QObject {
 private slots:
     void opensOnTheOscillatorsPageWithTwelvePages() {
         Fixture f;
-        QCOMPARE(f.window->windowTitle(), QString("Kestrafon"));
+        QCOMPARE(f.window->windowTitle(), QString("Kestrafon - NoName"));
         const QStringList expected{"Mixer", "Amplifiers", "Oscillators", "Waveform", "Envelope", "GraphEnv",
                                    "LFO", "Filters", "Sequencer", "Options", "Realtime", "FX"};
         QCOMPARE(f.window->pages()->count(), 12);
@@ -118,6 +118,29 @@ private slots:
         const Settings after = readSettings(ini);
         QCOMPARE(after.waveOut, 0);
         QCOMPARE(after.bufSize, 5);
+    }
+
+    void editMenuUndoesNamedStepsAndTheTitleMarksUnsavedWork() {
+        Fixture f;
+        QAction* undo = f.window->action("Edit/Undo");
+        QCOMPARE(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+        QVERIFY(f.window->action("Edit/Redo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
+        QVERIFY(!undo->isEnabled());
+        f.s().set(ParamId::CutOff, 40);
+        f.settle();
+        QCOMPARE(undo->text(), QString("Undo Cut off"));
+        QCOMPARE(f.window->windowTitle(), QString("Kestrafon - NoName *"));
+        // Cancel keeps the edits; Discard lets "New preset" go on.
+        auto answer = MainWindow::UnsavedAnswer::Cancel;
+        f.window->askUnsaved = [&answer] { return answer; };
+        f.window->action("File/New preset")->trigger();
+        QCOMPARE(f.s().get(ParamId::CutOff), 40);
+        QVERIFY(!f.window->close());  // nor does the window close
+        undo->trigger();
+        f.settle();
+        QCOMPARE(f.s().get(ParamId::CutOff), 128);
+        QCOMPARE(f.window->windowTitle(), QString("Kestrafon - NoName"));
+        QCOMPARE(f.window->action("Edit/Redo")->text(), QString("Redo Cut off"));
     }
 
     void windowSizeRuleScalesWithTheScreen() {

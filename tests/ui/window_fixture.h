@@ -19,6 +19,8 @@ struct WindowFixture {
         p.waveOut = &waveOut;
         p.midiInput = false;
         window = std::make_unique<MainWindow>(p);
+        // No question box in a test: unsaved edits are discarded unless a test answers otherwise.
+        window->askUnsaved = [] { return MainWindow::UnsavedAnswer::Discard; };
         settle();
     }
     Session& s() { return window->session(); }
