@@ -7,10 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QSet>
 #include <QTabWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <array>
 #include <cstdlib>
@@ -160,6 +164,28 @@ int main(int argc, char** argv) {
         }
         std::cout << "grabbed the pages at " << window.width() << "x" << window.height() << "\n";
     }
+    // The Edit menu naming its step, and the live mode said in the strip.
+    window.resize(window.minimumSize());
+    window.pages()->setCurrentIndex(2);
+    (void)window.session().set(kf::ParamId::CutOff, 60);
+    window.session().drainNotifications();
+    QTest::qWait(150);
+    for (QAction* a : window.menuBar()->actions()) {
+        if (a->text() != "&Edit") continue;
+        a->menu()->popup(window.mapToGlobal(QPoint(60, 20)));
+        QTest::qWait(150);
+        a->menu()->grab().save(dir + "/menu_edit.png");
+        a->menu()->hide();
+    }
+    window.action("Realtime/Realtime")->trigger();
+    QTest::qWait(150);
+    window.grab().save(dir + "/live_mode.png");
+    for (const QString& cut : clippedTexts(&window)) {
+        std::cerr << "live mode: " << cut.toStdString() << " is cut\n";
+        ++failures;
+    }
+    window.action("Realtime/Realtime")->trigger();
+    std::cout << "grabbed the Edit menu and the live mode\n";
     // The small windows, shown without their modal loop so they can be grabbed.
     auto& tools = window.tools();
     const std::array<std::pair<QWidget*, const char*>, 3> dialogs{{{tools.instructions(), "instructions"},
