@@ -12,21 +12,12 @@ void History::record(const std::string& label, const std::string& runKey, Sessio
     if (undo_.size() > kMaxSteps) undo_.pop_front();
 }
 
-std::optional<SessionSnapshot> History::undo(SessionSnapshot current) {
+std::optional<SessionSnapshot> History::move(std::deque<Step>& from, std::deque<Step>& to, SessionSnapshot current) {
     runKey_.clear();
-    if (undo_.empty()) return std::nullopt;
-    Step s = std::move(undo_.back());
-    undo_.pop_back();
-    redo_.push_back(Step{s.label, std::move(current)});
-    return std::move(s.state);
-}
-
-std::optional<SessionSnapshot> History::redo(SessionSnapshot current) {
-    runKey_.clear();
-    if (redo_.empty()) return std::nullopt;
-    Step s = std::move(redo_.back());
-    redo_.pop_back();
-    undo_.push_back(Step{s.label, std::move(current)});
+    if (from.empty()) return std::nullopt;
+    Step s = std::move(from.back());
+    from.pop_back();
+    to.push_back(Step{s.label, std::move(current)});
     return std::move(s.state);
 }
 

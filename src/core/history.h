@@ -40,8 +40,8 @@ public:
     // Ends the current run: the next step is a step of its own.
     void endRun() { runKey_.clear(); }
     // The state to restore; `current` goes to the other list.
-    std::optional<SessionSnapshot> undo(SessionSnapshot current);
-    std::optional<SessionSnapshot> redo(SessionSnapshot current);
+    std::optional<SessionSnapshot> undo(SessionSnapshot current) { return move(undo_, redo_, std::move(current)); }
+    std::optional<SessionSnapshot> redo(SessionSnapshot current) { return move(redo_, undo_, std::move(current)); }
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
@@ -55,6 +55,8 @@ private:
         SessionSnapshot state;
     };
     std::deque<Step> undo_, redo_;
+    // Takes the newest step of `from`, keeping `current` under its name in `to`.
+    std::optional<SessionSnapshot> move(std::deque<Step>& from, std::deque<Step>& to, SessionSnapshot current);
     std::string runKey_;
 };
 

@@ -307,6 +307,7 @@ private:
     SessionSnapshot snapshot();
     void restore(const SessionSnapshot& s);
     void recordStep(const std::string& label, const std::string& runKey = {});
+    bool stepHistory(bool redo);
     void markSaved();
     // setPreset's work; `reloadSamples` false keeps a slot that already
     // holds the named file with the same start.

@@ -81,22 +81,14 @@ void Session::endEditRun() {
     history_.endRun();
 }
 
-bool Session::undo() {
-    std::optional<SessionSnapshot> to;
-    {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        to = history_.undo(snapshot());
-    }
-    if (!to) return false;
-    restore(*to);
-    return true;
-}
+bool Session::undo() { return stepHistory(false); }
+bool Session::redo() { return stepHistory(true); }
 
-bool Session::redo() {
+bool Session::stepHistory(bool redo) {
     std::optional<SessionSnapshot> to;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        to = history_.redo(snapshot());
+        to = redo ? history_.redo(snapshot()) : history_.undo(snapshot());
     }
     if (!to) return false;
     restore(*to);
