@@ -169,3 +169,21 @@ TEST(OneSound, OtherKindsOfFileAreRefusedAndChangeNothing) {
     }
     EXPECT_EQ(s.presetBytes(), before);
 }
+
+TEST(OneSound, EveryControlAtAnEdgeAndInTheMiddleSoundsAsAFreshRender) {
+    Session s(3);
+    ASSERT_TRUE(renderFreshlyOpened(s, kExamples + "keys.kfp").ok);
+    s.setAutoRender(false);
+    for (const ParamInfo& p : paramTable()) {
+        const long double unit = p.mult > 0 ? p.mult : 1;
+        const int64_t hi = p.id == ParamId::Length || p.id == ParamId::AdditionalSilence ? 40 : p.barMax;
+        for (long double v : {p.barMin * unit, (p.barMin + hi) / 2 * unit}) {
+            if (p.type == ParamType::Choice) v = paramChoices(p.id).back().value;
+            (void)s.set(p.id, v);
+            const uint32_t seed = s.seed();
+            ASSERT_TRUE(s.renderClick().ok);
+            s.waitForRender();
+            ASSERT_EQ(s.playBuffer().copy(), freshRender(s, seed)) << p.key << " = " << static_cast<double>(v);
+        }
+    }
+}
