@@ -136,14 +136,16 @@ TEST(SoundFile, FlacExportIsExactAndOggKeepsLengthAndLevel) {
     ASSERT_EQ(slot.problem(), "");
     EXPECT_EQ(slot.view().count, view.count);
     EXPECT_EQ(slot.fileRate(), 22050);
-    const double want = rms(sound.data() + 1000, 20000), got = rms(slot.view().samples + 1000, 20000);
+    // Past the encoder's start-up, to the end.
+    const size_t n = std::min<size_t>(sound.size(), static_cast<size_t>(slot.view().count)) - 1000;
+    const double want = rms(sound.data() + 1000, n), got = rms(slot.view().samples + 1000, n);
     EXPECT_NEAR(got / want, 1.0, 0.1);
     // Opus (48 kHz only) is read as well; written here with libsndfile.
     writeWithSndfile(dir.file("o.opus"), SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000, sound);
     slot.load(dir.file("o.opus"), 0);
     ASSERT_EQ(slot.problem(), "");
     EXPECT_EQ(slot.view().count, view.count);
-    EXPECT_NEAR(rms(slot.view().samples + 1000, 20000) / want, 1.0, 0.1);
+    EXPECT_NEAR(rms(slot.view().samples + 1000, n) / want, 1.0, 0.1);
     // The extension decides whatever filter the dialog had.
     ASSERT_TRUE(saveSampleAs(dir.file("z.FLAC"), 1, view, 8000));
     slot.load(dir.file("z.FLAC"), 0);
