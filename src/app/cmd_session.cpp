@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "app/cli_input.h"
-#include "app/cli_output.h"
 #include "app/commands.h"
 #include "files/file_io.h"
 #include "core/preset_edit.h"
@@ -48,14 +47,6 @@ bool check(const Status& st) {
     return st.ok;
 }
 
-// Saving writes the whole file under a temporary name first.
-bool writeSafely(const std::string& path, const std::function<Status(const std::string&)>& writer) {
-    OutputFile file(path);
-    if (!check(file.write(writer))) return false;
-    std::cout << "Wrote " << file.shownName() << "\n";
-    return true;
-}
-
 bool saveSample(Session& s, const std::vector<std::string>& w) {
     SaveFormat f = SaveFormat::Wav16;
     if (w.size() == 4 && w[2] == "--format") {
@@ -72,7 +63,10 @@ bool saveSample(Session& s, const std::vector<std::string>& w) {
         fail("cannot tell the format from '" + w[1] + "'; use --format");
         return false;
     }
-    return writeSafely(w[1], [&](const std::string& name) { return s.exportSound(name, f); });
+    // The files layer writes it under a temporary name and replaces the file only when complete.
+    if (!check(s.exportSound(w[1], f))) return false;
+    std::cout << "Wrote " << w[1] << "\n";
+    return true;
 }
 
 bool runTool(Session& s, const std::vector<std::string>& w) {
