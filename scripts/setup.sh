@@ -7,6 +7,7 @@ pkgs=(build-essential cmake ninja-build pkg-config
       librtaudio-dev librtmidi-dev libasound2-dev
       jackd2 libjack-jackd2-dev sox
       python3-mido libsndfile1-dev desktop-file-utils
+      libsamplerate0-dev lv2-dev liblilv-dev lilv-utils jalv
       qt6-base-dev xvfb xauth fonts-dejavu-core
       clang libclang-rt-14-dev libhwy-dev)
 missing=()
