@@ -31,7 +31,6 @@ public:
     void playClick() override;
     void playOnce1Click();
     void stopClick() override;
-    void playingLightCheckClick() { playClick(); }
     // Stops, toggles the mark; the caller then copies the controls into the
     // timbre (which stores the mark in its real-time flag).
     void realTime2Click();

@@ -401,8 +401,6 @@ std::string oscFrequencyLabel(L v, const NoteTables* tables, L) {
 
 constexpr std::string_view kSourceItems[] = {"None", "Env1",  "Env2",  "Env3",  "LFO1",  "LFO2",  "Noise",
                                              "Graph", "Seq",  "SEnv",  "Midi1", "Midi2", "MEnv1", "MEnv2"};
-constexpr std::string_view kWaveFormItems[] = {"Sine", "|Sine|", "EvenSine", "Square", "Triangle", "Saw",
-                                               "2xSaw", "Noise", "Light noise", "Custom", "Sample 1", "Sample 2"};
 
 }  // namespace
 
@@ -566,7 +564,6 @@ std::optional<int32_t> positionForValue(ParamId id, std::string_view text, long 
 }
 
 std::span<const std::string_view> sourceItemNames() { return kSourceItems; }
-std::span<const std::string_view> waveFormItemNames() { return kWaveFormItems; }
 
 }  // namespace kf
 
@@ -582,8 +579,7 @@ long double readStored(const ParamInfo& p, const uint8_t* record) {
         case Store::Set16: v = getLE16(q); break;
         case Store::U8: v = q[0]; break;
         case Store::Bit: v = (q[0] & p.bit) ? 1 : 0; break;
-        case Store::None:
-        case Store::Harmonic: return 0;
+        case Store::None: return 0;
     }
     return static_cast<long double>(v / p.scale);
 }
@@ -598,8 +594,7 @@ void writeStored(const ParamInfo& p, uint8_t* record, long double value) {
         case Store::Set16: putLE16(q, static_cast<uint16_t>(v)); break;
         case Store::U8: q[0] = static_cast<uint8_t>(v); break;
         case Store::Bit: q[0] = static_cast<uint8_t>(v ? (q[0] | p.bit) : (q[0] & ~p.bit)); break;
-        case Store::None:
-        case Store::Harmonic: break;
+        case Store::None: break;
     }
 }
 

@@ -75,7 +75,7 @@ enum class ParamScope : uint8_t {
 enum class ParamType : uint8_t { Int, Bool, Sources, Choice, Real };
 
 // How the value is stored in its record's byte image.
-enum class Store : uint8_t { None, I32, I16, U16, U8, Bit, Set16, Harmonic };
+enum class Store : uint8_t { None, I32, I16, U16, U8, Bit, Set16 };
 
 // What a change of the control sets off.
 enum class Reaction : uint8_t {
@@ -118,7 +118,7 @@ struct ParamInfo {
     ParamType type;
     Store store;
     uint16_t offset;           // in the record (or index, see ParamScope)
-    uint8_t bit;               // Store::Bit: mask in the byte; Store::Harmonic: 0 level, 2 detune
+    uint8_t bit;               // Store::Bit: mask in the byte
     int32_t scale;             // stored value = value × scale
     long double min, max;      // the value's range (number edits: max 2147483647)
     int32_t barMin, barMax;    // the scroll bar's range
@@ -170,9 +170,7 @@ std::string numberEditText(long double v);
 
 // The 14 modulation-source items and the waveform list, in list order.
 std::span<const std::string_view> sourceItemNames();
-std::span<const std::string_view> waveFormItemNames();
 
-constexpr ParamId paramAt(int index) { return static_cast<ParamId>(index); }
 constexpr ParamId offsetId(ParamId first, int k) { return static_cast<ParamId>(static_cast<int>(first) + k); }
 
 }  // namespace kf

@@ -128,6 +128,17 @@ OscillatorRecord readOscillator(const uint8_t* in) {
     return o;
 }
 
+void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src) {
+    for (size_t k = 0; k < 10; ++k) {
+        OscillatorRecord& d = dst.oscillators[k];
+        OscillatorRecord& s = src.oscillators[k];
+        d.cycleCount() = s.cycleCount();
+        d.calmLevel() = s.calmLevel();
+        d.calmInput() = s.calmInput();
+        d.phaseAccumulator() = s.phaseAccumulator();
+    }
+}
+
 TimbreImage toImage(const TimbreRecord& t) {
     TimbreImage img{};
     uint8_t* p = img.data();

@@ -155,6 +155,10 @@ using OscillatorImage = std::array<uint8_t, OscillatorRecord::kSize>;
 
 void writeOscillator(const OscillatorRecord& o, uint8_t* out);   // 118 bytes
 OscillatorRecord readOscillator(const uint8_t* in);
+// The oscillators' running state (cycle count, calm level and input, phase
+// accumulator) copied from a rendered record, as a render leaves it.
+void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src);
+
 TimbreImage toImage(const TimbreRecord& t);
 TimbreRecord fromImage(const uint8_t* in);  // 3875 bytes
 

@@ -471,7 +471,7 @@ void MainWindow::onNotification(const Notification& n) {
             if (n.id == ParamId::SampleRate) {
                 out_->sampleRate = session_->sampleRate();
                 // Times and rates are labelled at the sound's rate.
-                for (int i = 0; i < kParamCount; ++i) updateControl(paramAt(i));
+                for (int i = 0; i < kParamCount; ++i) updateControl(static_cast<ParamId>(i));
             }
             // Envelope and LFO pictures follow their controls.
             if (curveShown) drawRadioButtonClick();
