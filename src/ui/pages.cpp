@@ -382,7 +382,7 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
         case ParamType::Real:
             break;
     }
-    if (p.control.ends_with("SpinEdit")) {
+    if (p.widget == Widget::SpinBox) {
         auto* spin = new QSpinBox(parent);
         spin->setRange(p.barMin, p.barMax);
         spin->setSingleStep(p.step);
@@ -400,7 +400,7 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
         bind(p, row, [this, id, spin] { spin->setValue(session_->get(id)); });
         return row;
     }
-    if (p.control.ends_with("Edit")) return makeNumberEdit(p, parent);
+    if (p.widget == Widget::NumberEdit) return makeNumberEdit(p, parent);
     return makeBar(p, parent);
 }
 
@@ -483,7 +483,7 @@ QWidget* MainWindow::makeNumberEdit(const ParamInfo& p, QWidget* parent) {
 QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
     const ParamId id = p.id;
     const std::vector<ParamChoice> items = paramChoices(id);
-    if (!p.control.ends_with("RadioGroup")) {
+    if (p.widget == Widget::ComboBox) {
         auto* combo = new QComboBox(parent);
         for (const auto& c : items) combo->addItem(qs(c.caption));
         connect(combo, &QComboBox::currentIndexChanged, this, [this, id, items](int i) {
@@ -522,7 +522,7 @@ QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
 QWidget* MainWindow::makeSourceList(const ParamInfo& p, QWidget* parent) {
     const ParamId id = p.id;
     auto* l = new QListWidget(parent);
-    for (std::string_view item : sourceItemNames()) l->addItem(qs(item));
+    for (std::string_view item : kSourceNames) l->addItem(qs(item));
     l->setSelectionMode(QAbstractItemView::MultiSelection);  // plain toggling, no ranges
     l->setFixedWidth(l->sizeHintForColumn(0) + 2 * l->frameWidth() + 8);
     l->setFixedHeight(14 * l->sizeHintForRow(0) + 2 * l->frameWidth());  // every item in view

@@ -64,7 +64,7 @@ public:
     virtual size_t blockSize() const { return kLinksSize; }
 
     // Brings the parameters into the state the page's edits would leave
-    // after a preset load (SetParams followed by the edits' own clamping).
+    // after a preset load (setParams followed by the edits' own clamping).
     virtual void setParams() {}
 
 protected:
