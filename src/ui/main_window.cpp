@@ -115,7 +115,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     // at the font in use.
     const QSize hint = sizeHint();
     resize(std::max(rule.maxWidth, hint.width()), std::max(rule.maxHeight, hint.height()));
-    drawRadioButtonClick();
+    redrawWave();
     showRenderState();
     showHistory();
     // A single play ends by itself; the light follows the playback's state.
@@ -383,7 +383,7 @@ void MainWindow::buildStrip(QWidget* host) {
         views->addWidget(b);
         connect(b, &QRadioButton::clicked, this, [this, i] {
             view_ = static_cast<WaveView>(i);
-            drawRadioButtonClick();
+            redrawWave();
         });
     }
     viewButtons_[0]->setChecked(true);
@@ -391,7 +391,7 @@ void MainWindow::buildStrip(QWidget* host) {
     viewTrackBar_->setRange(0, 256);
     viewTrackBar_->setTickInterval(32);
     viewTrackBar_->setTickPosition(QSlider::TicksBelow);
-    connect(viewTrackBar_, &QSlider::valueChanged, this, [this] { drawRadioButtonClick(); });
+    connect(viewTrackBar_, &QSlider::valueChanged, this, [this] { redrawWave(); });
     // Hidden in the other views, it keeps its place so the buttons stay put.
     QSizePolicy keep = viewTrackBar_->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
@@ -459,12 +459,12 @@ void MainWindow::onNotification(const Notification& n) {
             break;
         case Change::RenderFinished:
             showRenderState();
-            drawRadioButtonClick();
+            redrawWave();
             runDeferred();
             emit renderShown();
             break;
         case Change::Redraw:
-            drawRadioButtonClick();
+            redrawWave();
             break;
         case Change::Param:
             updateControl(n.id);
@@ -474,7 +474,7 @@ void MainWindow::onNotification(const Notification& n) {
                 for (int i = 0; i < kParamCount; ++i) updateControl(static_cast<ParamId>(i));
             }
             // Envelope and LFO pictures follow their controls.
-            if (curveShown) drawRadioButtonClick();
+            if (curveShown) redrawWave();
             break;
         case Change::Preset:
             showHistory();
@@ -489,7 +489,7 @@ void MainWindow::onNotification(const Notification& n) {
             break;
         default:
             refreshControls();
-            if (curveShown) drawRadioButtonClick();
+            if (curveShown) redrawWave();
             break;
     }
 }
@@ -525,7 +525,7 @@ void MainWindow::showRenderState() {
     playingLight_->setChecked(playback_->playingLight());
 }
 
-void MainWindow::drawRadioButtonClick() {
+void MainWindow::redrawWave() {
     viewTrackBar_->setVisible(view_ == WaveView::Zoomed);
     viewer_.fill(*session_, view_, viewTrackBar_->value(), display_);
     waveGraph_->setBuffer(display_.data(), kDisplaySamples);
@@ -554,7 +554,7 @@ void MainWindow::playClick() {
 
 void MainWindow::playOnceClick() {
     out_->sampleRate = session_->sampleRate();
-    playback_->playOnce1Click();
+    playback_->playOnce();
     playingLight_->setChecked(playback_->playingLight());
 }
 
@@ -569,7 +569,7 @@ void MainWindow::exitClick() {
 }
 
 void MainWindow::realTimeClick() {
-    playback_->realTime2Click();
+    playback_->toggleRealTime();
     session_->setRealTimeMark(playback_->realTimeMark());
     realTimeAction_->setChecked(playback_->realTimeMark());
     liveNote_->setVisible(playback_->realTimeMark());

@@ -96,7 +96,7 @@ public:
     Tools& tools() const { return *tools_; }  // the "Tools", "Options..." and "&Help" commands and their windows
 
     // The wave display for the selected view (also after every render).
-    void drawRadioButtonClick();
+    void redrawWave();
     // Pushes the session's values into every control without rendering.
     void refreshControls();
     // The shut-down steps; runs once (from the destructor when not before).
