@@ -212,6 +212,32 @@ constexpr auto kWaveItems = [] {
     return items;
 }();
 
+#define LFO(n)                                                                                                     \
+    bar({.id = ParamId::Lfo##n##Frequency, .key = "lfo" #n "Frequency", .control = "LFO" #n "FrequencyBar",        \
+         .page = "LFO", .group = "LFO" #n, .lo = 0, .hi = 1600, .start = 32,                                       \
+         .label = lab("Frequency: ", 1, over16, "Hz")}),                                                           \
+    bar({.id = ParamId::Lfo##n##Base, .key = "lfo" #n "Base", .control = "LFO" #n "BaseBar", .page = "LFO",        \
+         .group = "LFO" #n, .lo = -256, .hi = 256, .start = 0, .label = lab("Base: ", 1, x100over256, "   ")}),     \
+    bar({.id = ParamId::Lfo##n##Amplitude, .key = "lfo" #n "Amplitude", .control = "LFO" #n "AmplitudeBar",        \
+         .page = "LFO", .group = "LFO" #n, .lo = 0, .hi = 8192, .start = 256,                                      \
+         .label = lab("Amplitude: ", 2, pct8192, "")}),                                                            \
+    choice({.id = ParamId::Lfo##n##Shape, .key = "lfo" #n "Shape", .control = "LFO" #n "ShapeRadioGroup",          \
+            .page = "LFO", .group = "LFO" #n, .hi = 6, .items = kLfoShapes}),                                      \
+    bar({.id = ParamId::Lfo##n##Phase, .key = "lfo" #n "Phase", .control = "LFO" #n "PhaseScrollBar",              \
+         .page = "LFO", .group = "LFO" #n, .lo = 0, .hi = 256, .start = 0,                                         \
+         .label = lab("Phase: ", 0, degrees, "\u00b0   ")})
+
+// The attack bar's control is spelt "MIDIEnvelope", the others "MidiEnvelope".
+#define MIDI_ENVELOPE_BAR(n, part, spelling, HI, START, LABEL)                                                    \
+    bar({.id = ParamId::MidiEnv##n##part, .key = "midiEnv" #n #part, .control = spelling #n #part "ScrollBar",     \
+         .page = "Realtime", .group = "MIDI envelope " #n, .lo = 0, .hi = HI, .start = START, .label = LABEL})
+#define MIDI_ENVELOPE(n)                                                                                           \
+    MIDI_ENVELOPE_BAR(n, Attack, "MIDIEnvelope", 256, 10, lab("Attack: ", 1, midiEnvMs, "ms   ")),               \
+    MIDI_ENVELOPE_BAR(n, Decay, "MidiEnvelope", 256, 20, lab("Decay: ", 1, midiEnvMs, "ms   ")),                 \
+    MIDI_ENVELOPE_BAR(n, Sustain, "MidiEnvelope", 127, 100, lab("Sustain: ", 1, pct128, "%   ")),               \
+    MIDI_ENVELOPE_BAR(n, Release, "MidiEnvelope", 256, 20, lab("Release: ", 1, midiEnvMs, "ms   ")),             \
+    MIDI_ENVELOPE_BAR(n, Amplitude, "MidiEnvelope", 32768, 16384, lab("Amplitude: ", 1, pct32768, "%   "))
+
 #define ENVELOPE_BAR(n, part, base, i, LO, HI, START, LABEL)                                                    \
     bar({.id = ParamId::Env##n##part, .key = "Env" #n #part "Bar", .control = "Env" #n #part "Bar",                \
          .page = "Envelope", .group = "Env" #n, .lo = LO, .hi = HI, .start = START, .label = LABEL,                \
@@ -240,26 +266,7 @@ constexpr auto kWaveItems = [] {
 
 constexpr ParamInfo kTable[] = {
     // ---- LFO page
-    bar({.id = ParamId::Lfo1Frequency, .key = "lfo1Frequency", .control = "LFO1FrequencyBar", .page = "LFO",
-        .group = "LFO1", .lo = 0, .hi = 1600, .start = 32, .label = lab("Frequency: ", 1, over16, "Hz")}),
-    bar({.id = ParamId::Lfo1Base, .key = "lfo1Base", .control = "LFO1BaseBar", .page = "LFO", .group = "LFO1",
-        .lo = -256, .hi = 256, .start = 0, .label = lab("Base: ", 1, x100over256, "   ")}),
-    bar({.id = ParamId::Lfo1Amplitude, .key = "lfo1Amplitude", .control = "LFO1AmplitudeBar", .page = "LFO",
-        .group = "LFO1", .lo = 0, .hi = 8192, .start = 256, .label = lab("Amplitude: ", 2, pct8192, "")}),
-    choice({.id = ParamId::Lfo1Shape, .key = "lfo1Shape", .control = "LFO1ShapeRadioGroup", .page = "LFO",
-        .group = "LFO1", .hi = 6, .items = kLfoShapes}),
-    bar({.id = ParamId::Lfo1Phase, .key = "lfo1Phase", .control = "LFO1PhaseScrollBar", .page = "LFO",
-        .group = "LFO1", .lo = 0, .hi = 256, .start = 0, .label = lab("Phase: ", 0, degrees, "\u00b0   ")}),
-    bar({.id = ParamId::Lfo2Frequency, .key = "lfo2Frequency", .control = "LFO2FrequencyBar", .page = "LFO",
-        .group = "LFO2", .lo = 0, .hi = 1600, .start = 32, .label = lab("Frequency: ", 1, over16, "Hz")}),
-    bar({.id = ParamId::Lfo2Base, .key = "lfo2Base", .control = "LFO2BaseBar", .page = "LFO", .group = "LFO2",
-        .lo = -256, .hi = 256, .start = 0, .label = lab("Base: ", 1, x100over256, "   ")}),
-    bar({.id = ParamId::Lfo2Amplitude, .key = "lfo2Amplitude", .control = "LFO2AmplitudeBar", .page = "LFO",
-        .group = "LFO2", .lo = 0, .hi = 8192, .start = 256, .label = lab("Amplitude: ", 2, pct8192, "")}),
-    choice({.id = ParamId::Lfo2Shape, .key = "lfo2Shape", .control = "LFO2ShapeRadioGroup", .page = "LFO",
-        .group = "LFO2", .hi = 6, .items = kLfoShapes}),
-    bar({.id = ParamId::Lfo2Phase, .key = "lfo2Phase", .control = "LFO2PhaseScrollBar", .page = "LFO",
-        .group = "LFO2", .lo = 0, .hi = 256, .start = 0, .label = lab("Phase: ", 0, degrees, "\u00b0   ")}),
+    LFO(1), LFO(2),
     bar({.id = ParamId::NoiseFrequency, .key = "noiseFrequency", .control = "NoiseFrequencyScrollBar",
         .page = "LFO", .group = "Noise", .lo = 0, .hi = 8820, .start = 32,
         .label = lab("Frequency: ", -1, ident, "Hz ")}),
@@ -414,36 +421,7 @@ constexpr ParamInfo kTable[] = {
     edit({.id = ParamId::Tempo, .key = "tempo", .control = "TempoEdit", .page = "Realtime", .group = "Tempo",
         .caption = "Tempo", .lo = 0, .hi = kEditMax, .barLo = 32, .barHi = 256, .start = 112, .mult = 1,
         .reaction = R::Tempo}),
-    bar({.id = ParamId::MidiEnv1Attack, .key = "midiEnv1Attack", .control = "MIDIEnvelope1AttackScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 1", .lo = 0, .hi = 256, .start = 10,
-        .label = lab("Attack: ", 1, midiEnvMs, "ms   ")}),
-    bar({.id = ParamId::MidiEnv1Decay, .key = "midiEnv1Decay", .control = "MidiEnvelope1DecayScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 1", .lo = 0, .hi = 256, .start = 20,
-        .label = lab("Decay: ", 1, midiEnvMs, "ms   ")}),
-    bar({.id = ParamId::MidiEnv1Sustain, .key = "midiEnv1Sustain", .control = "MidiEnvelope1SustainScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 1", .lo = 0, .hi = 127, .start = 100,
-        .label = lab("Sustain: ", 1, pct128, "%   ")}),
-    bar({.id = ParamId::MidiEnv1Release, .key = "midiEnv1Release", .control = "MidiEnvelope1ReleaseScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 1", .lo = 0, .hi = 256, .start = 20,
-        .label = lab("Release: ", 1, midiEnvMs, "ms   ")}),
-    bar({.id = ParamId::MidiEnv1Amplitude, .key = "midiEnv1Amplitude", .control = "MidiEnvelope1AmplitudeScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 1", .lo = 0, .hi = 32768, .start = 16384,
-        .label = lab("Amplitude: ", 1, pct32768, "%   ")}),
-    bar({.id = ParamId::MidiEnv2Attack, .key = "midiEnv2Attack", .control = "MIDIEnvelope2AttackScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 2", .lo = 0, .hi = 256, .start = 10,
-        .label = lab("Attack: ", 1, midiEnvMs, "ms   ")}),
-    bar({.id = ParamId::MidiEnv2Decay, .key = "midiEnv2Decay", .control = "MidiEnvelope2DecayScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 2", .lo = 0, .hi = 256, .start = 20,
-        .label = lab("Decay: ", 1, midiEnvMs, "ms   ")}),
-    bar({.id = ParamId::MidiEnv2Sustain, .key = "midiEnv2Sustain", .control = "MidiEnvelope2SustainScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 2", .lo = 0, .hi = 127, .start = 100,
-        .label = lab("Sustain: ", 1, pct128, "%   ")}),
-    bar({.id = ParamId::MidiEnv2Release, .key = "midiEnv2Release", .control = "MidiEnvelope2ReleaseScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 2", .lo = 0, .hi = 256, .start = 20,
-        .label = lab("Release: ", 1, midiEnvMs, "ms   ")}),
-    bar({.id = ParamId::MidiEnv2Amplitude, .key = "midiEnv2Amplitude", .control = "MidiEnvelope2AmplitudeScrollBar",
-        .page = "Realtime", .group = "MIDI envelope 2", .lo = 0, .hi = 32768, .start = 16384,
-        .label = lab("Amplitude: ", 1, pct32768, "%   ")}),
+    MIDI_ENVELOPE(1), MIDI_ENVELOPE(2),
     // ---- Oscillators page (the selected oscillator; offsets inside its record)
     bar({.id = ParamId::OscVolume, .key = "volume", .control = "SineGeneratorVolumeBar", .page = "Oscillators",
         .group = "Oscillator", .lo = 0, .hi = 256, .start = 128, .step = 16,
@@ -532,6 +510,9 @@ constexpr ParamInfo kTable[] = {
 
 #undef ENVELOPE
 #undef ENVELOPE_BAR
+#undef LFO
+#undef MIDI_ENVELOPE
+#undef MIDI_ENVELOPE_BAR
 #undef LEVEL
 #undef DETUNE
 #undef LIGHT
