@@ -64,7 +64,7 @@ void Engine::initCustomWaveForm(const CurveData& wave) {
     for (int i = 0; i <= 1024; ++i) customWave[static_cast<size_t>(i)] = wrap16(c.valueAt(i * 16));
 }
 
-// Steps 1-3 of the bank for one oscillator: its level, frequency and shape
+// The bank's first work for one oscillator: its level, frequency and shape
 // curves in the three buffers (absent ones left null in `in`).
 void Engine::prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length, bool noteStream, SoundBuffer level,
                                SoundBuffer freq, SoundBuffer shape, OscillatorInputs& in) {
@@ -73,7 +73,7 @@ void Engine::prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length,
     for (int s = 1; s < kSourceCount; ++s) {
         if (!(osc.volumeModulation.sources & srcBit(s))) continue;
         SoundBuffer v{n, sourceSamples(s, src, length)};
-        if (!levelOn) fillSound(level, 32767);
+        if (!levelOn) fillSound(level, kSampleMax);
         levelOn = true;
         mulSounds(level, v);
     }

@@ -390,7 +390,7 @@ private:
             if (narrow) {  // the same sums in 32 bits, which vectorise
                 for (int b = 0; b < nb; ++b) {
                     const int32_t v = acc32[b] + term[b] * u32[b] / 4096;
-                    acc32[b] = v > 32767 ? 32767 : (v < -32767 ? -32767 : v);
+                    acc32[b] = v > kSampleMax ? kSampleMax : (v < -kSampleMax ? -kSampleMax : v);
                 }
             } else {
                 for (int b = 0; b < nb; ++b) acc[b] = clampSample(acc[b] + int64_t{term[b]} * blockLevel[b] / 4096);
