@@ -73,53 +73,58 @@ void addAudioOptions(CLI::App* cmd, AudioOptions& o) {
 
 int deviceItem(const AudioOptions& o, const Settings& settings) { return o.device >= 0 ? o.device : settings.waveOut; }
 
-}  // namespace
+struct PlayOptions {
+    std::string preset;
+    bool once = false;
+    AudioOptions audio;
+};
 
-void addPlayCommands(CLI::App& app) {
-    {
-        auto* cmd = app.add_subcommand("play", "Render a preset and play it (looped until Ctrl+C, or once)");
-        auto preset = std::make_shared<std::string>();
-        auto once = std::make_shared<bool>(false);
-        auto audio = std::make_shared<AudioOptions>();
-        cmd->add_option("preset", *preset, "Preset file (.kfp)");
-        cmd->add_flag("--once", *once, "Play once and exit when it has sounded");
-        addAudioOptions(cmd, *audio);
-        cmd->callback([=] {
-            Session s;
-            const Settings settings = readSettings(settingsPath());
-            s.setSettings(settings);
-            if (!loadPresetAndRender(s, *preset)) return;
-            StderrCapture quiet;
-            RtAudioWaveOut wave(audio->audioApi);
-            OutputDevice out(wave);
-            out.sampleRate = s.sampleRate();
-            out.deviceItem = deviceItem(*audio, settings);
-            Playback playback(out, s.playBuffer());
-            s.setPlayback(&playback);
-            catchInterrupt();
-            const int32_t count = s.playBuffer().count();
-            if (*once)
-                playback.playOnce1Click();
-            else
-                playback.playClick();
-            const std::string libraries = quiet.finish();
-            if (!playback.lastStatus()) {
-                s.setPlayback(nullptr);
-                return fail(describe(playback.lastStatus(), wave, libraries));
-            }
-            if (count < 4) {
-                std::cout << "Nothing to play (" << count << " samples)\n";
-            } else {
-                const double seconds = static_cast<double>(count - 2) / s.sampleRate();
-                std::cout << "Playing " << count << " samples at " << s.sampleRate() << " Hz"
-                          << (*once ? "" : ", looped; Ctrl+C stops") << "\n";
-                // Once: the sound's length plus the device's own latency.
-                waitFor(*once ? seconds + 0.3 : 0);
-            }
-            playback.stopClick();
-            s.setPlayback(nullptr);
-        });
+void runPlay(const PlayOptions& o) {
+    Session s;
+    const Settings settings = readSettings(settingsPath());
+    s.setSettings(settings);
+    if (!loadPresetAndRender(s, o.preset)) return;
+    StderrCapture quiet;
+    RtAudioWaveOut wave(o.audio.audioApi);
+    OutputDevice out(wave);
+    out.sampleRate = s.sampleRate();
+    out.deviceItem = deviceItem(o.audio, settings);
+    Playback playback(out, s.playBuffer());
+    s.setPlayback(&playback);
+    catchInterrupt();
+    const int32_t count = s.playBuffer().count();
+    if (o.once)
+        playback.playOnce();
+    else
+        playback.playClick();
+    const std::string libraries = quiet.finish();
+    if (!playback.lastStatus()) {
+        s.setPlayback(nullptr);
+        return fail(describe(playback.lastStatus(), wave, libraries));
     }
+    if (count < 4) {
+        std::cout << "Nothing to play (" << count << " samples)\n";
+    } else {
+        const double seconds = static_cast<double>(count - 2) / s.sampleRate();
+        std::cout << "Playing " << count << " samples at " << s.sampleRate() << " Hz"
+                  << (o.once ? "" : ", looped; Ctrl+C stops") << "\n";
+        // Once: the sound's length plus the device's own latency.
+        waitFor(o.once ? seconds + 0.3 : 0);
+    }
+    playback.stopClick();
+    s.setPlayback(nullptr);
+}
+
+void addPlayCommand(CLI::App& app) {
+    auto* cmd = app.add_subcommand("play", "Render a preset and play it (looped until Ctrl+C, or once)");
+    auto opts = std::make_shared<PlayOptions>();
+    cmd->add_option("preset", opts->preset, "Preset file (.kfp)");
+    cmd->add_flag("--once", opts->once, "Play once and exit when it has sounded");
+    addAudioOptions(cmd, opts->audio);
+    cmd->callback([opts] { runPlay(*opts); });
+}
+
+void addLiveCommand(CLI::App& app) {
     {
         auto* cmd = app.add_subcommand("live", "Stream real-time synthesis of a preset, played from MIDI input");
         auto preset = std::make_shared<std::string>();
@@ -229,6 +234,13 @@ void addPlayCommands(CLI::App& app) {
             }
         });
     }
+}
+
+}  // namespace
+
+void addPlayCommands(CLI::App& app) {
+    addPlayCommand(app);
+    addLiveCommand(app);
 }
 
 #else

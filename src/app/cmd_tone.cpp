@@ -59,95 +59,111 @@ bool parseList(const std::string& text, const char* option, std::vector<int64_t>
     return true;
 }
 
+// The loaded-sample waveforms need sample files, which this command has not.
+bool toneWave(const WaveListItem& w) { return w.code != kWaveSample1 && w.code != kWaveSample2; }
+
 int waveByName(const std::string& name) {
-    // The loaded-sample waveforms need sample files, which this command has not.
-    for (int pos = 0; pos < kWaveListSize; ++pos) {
-        const uint8_t code = waveListToCode(pos);
-        if (code == kWaveSample1 || code == kWaveSample2) continue;
-        if (lowerCase(name) == lowerCase(waveListName(pos))) return code;
-    }
+    for (const WaveListItem& w : kWaveList)
+        if (toneWave(w) && lowerCase(name) == lowerCase(std::string(w.name))) return w.code;
     return -1;
+}
+
+// "Sine, |Sine|, ..., Custom"; names with a space or bars quoted when `quoted`.
+std::string toneWaveNames(bool quoted, std::string_view lastJoin) {
+    std::vector<std::string> names;
+    for (const WaveListItem& w : kWaveList) {
+        if (!toneWave(w)) continue;
+        const bool odd = w.name.find_first_of(" |") != std::string_view::npos;
+        names.push_back(quoted && odd ? "\"" + std::string(w.name) + "\"" : std::string(w.name));
+    }
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == names.size() ? std::string(lastJoin) : std::string(", ")) + names[i];
+    return out;
+}
+
+// The oscillator the options describe, from the oscillator defaults with
+// the chosen waveform; false after a usage error.
+bool toneOscillator(const ToneOptions& o, int code, OscillatorRecord& osc) {
+    osc = OscillatorRecord::defaults();
+    osc.volume = 128 * paramInfo(ParamId::OscVolume).scale;
+    osc.active = 1;
+    osc.waveForm = static_cast<uint8_t>(code);
+    osc.resetState();
+    int64_t v = 0;
+    struct Field {
+        const std::string& text;
+        const char* option;
+        ParamId id;
+    };
+    for (const Field& f : {Field{o.freq, "--freq", ParamId::OscFrequency},
+                           Field{o.rel, "--rel", ParamId::OscRelativeFrequency},
+                           Field{o.volume, "--volume", ParamId::OscVolume}, Field{o.shape, "--shape", ParamId::OscShape},
+                           Field{o.phase, "--phase", ParamId::OscPhase}}) {
+        if (f.text.empty()) continue;
+        if (!parseParam(f.text, f.option, f.id, v)) return false;
+        writeStored(paramInfo(f.id), osc, static_cast<long double>(v));
+    }
+    std::vector<int64_t> list;
+    if (!o.harmonics.empty()) {
+        if (!parseList(o.harmonics, "--harmonics", list)) return false;
+        osc.harmonicsActive = 1;
+        for (size_t k = 0; k < 16; ++k)
+            osc.harmonics[k].level = static_cast<uint16_t>(k < list.size() ? list[k] : 0);
+    }
+    if (!o.detune.empty()) {
+        if (!parseList(o.detune, "--detune", list)) return false;
+        for (size_t k = 0; k < 16; ++k)
+            osc.harmonics[k].detune = static_cast<uint16_t>(k < list.size() ? list[k] : 0);
+    }
+    return true;
+}
+
+struct ToneOutput {
+    int32_t rate = 22050, length = 10, bits = 16;
+    uint32_t seed = 0;
+};
+
+// Rate, length, bits and seed; false after a usage error.
+bool toneOutput(const ToneOptions& o, ToneOutput& out) {
+    int64_t v = 0;
+    if (!o.rate.empty()) {
+        const ParamInfo& r = paramInfo(ParamId::SampleRate);
+        if (!parseInt(o.rate, "--rate", r.barMin * 5, r.barMax * 5, v, "1000..48000 in steps of 5")) return false;
+        if (v % 5 != 0) {
+            usageError("--rate must be 1000..48000 in steps of 5, got " + o.rate);
+            return false;
+        }
+        out.rate = static_cast<int32_t>(v);
+    }
+    if (!o.length.empty()) {
+        // The length edit has no maximum; a tone stops where the bar does.
+        const ParamInfo& l = paramInfo(ParamId::Length);
+        if (!parseInt(o.length, "--length", static_cast<int64_t>(l.min), l.barMax, v)) return false;
+        out.length = static_cast<int32_t>(v);
+    }
+    if (!o.bits.empty()) {
+        if (o.bits != "8" && o.bits != "16") {
+            usageError("--bits must be 8 or 16, got " + o.bits);
+            return false;
+        }
+        out.bits = o.bits == "8" ? 8 : 16;
+    }
+    if (!o.seed.empty()) {
+        if (!parseInt(o.seed, "--seed", 0, 4294967295LL, v)) return false;
+        out.seed = static_cast<uint32_t>(v);
+    }
+    return true;
 }
 
 void runTone(const ToneOptions& o) {
     if (o.out.empty()) return usageError("missing output file, use -o OUT.wav");
     const int code = waveByName(o.wave);
     if (code < 0)
-        return usageError("unknown wave \"" + o.wave +
-                    "\" (Sine, |Sine|, EvenSine, Square, Triangle, Saw, 2xSaw, Noise, Light noise, Custom)");
-
+        return usageError("unknown wave \"" + o.wave + "\" (" + toneWaveNames(false, ", ") + ")");
     OscillatorRecord osc;
-    for (int k = 1; k <= 16; ++k) {
-        osc.harmonics[static_cast<size_t>(k - 1)].level = static_cast<uint16_t>(256 / k);
-        osc.harmonics[static_cast<size_t>(k - 1)].detune = 0;
-    }
-    osc.volume = 128 * 128;
-    osc.frequency = 523;
-    osc.relativeFrequency = 1000;
-    osc.shape = 1024;
-    osc.phase = 0;
-    osc.active = 1;
-    osc.harmonicsActive = 0;
-    osc.flags = kFlagFilter | kFlagMelodic;
-    osc.volumeModulation.sources = osc.frequencyModulation.sources = osc.shapeModulation.sources = srcBit(kSrcNone);
-    osc.waveForm = static_cast<uint8_t>(code);
-    osc.resetState();
-
-    int64_t v = 0;
-    int32_t rate = 22050, length = 10, bits = 16;
-    uint32_t seed = 0;
-    if (!o.freq.empty()) {
-        if (!parseParam(o.freq, "--freq", ParamId::OscFrequency, v)) return;
-        osc.frequency = static_cast<int32_t>(v);
-    }
-    if (!o.rel.empty()) {
-        if (!parseParam(o.rel, "--rel", ParamId::OscRelativeFrequency, v)) return;
-        osc.relativeFrequency = static_cast<int32_t>(v);
-    }
-    if (!o.volume.empty()) {
-        if (!parseParam(o.volume, "--volume", ParamId::OscVolume, v)) return;
-        osc.volume = static_cast<int32_t>(v) * paramInfo(ParamId::OscVolume).scale;
-    }
-    if (!o.shape.empty()) {
-        if (!parseParam(o.shape, "--shape", ParamId::OscShape, v)) return;
-        osc.shape = static_cast<int32_t>(v);
-    }
-    if (!o.phase.empty()) {
-        if (!parseParam(o.phase, "--phase", ParamId::OscPhase, v)) return;
-        osc.phase = static_cast<uint16_t>(v);
-    }
-    std::vector<int64_t> list;
-    if (!o.harmonics.empty()) {
-        if (!parseList(o.harmonics, "--harmonics", list)) return;
-        osc.harmonicsActive = 1;
-        for (size_t k = 0; k < 16; ++k)
-            osc.harmonics[k].level = static_cast<uint16_t>(k < list.size() ? list[k] : 0);
-    }
-    if (!o.detune.empty()) {
-        if (!parseList(o.detune, "--detune", list)) return;
-        for (size_t k = 0; k < 16; ++k)
-            osc.harmonics[k].detune = static_cast<uint16_t>(k < list.size() ? list[k] : 0);
-    }
-    if (!o.rate.empty()) {
-        const ParamInfo& r = paramInfo(ParamId::SampleRate);
-        if (!parseInt(o.rate, "--rate", r.barMin * 5, r.barMax * 5, v, "1000..48000 in steps of 5")) return;
-        if (v % 5 != 0) return usageError("--rate must be 1000..48000 in steps of 5, got " + o.rate);
-        rate = static_cast<int32_t>(v);
-    }
-    if (!o.length.empty()) {
-        // The length edit has no maximum; a tone stops where the bar does.
-        const ParamInfo& l = paramInfo(ParamId::Length);
-        if (!parseInt(o.length, "--length", static_cast<int64_t>(l.min), l.barMax, v)) return;
-        length = static_cast<int32_t>(v);
-    }
-    if (!o.bits.empty()) {
-        if (o.bits != "8" && o.bits != "16") return usageError("--bits must be 8 or 16, got " + o.bits);
-        bits = o.bits == "8" ? 8 : 16;
-    }
-    if (!o.seed.empty()) {
-        if (!parseInt(o.seed, "--seed", 0, 4294967295LL, v)) return;
-        seed = static_cast<uint32_t>(v);
-    }
+    ToneOutput to;
+    if (!toneOscillator(o, code, osc) || !toneOutput(o, to)) return;
 
     // The custom waveform is the drawing editor's start curve, sampled the
     // way a render samples it.
@@ -156,23 +172,24 @@ void runTone(const ToneOptions& o) {
     for (int32_t i = 0; i <= 1024; ++i) custom[static_cast<size_t>(i)] = wrap16(Curve::valueAt(wave.data(), i * 16));
 
     Random random;
-    random.seed = seed;
+    random.seed = to.seed;
     OscillatorInputs in;
-    in.sampleRate = rate;
+    in.sampleRate = to.rate;
     in.customWave = custom.data();
     in.random = &random;
 
     SoundStorage sound;
-    sound.data.assign(static_cast<size_t>(length) * 1024, 0);
+    sound.data.assign(static_cast<size_t>(to.length) * 1024, 0);
     renderOscillator(sound.view(), 256, osc, in, o.calm ? 1 : 0);
 
     OutputFile file(o.out);
     const Status st = file.write([&](const std::string& name) {
-        return bits == 16 ? saveWav16(sound.view(), name, rate) : saveWav8(soundTo8Bit(sound.view()), name, rate);
+        return to.bits == 16 ? saveWav16(sound.view(), name, to.rate)
+                             : saveWav8(soundTo8Bit(sound.view()), name, to.rate);
     });
     if (!st) return fail(st.message);
     std::fprintf(file.toStdout() ? stderr : stdout, "Wrote %s (%d samples at %d Hz)\n", file.shownName().c_str(),
-                 sound.view().count, rate);
+                 sound.view().count, to.rate);
     setExitCode(0);
 }
 
@@ -182,8 +199,7 @@ void addToneCommand(CLI::App& app) {
     auto opts = std::make_shared<ToneOptions>();
     CLI::App* sub = app.add_subcommand("tone", "Render one oscillator into a WAV file");
     sub->add_option("-o,--output", opts->out, "Output WAV file ('-': standard output)");
-    sub->add_option("--wave", opts->wave,
-                    "Sine, \"|Sine|\", EvenSine, Square, Triangle, Saw, 2xSaw, Noise, \"Light noise\" or Custom");
+    sub->add_option("--wave", opts->wave, toneWaveNames(true, " or "));
     sub->add_option("--freq", opts->freq, "Base frequency in Hz, 0..11025 (default 523)");
     sub->add_option("--rel", opts->rel, "Relative frequency in thousandths, 0..4000 (default 1000)");
     sub->add_option("--volume", opts->volume, "Volume position 0..256 (default 128)");

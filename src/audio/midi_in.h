@@ -23,7 +23,7 @@ inline constexpr const char* kNoMidiInput = "No midi input";
 uint32_t packShortMessage(const unsigned char* bytes, size_t size);
 
 // The input callback's recording rules for one short message m; timeStamp is
-// the stream time the event takes effect (PlayPosition + 2 x BlockLength).
+// the stream time the event takes effect (the play position + 2 block lengths).
 void recordMidiMessage(uint32_t m, MidiQueue& queue, MidiControllers& controllers, int32_t timeStamp);
 
 class MidiIn {

@@ -19,7 +19,7 @@ void Playback::playClick() {
     light_ = out_.playing;
 }
 
-void Playback::playOnce1Click() {
+void Playback::playOnce() {
     stopClick();
     // The light stays as the stop left it (off) although the sound plays.
     report(playNonRealTime(false));
@@ -33,7 +33,7 @@ void Playback::stopClick() {
     light_ = out_.playing;
 }
 
-void Playback::realTime2Click() {
+void Playback::toggleRealTime() {
     stopClick();
     realTimeMark_ = !realTimeMark_;
 }

@@ -29,13 +29,12 @@ public:
 
     // Window handlers.
     void playClick() override;
-    void playOnce1Click();
+    void playOnce();  // the rendered sound once, from the start
     void stopClick() override;
-    void playingLightCheckClick() { playClick(); }
     // Stops, toggles the mark; the caller then copies the controls into the
     // timbre (which stores the mark in its real-time flag).
-    void realTime2Click();
-    // RealTimeDelayScrollBarChange: stop, new block length, replay if it played.
+    void toggleRealTime();
+    // The block length bar moved: stop, new block length, replay if it played.
     void realTimeDelayChange(int position);
 
     Status playNonRealTime(bool loop);

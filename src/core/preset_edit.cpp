@@ -49,12 +49,11 @@ Status applyDifferences(Session& s, const PresetRecord& to, const SoundScheme& u
         if (result && !st) result = st;
     };
     const PresetRecord from = s.getPreset();
-    const TimbreImage a = toImage(from.timbre), b = toImage(to.timbre);
     for (const ParamInfo& p : paramTable()) {
         switch (p.scope) {
             case ParamScope::Timbre: {
-                const long double v = readStored(p, b.data());
-                if (readStored(p, a.data()) != v) keep(s.set(p.id, v));
+                const long double v = readStored(p, to.timbre);
+                if (readStored(p, from.timbre) != v) keep(s.set(p.id, v));
                 break;
             }
             case ParamScope::Envelope:
@@ -72,15 +71,17 @@ Status applyDifferences(Session& s, const PresetRecord& to, const SoundScheme& u
         }
     }
     for (int k = 0; k < 10; ++k) {
-        OscillatorImage oa, ob;
-        writeOscillator(from.timbre.oscillators[static_cast<size_t>(k)], oa.data());
-        writeOscillator(to.timbre.oscillators[static_cast<size_t>(k)], ob.data());
-        if (oa == ob) continue;
+        const OscillatorRecord& oa = from.timbre.oscillators[static_cast<size_t>(k)];
+        const OscillatorRecord& ob = to.timbre.oscillators[static_cast<size_t>(k)];
+        OscillatorImage ia, ib;
+        writeOscillator(oa, ia.data());
+        writeOscillator(ob, ib.data());
+        if (ia == ib) continue;
         s.selectOscillator(k);
         for (const ParamInfo& p : paramTable()) {
             if (p.scope != ParamScope::Oscillator) continue;
-            const long double v = readStored(p, ob.data());
-            if (readStored(p, oa.data()) != v) keep(s.set(p.id, v));
+            const long double v = readStored(p, ob);
+            if (readStored(p, oa) != v) keep(s.set(p.id, v));
         }
     }
     if (!(from.timbre.envelopeGraph.points == to.timbre.envelopeGraph.points &&

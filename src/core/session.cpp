@@ -15,48 +15,34 @@ namespace {
 // them, plus the two drawn curves; render length, oscillators and reserved
 // bytes are not controls and stay as they are in `to`.
 void copyControlFields(const TimbreRecord& from, TimbreRecord& to) {
-    const TimbreImage src = toImage(from);
-    TimbreImage dst = toImage(to);
     for (const ParamInfo& p : paramTable())
-        if (p.scope == ParamScope::Timbre) writeStored(p, dst.data(), readStored(p, src.data()));
-    TimbreRecord out = fromImage(dst.data());
-    out.waveFormGraph = from.waveFormGraph;
-    out.envelopeGraph = from.envelopeGraph;
-    out.oscillators = to.oscillators;
-    to = out;
+        if (p.scope == ParamScope::Timbre) writeStored(p, to, readStored(p, from));
+    to.waveFormGraph = from.waveFormGraph;
+    to.envelopeGraph = from.envelopeGraph;
 }
 
 // The oscillator page's fields between a record and the page (the waveform
 // list goes by its item, apart); `clamp` holds them to the controls' ranges.
 void copyOscillatorFields(const OscillatorRecord& from, OscillatorRecord& to, bool clamp) {
-    OscillatorImage src, dst;
-    writeOscillator(from, src.data());
-    writeOscillator(to, dst.data());
     for (const ParamInfo& p : paramTable()) {
         if (p.scope != ParamScope::Oscillator || p.id == ParamId::OscWaveForm) continue;
-        const long double v = readStored(p, src.data());
-        writeStored(p, dst.data(), clamp ? clampParam(p.id, v) : v);
+        const long double v = readStored(p, from);
+        writeStored(p, to, clamp ? clampParam(p.id, v) : v);
     }
-    to = readOscillator(dst.data());
 }
 
 // The controls hold positions within their ranges only, as scroll bars do:
 // a value from a damaged file lands on the nearest end when it is pushed
 // into its control. A choice no radio button stands for keeps the old one.
 void clampToControls(TimbreRecord& t, const TimbreRecord& before) {
-    TimbreImage img = toImage(t);
-    const TimbreImage old = toImage(before);
     for (const ParamInfo& p : paramTable()) {
         if (p.scope != ParamScope::Timbre) continue;
-        long double v = readStored(p, img.data());
+        long double v = readStored(p, t);
         long double c = clampParam(p.id, v);
         // An LFO shape no radio button stands for leaves the group as it was.
-        if ((p.id == ParamId::Lfo1Shape || p.id == ParamId::Lfo2Shape) && c != v) c = readStored(p, old.data());
-        writeStored(p, img.data(), c);
+        if ((p.id == ParamId::Lfo1Shape || p.id == ParamId::Lfo2Shape) && c != v) c = readStored(p, before);
+        writeStored(p, t, c);
     }
-    TimbreRecord out = fromImage(img.data());
-    out.oscillators = t.oscillators;
-    t = out;
 }
 
 }  // namespace
@@ -140,16 +126,10 @@ void Session::drainNotifications() {
 long double Session::readParam(ParamId id) const {
     const ParamInfo& p = paramInfo(id);
     switch (p.scope) {
-        case ParamScope::Timbre: {
-            const TimbreImage img = toImage(panel_);
-            return readStored(p, img.data());
-        }
-        case ParamScope::Oscillator: {
+        case ParamScope::Timbre: return readStored(p, panel_);
+        case ParamScope::Oscillator:
             if (id == ParamId::OscWaveForm) return waveListToCode(oscWaveList_);
-            OscillatorImage img;
-            writeOscillator(oscPanel_, img.data());
-            return readStored(p, img.data());
-        }
+            return readStored(p, oscPanel_);
         case ParamScope::Light: return activeLights_[p.offset] ? 1 : 0;
         case ParamScope::Envelope: return envelopeBars_.bars[p.offset];
         case ParamScope::Rate: return ratePosition_;
@@ -173,25 +153,11 @@ bool Session::writeParam(ParamId id, long double v) {
     if (readParam(id) == v) return false;
     const ParamInfo& p = paramInfo(id);
     switch (p.scope) {
-        case ParamScope::Timbre: {
-            TimbreImage img = toImage(panel_);
-            writeStored(p, img.data(), v);
-            TimbreRecord t = fromImage(img.data());
-            t.oscillators = panel_.oscillators;
-            panel_ = t;
+        case ParamScope::Timbre: writeStored(p, panel_, v); break;
+        case ParamScope::Oscillator:
+            if (id == ParamId::OscWaveForm) oscWaveList_ = std::max(0, waveCodeToList(static_cast<uint8_t>(v)));
+            else writeStored(p, oscPanel_, v);
             break;
-        }
-        case ParamScope::Oscillator: {
-            if (id == ParamId::OscWaveForm) {
-                oscWaveList_ = std::max(0, waveCodeToList(static_cast<uint8_t>(v)));
-                break;
-            }
-            OscillatorImage img;
-            writeOscillator(oscPanel_, img.data());
-            writeStored(p, img.data(), v);
-            oscPanel_ = readOscillator(img.data());
-            break;
-        }
         case ParamScope::Light: activeLights_[p.offset] = v != 0; break;
         case ParamScope::Envelope: envelopeBars_.bars[p.offset] = static_cast<int32_t>(v); break;
         case ParamScope::Rate: ratePosition_ = static_cast<int32_t>(v); break;

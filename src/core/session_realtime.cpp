@@ -4,8 +4,6 @@
 
 namespace kf {
 
-void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src);
-
 void Session::tempoChanged() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     timbres_[static_cast<size_t>(currentTimbre_)].renderLength =

@@ -11,21 +11,6 @@
 
 namespace kf {
 
-// Shared with the real-time side.
-void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src);
-
-// The oscillators' running state stays in the record, as a render leaves it.
-void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src) {
-    for (size_t k = 0; k < 10; ++k) {
-        OscillatorRecord& d = dst.oscillators[k];
-        OscillatorRecord& s = src.oscillators[k];
-        d.cycleCount() = s.cycleCount();
-        d.calmLevel() = s.calmLevel();
-        d.calmInput() = s.calmInput();
-        d.phaseAccumulator() = s.phaseAccumulator();
-    }
-}
-
 int32_t Session::wantedCapacity() const {
     int64_t units = int64_t{panel_.length} + panel_.additionalSilence;
     int64_t cap = std::clamp<int64_t>(units * 1024, 16384, (int64_t{kMaxLengthUnits} + 256) * 1024);

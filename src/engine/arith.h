@@ -46,16 +46,6 @@ inline int32_t roundToInt32(double v) {
     return static_cast<int32_t>(rintNearest(v));
 }
 
-// Division truncated toward zero (C++ '/' already does this; named so
-// call sites read like the formulas).
-template <typename T>
-constexpr T truncDiv(T a, T b) { return a / b; }
-
-// Arithmetic shift right that floors for negative values.
-constexpr int64_t floorShift(int64_t a, int n) {
-    return a >= 0 ? (a >> n) : -((-a + ((int64_t{1} << n) - 1)) >> n);
-}
-
 // Keep the low 16 bits as a signed sample.
 constexpr int16_t wrap16(int64_t v) {
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu));
@@ -70,10 +60,12 @@ constexpr int32_t wrap32(int64_t v) {
 // A 32-bit product: the low 32 bits of a * b.
 constexpr int32_t mul32(int32_t a, int32_t b) { return wrap32(int64_t{a} * b); }
 
+// The loudest sample a 16-bit sound holds; clipping is symmetric, so -32768
+// never comes out of the arithmetic.
 constexpr int32_t kSampleMax = 32767;
 
 constexpr int32_t clampSample(int64_t v) {
-    return v > 32767 ? 32767 : (v < -32767 ? -32767 : static_cast<int32_t>(v));
+    return v > kSampleMax ? kSampleMax : (v < -kSampleMax ? -kSampleMax : static_cast<int32_t>(v));
 }
 
 constexpr int32_t clampProduct(int64_t v) {

@@ -6,9 +6,16 @@
 #include "engine/curve.h"
 #include "engine/engine.h"
 #include "engine/oscillator.h"
+#include "engine/reference_rate.h"
 #include "engine/worker_pool.h"
 
 namespace kf {
+
+// The sequencer's curve is the note's frequency in eighths of a hertz; it is
+// divided by the default oscillator frequency (523 Hz, in eighths), so an
+// oscillator at 523 Hz plays the sequence as written and any other
+// frequency transposes it by f / 523.
+constexpr int32_t kSequencePitchDivisor = 523 * 8;
 
 // An oscillator rendered by a worker: its own output, met with the running
 // sum later, in oscillator order.
@@ -57,7 +64,7 @@ void Engine::initCustomWaveForm(const CurveData& wave) {
     for (int i = 0; i <= 1024; ++i) customWave[static_cast<size_t>(i)] = wrap16(c.valueAt(i * 16));
 }
 
-// Steps 1-3 of the bank for one oscillator: its level, frequency and shape
+// The bank's first work for one oscillator: its level, frequency and shape
 // curves in the three buffers (absent ones left null in `in`).
 void Engine::prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length, bool noteStream, SoundBuffer level,
                                SoundBuffer freq, SoundBuffer shape, OscillatorInputs& in) {
@@ -66,7 +73,7 @@ void Engine::prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length,
     for (int s = 1; s < kSourceCount; ++s) {
         if (!(osc.volumeModulation.sources & srcBit(s))) continue;
         SoundBuffer v{n, sourceSamples(s, src, length)};
-        if (!levelOn) fillSound(level, 32767);
+        if (!levelOn) fillSound(level, kSampleMax);
         levelOn = true;
         mulSounds(level, v);
     }
@@ -83,7 +90,7 @@ void Engine::prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length,
         if (!freqOn) fillSound(freq, base);
         freqOn = true;
         generate(kSrcSeq, src, length);
-        scaleSounds(freq, src, 4184);
+        scaleSounds(freq, src, kSequencePitchDivisor);
     }
     for (int s = 1; s < kSourceCount; ++s) {
         if (s == kSrcSeq || !(osc.frequencyModulation.sources & srcBit(s))) continue;
@@ -287,27 +294,12 @@ void Engine::renderFilteredOscillators(TimbreRecord& timbre, SoundBuffer target,
     }
 }
 
-void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged) {
-    const uint8_t writeAtEntry = midiQueue ? midiQueue->writeIndex() : 0;
-    const bool ordinary = timbre.realTime == 0;
-    const int32_t length = timbre.renderLength;
-    auto report = [&](int pos) {
-        if (ordinary && progress) progress(pos);
-    };
-    {
-        Curve g;
-        g.setData(gen.graph);
-        g.repair();
-        graphRepaired_ = g.data();
-    }
-    target.count = std::clamp(target.count, 0, capacity_);
+// The oscillators through the filter path, or the cache when nothing that
+// feeds them changed. The sequencer units keep state of their own from read
+// to read, which the cache cannot hold: oscillators that read them render
+// every time.
+void Engine::renderFilteredBank(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged, bool ordinary) {
     const int32_t n = target.count;
-    lastUnitError = Status::success();
-    invalidateSources();  // the generator parameters may have changed since the last render
-
-    // 1. Filtered oscillators (or the cache).
-    // The sequencer units keep state of their own from read to read, which
-    // the cache cannot hold: oscillators that read them render every time.
     bool readsUnits = false;
     for (const OscillatorRecord& o : timbre.oscillators) {
         const uint16_t all = o.volumeModulation.sources | o.frequencyModulation.sources | o.shapeModulation.sources;
@@ -330,20 +322,120 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
             o.frequencyModulation = c.frequencyModulation;
             o.shapeModulation = c.shapeModulation;
         }
-    } else {
-        renderFilteredOscillators(timbre, target, cache, ordinary);
-        cacheSeedAfter_ = random.seed;
-        cacheOscillators_ = timbre.oscillators;
-        cacheMidiRun_ = midiRun;
-        if (ordinary) cacheMidiCurves_ = midiCurves_;
-        if (ordinary) cacheSource_.assign(source_.begin(), source_.begin() + n);
-        // A stream block leaves a block in the cache, not a whole sound.
-        cacheValid_ = ordinary;
-        cacheKey_ = bankKey;
+        return;
     }
+    renderFilteredOscillators(timbre, target, cache, ordinary);
+    cacheSeedAfter_ = random.seed;
+    cacheOscillators_ = timbre.oscillators;
+    cacheMidiRun_ = midiRun;
+    if (ordinary) cacheMidiCurves_ = midiCurves_;
+    if (ordinary) cacheSource_.assign(source_.begin(), source_.begin() + n);
+    // A stream block leaves a block in the cache, not a whole sound.
+    cacheValid_ = ordinary;
+    cacheKey_ = bankKey;
+}
+
+// The cut-off filter, its frequency modulated by the product of the chosen
+// sources (scaled by the cut-off when "None" is among them).
+void Engine::applyCutOff(SoundBuffer& target, const TimbreRecord& timbre, bool ordinary) {
+    if (!timbre.cutOffActive) return;
+    const int32_t n = target.count;
+    SoundBuffer curve{n, levelMod_.data()};
+    SoundBuffer src{n, source_.data()};
+    bool any = false;
+    for (int s = 1; s < kSourceCount; ++s) {
+        if (!(timbre.cutOffModulation & srcBit(s))) continue;
+        generate(s, src, timbre.renderLength);
+        if (!any) fillSound(curve, (timbre.cutOffModulation & srcBit(kSrcNone)) ? timbre.cutOff * 127 : kSampleMax);
+        any = true;
+        mulSounds(curve, src);
+    }
+    const SoundBuffer* c = any ? &curve : nullptr;
+    if (timbre.cutOffMode == 0)
+        cutOffLowPass(target, timbre.cutOff * 128, c, ordinary, cutOff);
+    else
+        cutOffHighPass(target, timbre.cutOff * 128, c, ordinary, cutOff);
+}
+
+// The resonator, its frequency the sum of the chosen sources (plus the set
+// frequency when "None" is among them).
+void Engine::applyResonance(SoundBuffer& target, const TimbreRecord& timbre, bool ordinary) {
+    if (timbre.resonanceActive != 1) return;
+    const int32_t n = target.count;
+    SoundBuffer curve{n, levelMod_.data()};
+    SoundBuffer src{n, source_.data()};
+    if (timbre.resonanceFrequencyModulation & srcBit(kSrcNone))
+        fillSound(curve, timbre.resonanceFrequency * 4);
+    else
+        clearSound(curve);
+    for (int s = 1; s < kSourceCount; ++s) {
+        if (!(timbre.resonanceFrequencyModulation & srcBit(s))) continue;
+        generate(s, src, timbre.renderLength);
+        addSounds(curve, src, curve);
+    }
+    if (ordinary) resonancePosition = resonanceVelocity = 0;
+    Resonator r;
+    r.sound = target;
+    r.volume = timbre.resonanceVolume;
+    r.calmingSpeed = timbre.resonanceCalmingSpeed;
+    r.dependence = timbre.resonanceDependence;
+    r.frequency = timbre.resonanceFrequency;
+    r.modulation = &curve;
+    r.position = resonancePosition;
+    r.velocity = resonanceVelocity;
+    resonanceFilter(r, sampleRate);
+    resonancePosition = r.position;
+    resonanceVelocity = r.velocity;
+}
+
+// The feedback delay, with room for the echoes in ordinary renders, then the
+// reverb (ordinary renders only; its scratch is the source buffer).
+void Engine::applyFeedbackAndReverb(SoundBuffer& target, const TimbreRecord& timbre, bool ordinary) {
+    if (timbre.feedBackActive) {
+        if (ordinary) {
+            int64_t extra = int64_t{timbre.additionalSilence} * kReferenceRate / 128;
+            extra = std::clamp<int64_t>(extra, 0, capacity_ - target.count);  // never past the storage
+            appendSilence(target, static_cast<int32_t>(extra));
+        }
+        feedbackDelay(target, effects, timbre.feedBackVolume * 128, timbre.feedBackDecay * 128,
+                      timbre.feedBackDelay * 16, timbre.feedBackCutOff, timbre.feedBackCyclic != 0, ordinary);
+    }
+    if (ordinary && timbre.reverbActive) {
+        SoundBuffer scratch{target.count, source_.data()};
+        reverb(target, scratch, timbre.reverbDryVolume, timbre.reverbWetVolume, timbre.reverbLength,
+               timbre.reverbAttack, timbre.reverbCutOff * 127, sampleRate, random, cutOff, effects, workers());
+    }
+}
+
+// The MIDI events that fell inside this buffer are used up.
+void Engine::consumeMidiEvents(uint8_t writeAtEntry, int32_t count) {
+    if (!midiQueue) return;
+    uint8_t r = midiQueue->readIndex();
+    const int64_t end = int64_t{renderPosition} + count;
+    while (r != writeAtEntry && midiQueue->at(r).time < end) ++r;
+    midiQueue->setReadIndex(r);
+}
+
+void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged) {
+    const uint8_t writeAtEntry = midiQueue ? midiQueue->writeIndex() : 0;
+    const bool ordinary = timbre.realTime == 0;
+    auto report = [&](int pos) {
+        if (ordinary && progress) progress(pos);
+    };
+    {
+        Curve g;
+        g.setData(gen.graph);
+        g.repair();
+        graphRepaired_ = g.data();
+    }
+    target.count = std::clamp(target.count, 0, capacity_);
+    lastUnitError = Status::success();
+    invalidateSources();  // the generator parameters may have changed since the last render
+
+    renderFilteredBank(target, timbre, oscillatorsChanged, ordinary);
     report(2);
 
-    // 3-5. Pre-overdrive, average and window filters.
+    // Pre-overdrive, then the average and window filters.
     amplifySound(target, timbre.preOverdrive * 16);
     if (timbre.averageFilterActive)
         averageFilter(target, timbre.averageFilterWindowWidth, timbre.averageFilterTrebleVolume,
@@ -352,92 +444,28 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         averageFilter(target, timbre.fwWindowPos + timbre.fwWindowWidth, 255, 0);
         averageFilter(target, timbre.fwWindowPos, 0, 255);
     }
-
-    SoundBuffer curve{n, levelMod_.data()};
-    SoundBuffer src{n, source_.data()};
-
-    // 6. Cut-off.
-    if (timbre.cutOffActive) {
-        bool any = false;
-        for (int s = 1; s < kSourceCount; ++s) {
-            if (!(timbre.cutOffModulation & srcBit(s))) continue;
-            generate(s, src, length);
-            if (!any) fillSound(curve, (timbre.cutOffModulation & srcBit(kSrcNone)) ? timbre.cutOff * 127 : 32767);
-            any = true;
-            mulSounds(curve, src);
-        }
-        const SoundBuffer* c = any ? &curve : nullptr;
-        if (timbre.cutOffMode == 0)
-            cutOffLowPass(target, timbre.cutOff * 128, c, ordinary, cutOff);
-        else
-            cutOffHighPass(target, timbre.cutOff * 128, c, ordinary, cutOff);
-    }
+    applyCutOff(target, timbre, ordinary);
     report(3);
+    applyResonance(target, timbre, ordinary);
 
-    // 8. Resonance.
-    if (timbre.resonanceActive == 1) {
-        if (timbre.resonanceFrequencyModulation & srcBit(kSrcNone))
-            fillSound(curve, timbre.resonanceFrequency * 4);
-        else
-            clearSound(curve);
-        for (int s = 1; s < kSourceCount; ++s) {
-            if (!(timbre.resonanceFrequencyModulation & srcBit(s))) continue;
-            generate(s, src, length);
-            addSounds(curve, src, curve);
-        }
-        if (ordinary) resonancePosition = resonanceVelocity = 0;
-        Resonator r;
-        r.sound = target;
-        r.volume = timbre.resonanceVolume;
-        r.calmingSpeed = timbre.resonanceCalmingSpeed;
-        r.dependence = timbre.resonanceDependence;
-        r.frequency = timbre.resonanceFrequency;
-        r.modulation = &curve;
-        r.position = resonancePosition;
-        r.velocity = resonanceVelocity;
-        resonanceFilter(r, sampleRate);
-        resonancePosition = r.position;
-        resonanceVelocity = r.velocity;
-    }
-
-    // 9. Unfiltered oscillators.
+    // The oscillators that bypass the filters, then the main volume modulation.
     renderOscillatorBank(timbre, target, 0, !ordinary);
-
-    // 10. Main volume modulation.
+    SoundBuffer src{target.count, source_.data()};
     for (int s = 1; s < kSourceCount; ++s) {
         if (!(timbre.volumeModulation & srcBit(s))) continue;
-        generate(s, src, length);
+        generate(s, src, timbre.renderLength);
         mulSounds(target, src);
     }
     report(4);
 
-    // 12-13. Overdrives and main volume.
+    // Wrap and post overdrives, main volume.
     if (timbre.wrapOverdriveActive) wrapOverdrive(target, timbre.wrapOverdrive * 8, wrapCache_);
     amplifySound(target, timbre.postOverdrive * 16);
     amplifySound(target, timbre.mainVolume);
 
-    // 14. Feedback delay, with room for the echoes in ordinary renders.
-    if (timbre.feedBackActive) {
-        if (ordinary) {
-            int64_t extra = int64_t{timbre.additionalSilence} * 44100 / 128;
-            extra = std::clamp<int64_t>(extra, 0, capacity_ - target.count);  // never past the storage
-            appendSilence(target, static_cast<int32_t>(extra));
-        }
-        feedbackDelay(target, effects, timbre.feedBackVolume * 128, timbre.feedBackDecay * 128,
-                      timbre.feedBackDelay * 16, timbre.feedBackCutOff, timbre.feedBackCyclic != 0, ordinary);
-    }
+    applyFeedbackAndReverb(target, timbre, ordinary);
+    if (ordinary) report(5);
 
-    // 15. Reverb (ordinary renders only); its scratch is the source buffer.
-    if (ordinary) {
-        if (timbre.reverbActive) {
-            SoundBuffer scratch{target.count, source_.data()};
-            reverb(target, scratch, timbre.reverbDryVolume, timbre.reverbWetVolume, timbre.reverbLength,
-                   timbre.reverbAttack, timbre.reverbCutOff * 127, sampleRate, random, cutOff, effects, workers());
-        }
-        report(5);
-    }
-
-    // 16-17. Flanger and chorus.
     if (timbre.flangerActive)
         flanger(target, effects, renderPosition, timbre.flangerCrossFade * 128, timbre.flangerMinDelay,
                 timbre.flangerMaxDelay, timbre.flangerRate, sampleRate);
@@ -445,14 +473,7 @@ void Engine::renderTimbre(SoundBuffer& target, TimbreRecord& timbre, bool oscill
         chorus(target, timbre.chorusVolume, timbre.chorusVoices, timbre.chorusMaxDelay, timbre.chorusVibratoRate,
                random, effects);
     report(6);
-
-    // 19. Consume the MIDI events that fell inside this buffer.
-    if (midiQueue) {
-        uint8_t r = midiQueue->readIndex();
-        const int64_t end = int64_t{renderPosition} + target.count;
-        while (r != writeAtEntry && midiQueue->at(r).time < end) ++r;
-        midiQueue->setReadIndex(r);
-    }
+    consumeMidiEvents(writeAtEntry, target.count);
 }
 
 }  // namespace kf

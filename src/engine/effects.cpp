@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/arith.h"
+#include "engine/reference_rate.h"
 
 namespace kf {
 
@@ -221,7 +222,7 @@ void chorus(SoundBuffer sound, int32_t volume, int32_t voices, int32_t maxDelay,
     auto at = [cp](int64_t j) -> double { return j >= 0 ? cp[j] : 0.0; };
 
     const double rate = std::max(vibratoRate, 1);  // 0 would make a segment endless
-    const int64_t segLen = std::max<int64_t>(1, roundHalfEven(44100.0 / (rate * 0.01)));
+    const int64_t segLen = std::max<int64_t>(1, roundHalfEven(kReferenceRate / (rate * 0.01)));
     const double m = maxDelay;
     int64_t c = 0, len = 0;
     double slope = 0;

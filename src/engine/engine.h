@@ -149,6 +149,12 @@ private:
     WorkerPool* workers();
     void ensureOscillatorBuffers();
     void renderFilteredOscillators(TimbreRecord& timbre, SoundBuffer target, SoundBuffer cache, bool ordinary);
+    // The stages of renderTimbre, in the order the sound passes them.
+    void renderFilteredBank(SoundBuffer& target, TimbreRecord& timbre, bool oscillatorsChanged, bool ordinary);
+    void applyCutOff(SoundBuffer& target, const TimbreRecord& timbre, bool ordinary);
+    void applyResonance(SoundBuffer& target, const TimbreRecord& timbre, bool ordinary);
+    void applyFeedbackAndReverb(SoundBuffer& target, const TimbreRecord& timbre, bool ordinary);
+    void consumeMidiEvents(uint8_t writeAtEntry, int32_t count);
     void prepareModulation(OscillatorRecord& osc, int32_t n, int32_t length, bool noteStream, SoundBuffer level,
                            SoundBuffer freq, SoundBuffer shape, OscillatorInputs& in);
 };

@@ -15,13 +15,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int64_t kCycle = 1048576;       // one cycle in phase units
 constexpr double kInvCycle = 1.0 / 1048576.0;  // 2^-20, exact
 
-constexpr std::array<uint8_t, kWaveListSize> kListToCode{
-    kWaveSine, kWaveAbsSine, kWaveEvenSine, kWaveSquare, kWaveTriangle, kWaveSaw,
-    kWave2xSaw, kWaveNoise, kWaveLightNoise, kWaveCustom, kWaveSample1, kWaveSample2};
-constexpr std::array<const char*, kWaveListSize> kListNames{
-    "Sine", "|Sine|", "EvenSine", "Square", "Triangle", "Saw",
-    "2xSaw", "Noise", "Light noise", "Custom", "Sample 1", "Sample 2"};
-
+static_assert(std::size(kWaveList) == kWaveListSize);
 
 // The oscillator value is a plain 32-bit rounding: the |Sine| and EvenSine
 // offsets take a full-level value past -32768 and the calm stage and the
@@ -158,17 +152,17 @@ inline int32_t exactTerm(uint8_t code, const HarmonicTerm& t, int64_t phi, int32
 }  // namespace
 
 uint8_t waveListToCode(int listPos) {
-    return listPos >= 0 && listPos < kWaveListSize ? kListToCode[static_cast<size_t>(listPos)] : uint8_t{kWaveSine};
+    return listPos >= 0 && listPos < kWaveListSize ? uint8_t{kWaveList[listPos].code} : uint8_t{kWaveSine};
 }
 
 int waveCodeToList(uint8_t code) {
     for (int i = 0; i < kWaveListSize; ++i)
-        if (kListToCode[static_cast<size_t>(i)] == code) return i;
+        if (kWaveList[i].code == code) return i;
     return -1;
 }
 
 const char* waveListName(int listPos) {
-    return listPos >= 0 && listPos < kWaveListSize ? kListNames[static_cast<size_t>(listPos)] : nullptr;
+    return listPos >= 0 && listPos < kWaveListSize ? kWaveList[listPos].name.data() : nullptr;
 }
 
 bool oscillatorReadsSum(const OscillatorRecord& osc) {
@@ -199,21 +193,21 @@ public:
         fm_ = in.frequencyMod.samples;
         sm_ = in.shapeMod.samples;
 
-        P_ = int64_t{osc.phase} * 4096;
-        phi_ = int64_t{osc.phaseAccumulator()} + P_;
-        j_ = osc.cycleCount();
-        rf_ = static_cast<double>(osc.relativeFrequency);
-        v_ = static_cast<double>(osc.frequency) * rf_ * 0.001;
-        U0_ = int64_t{osc.volume} * bankLevel / 256;
-        u_ = U0_ / 8;
-        m_ = static_cast<double>(osc.shape) * (1.0 / 1024.0);
-        o_ = m_ > 1.999 ? 1.999 : m_;
-        w_ = o_ / (2.0 - o_);
+        phaseOffset_ = int64_t{osc.phase} * 4096;
+        phase_ = int64_t{osc.phaseAccumulator()} + phaseOffset_;
+        cycle_ = osc.cycleCount();
+        relativeFrequency_ = static_cast<double>(osc.relativeFrequency);
+        frequency_ = static_cast<double>(osc.frequency) * relativeFrequency_ * 0.001;
+        volume_ = int64_t{osc.volume} * bankLevel / 256;
+        level_ = volume_ / 8;
+        shape_ = static_cast<double>(osc.shape) * (1.0 / 1024.0);
+        shapeHeld_ = shape_ > 1.999 ? 1.999 : shape_;
+        bend_ = shapeHeld_ / (2.0 - shapeHeld_);
         calmLevel_ = osc.calmLevel();
         calmInput_ = osc.calmInput();
         rate_ = static_cast<double>(in.sampleRate);
         varStep_ = fm_ != nullptr || fmFlag_;
-        constStep_ = roundToInt32(v_ * 1048576.0 / rate_);
+        constStep_ = roundToInt32(frequency_ * 1048576.0 / rate_);
 
         harmonic_ = osc.harmonicsActive != 0 && harmonicCode(code_);
         if (harmonic_) {
@@ -247,13 +241,13 @@ public:
         } else if (fastPlainSine_) {
             // The plain sine from the vector sine wherever its error bound
             // decides the rounding (unshaped samples); the rest as below.
-            for (int b = 0; b < nb; ++b) phiD_[b] = 2.0 * static_cast<double>(phi[b]) * kPi * kInvCycle;
+            for (int b = 0; b < nb; ++b) phiD_[b] = 2.0 * static_cast<double>(blockPhase[b]) * kPi * kInvCycle;
             fastSinArray(phiD_.data(), jD_.data(), nb);
             for (int b = 0; b < nb; ++b) {
-                if (w[b] == 1.0) {
+                if (blockBend[b] == 1.0) {
                     const double a = jD_[b];
-                    const double v = a * 32768.0 * static_cast<double>(u[b]) * (1.0 / 4096.0);
-                    const double err = 4 * ((kSinRel * std::fabs(a) + kSinAbs) * 8.0 * std::fabs(static_cast<double>(u[b])) +
+                    const double v = a * 32768.0 * static_cast<double>(blockLevel[b]) * (1.0 / 4096.0);
+                    const double err = 4 * ((kSinRel * std::fabs(a) + kSinAbs) * 8.0 * std::fabs(static_cast<double>(blockLevel[b])) +
                                             kUlp * std::fabs(v)) + 1e-12;
                     if (std::fabs(v) < 1e9 && std::fabs(v - std::floor(v) - 0.5) > err) {
                         st_.a = a;  // Sine sets A afresh every sample; only E must be exact
@@ -268,11 +262,11 @@ public:
         }
         for (int b = 0; b < nb; ++b) {
             int32_t e = e_[b];
-            // 6. At standstill the calm stage decays faster.
+            // At standstill the calm stage decays faster.
             if (still_[b]) calmLevel_ = static_cast<int32_t>(int64_t{calmLevel_} * 32512 / 32768);
-            // 10. Invert.
+            // Invert.
             if (invert_) e = wrap32(-int64_t{e});
-            // 11. Calm: leaky differentiator (pole 8180/8192); without calm it is out = -E.
+            // Calm: leaky differentiator (pole 8180/8192); without calm it is out = -E.
             if (calmOn_) calmLevel_ = static_cast<int32_t>(int64_t{calmLevel_} * 8180 / 8192);
             calmLevel_ = wrap32(int64_t{calmLevel_} + calmInput_ - e);
             calmInput_ = e;
@@ -281,66 +275,67 @@ public:
     }
 
     void finish() {
-        osc_.phaseAccumulator() = static_cast<int32_t>(phi_ - P_);
-        osc_.cycleCount() = j_;
+        osc_.phaseAccumulator() = static_cast<int32_t>(phase_ - phaseOffset_);
+        osc_.cycleCount() = cycle_;
         osc_.calmLevel() = calmLevel_;
         osc_.calmInput() = calmInput_;
     }
 
 private:
-    // Steps 1-8 for sample i (block slot b).
+    // Sample i (block slot b) up to its phase: sync, the modulation curves,
+    // the running sum as modulator, the shape, then the phase step.
     void stepPhase(int16_t* s, int32_t i, int b) {
         int32_t cur = s ? s[i] : 0;
-        // 1. Sync: a sign change of the running sum restarts the cycle; the sum is consumed.
+        // Sync: a sign change of the running sum restarts the cycle; the sum is consumed.
         if (sync_) {
             if (i < n_ - 1 && cur * int32_t{s[i + 1]} < 0) {
-                j_ = 0;
-                phi_ = int64_t{osc_.phase} * 256;
+                cycle_ = 0;
+                phase_ = int64_t{osc_.phase} * 256;
             }
             cur = 0;
             s[i] = 0;
         }
-        // 2., 3. Modulation curves.
-        if (fm_) v_ = static_cast<double>(fm_[i]) * 0.125 * rf_ * 0.001;
-        if (vm_) u_ = int64_t{vm_[i]} * U0_ / 262144;
-        // 4., 5. The running sum as modulator (PhaseMod and FM share r).
+        // Frequency and volume modulation curves.
+        if (fm_) frequency_ = static_cast<double>(fm_[i]) * 0.125 * relativeFrequency_ * 0.001;
+        if (vm_) level_ = int64_t{vm_[i]} * volume_ / 262144;
+        // The running sum as modulator (PhaseMod and FM share r).
         if (phaseMod_) {
-            phi_ += int64_t{cur - r_} * 16;
+            phase_ += int64_t{cur - r_} * 16;
             r_ = cur;
         }
         if (fmFlag_) {
-            v_ = v_ + static_cast<double>((cur - r_) * 16) * 0.0625;
+            frequency_ = frequency_ + static_cast<double>((cur - r_) * 16) * 0.0625;
             r_ = cur;
         }
-        still_[b] = calmOn_ && v_ == 0.0;
-        // 7. Shape curve.
+        still_[b] = calmOn_ && frequency_ == 0.0;
+        // Shape curve.
         if (sm_) {
-            o_ = m_ + static_cast<double>(sm_[i]) * 0.03125 * (1.0 / 1024.0);
-            if (o_ > 1.999) o_ = 1.999;
-            w_ = o_ / (2.0 - o_);
+            shapeHeld_ = shape_ + static_cast<double>(sm_[i]) * 0.03125 * (1.0 / 1024.0);
+            if (shapeHeld_ > 1.999) shapeHeld_ = 1.999;
+            bend_ = shapeHeld_ / (2.0 - shapeHeld_);
         }
-        // 8. Advance.
-        j0_[b] = j_;
-        phi_ += varStep_ ? roundToInt32(v_ * 1048576.0 / rate_) : constStep_;
-        if (phi_ >= kCycle || phi_ < 0) {
-            j_ = wrap32(int64_t{j_} + (phi_ >> 20));  // floor: whole cycles crossed either way
-            phi_ &= kCycle - 1;
+        // Advance the phase.
+        blockCycleBefore_[b] = cycle_;
+        phase_ += varStep_ ? roundToInt32(frequency_ * 1048576.0 / rate_) : constStep_;
+        if (phase_ >= kCycle || phase_ < 0) {
+            cycle_ = wrap32(int64_t{cycle_} + (phase_ >> 20));  // floor: whole cycles crossed either way
+            phase_ &= kCycle - 1;
         }
-        phi[b] = phi_;
-        j[b] = j_;
-        o[b] = o_;
-        w[b] = w_;
-        u[b] = u_;
+        blockPhase[b] = phase_;
+        blockCycle[b] = cycle_;
+        blockShape[b] = shapeHeld_;
+        blockBend[b] = bend_;
+        blockLevel[b] = level_;
     }
 
     int32_t plainValue(int b) {
-        plainWave(code_, phi[b], j[b], j0_[b], o[b], in_, *rnd_, st_);
+        plainWave(code_, blockPhase[b], blockCycle[b], blockCycleBefore_[b], blockShape[b], in_, *rnd_, st_);
         double a = st_.a;
-        if (code_ != kWaveSquare) a = bend(a, w[b]);
+        if (code_ != kWaveSquare) a = bend(a, blockBend[b]);
         if (code_ == kWaveAbsSine) a -= 0.25;
         else if (code_ == kWaveEvenSine) a -= 0.35;
         st_.a = a;
-        return toLevel(a * 32768.0 * static_cast<double>(u[b]) * (1.0 / 4096.0));
+        return toLevel(a * 32768.0 * static_cast<double>(blockLevel[b]) * (1.0 / 4096.0));
     }
 
     // The harmonics one after another over the block; each sample's sum is
@@ -352,20 +347,20 @@ private:
         bool unbent = true;
         if (fast_) {
             for (int b = 0; b < nb; ++b) {
-                phiD_[b] = static_cast<double>(phi[b]);
-                jD_[b] = static_cast<double>(j[b]);
-                unbent = unbent && w[b] == 1.0;
+                phiD_[b] = static_cast<double>(blockPhase[b]);
+                jD_[b] = static_cast<double>(blockCycle[b]);
+                unbent = unbent && blockBend[b] == 1.0;
             }
-            tb = TermBlock{nb, phiD_.data(), jD_.data(), w.data()};
+            tb = TermBlock{nb, phiD_.data(), jD_.data(), blockBend.data()};
         }
-        // Terms of at most 32768 in size with |u| < 65536 keep every product
+        // Terms of at most 32768 in size with a level under 65536 keep every product
         // and sum in 32 bits; a larger term (the offset waveforms, a negative
         // shape exponent) moves the block to the wide sums.
         bool narrow = true;
         std::array<int32_t, kTermBlock> acc32, u32;
         for (int b = 0; b < nb; ++b) {
-            narrow = narrow && u[b] > -65536 && u[b] < 65536;
-            u32[b] = static_cast<int32_t>(u[b]);
+            narrow = narrow && blockLevel[b] > -65536 && blockLevel[b] < 65536;
+            u32[b] = static_cast<int32_t>(blockLevel[b]);
             acc32[b] = 0;
         }
         std::array<int32_t, kTermBlock> term;
@@ -376,9 +371,13 @@ private:
                 p.unbent = unbent;
                 harmonicTermsFast(p, tb, term.data());
                 for (int b = 0; b < nb; ++b)
-                    if (term[b] == kUndecided) term[b] = exactTerm(code_, t, phi[b], j[b], o[b], w[b], in_.customWave);
+                    if (term[b] == kUndecided)
+                        term[b] = exactTerm(code_, t, blockPhase[b], blockCycle[b], blockShape[b], blockBend[b],
+                                            in_.customWave);
             } else {
-                for (int b = 0; b < nb; ++b) term[b] = exactTerm(code_, t, phi[b], j[b], o[b], w[b], in_.customWave);
+                for (int b = 0; b < nb; ++b)
+                    term[b] = exactTerm(code_, t, blockPhase[b], blockCycle[b], blockShape[b], blockBend[b],
+                                        in_.customWave);
             }
             if (narrow) {
                 bool small = true;
@@ -391,10 +390,10 @@ private:
             if (narrow) {  // the same sums in 32 bits, which vectorise
                 for (int b = 0; b < nb; ++b) {
                     const int32_t v = acc32[b] + term[b] * u32[b] / 4096;
-                    acc32[b] = v > 32767 ? 32767 : (v < -32767 ? -32767 : v);
+                    acc32[b] = v > kSampleMax ? kSampleMax : (v < -kSampleMax ? -kSampleMax : v);
                 }
             } else {
-                for (int b = 0; b < nb; ++b) acc[b] = clampSample(acc[b] + int64_t{term[b]} * u[b] / 4096);
+                for (int b = 0; b < nb; ++b) acc[b] = clampSample(acc[b] + int64_t{term[b]} * blockLevel[b] / 4096);
             }
         }
         if (narrow)
@@ -410,11 +409,16 @@ private:
     uint8_t code_;
     bool sync_, phaseMod_, fmFlag_, invert_, calmOn_;
     const int16_t *vm_, *fm_, *sm_;
-    int64_t P_, phi_;
-    int32_t j_;
-    double rf_, v_;
-    int64_t U0_, u_;
-    double m_, o_, w_;
+    int64_t phaseOffset_;  // the start phase, in phase units
+    int64_t phase_;        // within the cycle, 0..2^20 - 1 (offset included)
+    int32_t cycle_;        // whole cycles run
+    double relativeFrequency_;  // in thousandths
+    double frequency_;     // Hz heard, relative frequency applied
+    int64_t volume_;       // the oscillator's level in the bank, before modulation
+    int64_t level_;        // the level after volume modulation
+    double shape_;         // the set shape (1.0 = plain)
+    double shapeHeld_;     // the shape after modulation, held below 2
+    double bend_;          // the exponent the shape bends the wave with
     int32_t calmLevel_, calmInput_;
     int32_t r_ = 0;
     WaveState st_;
@@ -427,10 +431,10 @@ private:
     int termCount_ = 0;
 
     // Per-sample values of the current block.
-    std::array<int64_t, kTermBlock> phi;
-    std::array<int32_t, kTermBlock> j, j0_;
-    std::array<double, kTermBlock> o, w;
-    std::array<int64_t, kTermBlock> u;
+    std::array<int64_t, kTermBlock> blockPhase;
+    std::array<int32_t, kTermBlock> blockCycle, blockCycleBefore_;  // after and before the sample's step
+    std::array<double, kTermBlock> blockShape, blockBend;
+    std::array<int64_t, kTermBlock> blockLevel;
     std::array<bool, kTermBlock> still_;
     std::array<int32_t, kTermBlock> e_;
     std::array<double, kTermBlock> phiD_, jD_;
@@ -440,7 +444,7 @@ void combineOscillator(int16_t* s, const int32_t* own, int32_t n, uint8_t flags)
     const bool ringMod = flags & kFlagRingMod;
     const bool addToSum = !(flags & kFlagPhaseMod) && !(flags & kFlagFM);
     for (int32_t i = 0; i < n; ++i) {
-        // 12. Combine with the running sum.
+        // Combine with the running sum.
         int64_t out = own[i];
         const int32_t cur = s[i];
         if (ringMod) out = out * cur / 32768;

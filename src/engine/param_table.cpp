@@ -6,10 +6,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <vector>
 
 #include "engine/byte_io.h"
+#include "engine/record_fields.h"
+#include "engine/records.h"
+#include "engine/reference_rate.h"
 #include "engine/tuning.h"
 
 namespace kf {
@@ -49,7 +53,7 @@ constexpr L pct32768(L p, L) { return p * 100 / 32768; }
 constexpr L pct128(L p, L) { return p * 100 / 128; }
 // The chorus counts its vibrato segments in samples of 44100 a second, so
 // at other rates the heard rate scales with the sound's rate.
-constexpr L chorusVibratoHz(L p, L rate) { return p * 0.01L * rate / 44100; }
+constexpr L chorusVibratoHz(L p, L rate) { return p * 0.01L * rate / kReferenceRate; }
 // A MIDI envelope moves by 32768 / (pos × 127 + 1) a sample: the time of a
 // whole swing, in ms.
 L midiEnvMs(L p, L rate) {
@@ -57,7 +61,7 @@ L midiEnvMs(L p, L rate) {
     return static_cast<L>((32768 + step - 1) / step) * 1000 / rate;
 }
 // The engine appends pos × 44100 / 128 samples of silence whatever the rate.
-L silenceSamples(L p) { return static_cast<L>(static_cast<int64_t>(p) * 44100 / 128); }
+L silenceSamples(L p) { return static_cast<L>(static_cast<int64_t>(p) * kReferenceRate / 128); }
 L silenceSeconds(L p, L rate) { return silenceSamples(p) / rate; }
 // The feedback delay is pos × 16 samples.
 constexpr L delayMs(L p, L rate) { return p * 16 * 1000 / rate; }
@@ -82,259 +86,393 @@ constexpr ParamLabel custom(std::string (*text)(L, const NoteTables*, L), L (*f)
     return {{}, d, f, {}, text, unit, alt, altUnit};
 }
 
-// Row makers: a bar, a check box, a source list, a radio group / list, a number edit.
-constexpr ParamInfo bar(ParamId id, std::string_view key, std::string_view control, std::string_view page,
-                        std::string_view group, St store, uint16_t off, int32_t lo, int32_t hi, int32_t start,
-                        int32_t step, ParamLabel label, R r = R::Render, S scope = S::Timbre, int32_t scale = 1) {
-    return {id, key, control, page, group, {}, scope, T::Int, store, off, 0, scale, L(lo), L(hi), lo, hi, step,
-            L(start), 1, r, label, {}};
-}
-constexpr ParamInfo box(ParamId id, std::string_view key, std::string_view control, std::string_view page,
-                        std::string_view group, std::string_view caption, St store, uint16_t off, R r = R::Render,
-                        S scope = S::Timbre, uint8_t bit = 0, int32_t start = 0) {
-    return {id, key, control, page, group, caption, scope, T::Bool, store, off, bit, 1, 0, 1, 0, 1, 1,
-            L(start), 1, r, none, {}};
-}
-constexpr ParamInfo list(ParamId id, std::string_view key, std::string_view control, std::string_view page,
-                         std::string_view group, uint16_t off, R r = R::Render, S scope = S::Timbre) {
-    return {id, key, control, page, group, {}, scope, T::Sources, St::Set16, off, 0, 1, 0, 65535, 0, 65535, 1,
-            1, 1, r, none, {}};
-}
-constexpr ParamInfo choice(ParamId id, std::string_view key, std::string_view control, std::string_view page,
-                           std::string_view group, St store, uint16_t off, int32_t hi, std::string_view items,
-                           R r = R::Render, S scope = S::Timbre) {
-    return {id, key, control, page, group, {}, scope, T::Choice, store, off, 0, 1, 0, L(hi), 0, hi, 1, 0, 1, r,
-            none, items};
-}
-constexpr ParamInfo edit(ParamId id, std::string_view key, std::string_view control, std::string_view page,
-                         std::string_view group, std::string_view caption, St store, uint16_t off, L lo, L hi,
-                         int32_t barLo, int32_t barHi, L start, L mult, R r, S scope = S::Timbre,
-                         ParamLabel label = none, T type = T::Int) {
-    return {id, key, control, page, group, caption, scope, type, store, off, 0, 1, lo, hi, barLo, barHi, 1, start,
-            mult, r, label, {}};
+// Where a row's value is stored, taken from the record's field list by the
+// row's key (the JSON key is the field's name).
+struct Place {
+    Store store = Store::None;
+    uint16_t offset = 0;
+    uint32_t member = 0;
+};
+
+constexpr Store storeOf(const RecordField& f) {
+    switch (f.width) {
+        case Width::I32: return St::I32;
+        case Width::I16: return St::I16;
+        case Width::U16: return f.shown == Shown::Sources ? St::Set16 : St::U16;
+        case Width::U8: return St::U8;
+        default: return St::None;
+    }
 }
 
-constexpr std::string_view kLfoShapes = "Sine=0;Random=6;Triangle=3";
-constexpr std::string_view kWaveItems =
-    "Sine=0;|Sine|=1;EvenSine=11;Square=2;Triangle=3;Saw=4;2xSaw=5;Noise=6;Light noise=7;Custom=8;"
-    "Sample 1=9;Sample 2=10";
+// The element `index` of a nested field, and its part `name` (a source list
+// stands for its slot's source set).
+constexpr Place inside(const RecordField& f, int index, std::string_view name) {
+    const RecordField* part = findField(f.nested, name);
+    if (!part) throw "no such part of a record field";
+    return {storeOf(*part), static_cast<uint16_t>(f.offset + index * f.size + part->offset),
+            static_cast<uint32_t>(f.member + static_cast<size_t>(index) * f.memberStride + part->member)};
+}
 
+constexpr Place recordPlace(S scope, std::string_view key) {
+    if (scope != S::Timbre && scope != S::Oscillator) return {};
+    const RecordField* f = findField(scope == S::Timbre ? kTimbreFields : kOscillatorFields, key);
+    if (!f) throw "a Timbre or Oscillator row's key must name a record field";
+    if (f->shown == Shown::Slot) return inside(*f, 0, "sources");
+    return {storeOf(*f), f->offset, static_cast<uint32_t>(f->member)};
+}
+
+constexpr Place harmonicPlace(int harmonic, std::string_view part) {
+    return inside(*findField(kOscillatorFields, "harmonics"), harmonic - 1, part);
+}
+
+// Row makers, one per kind of control, each taking its fields by name.
+struct BarRow {
+    ParamId id;
+    std::string_view key, control, page, group;
+    int32_t lo, hi, start, step = 1;
+    ParamLabel label = none;
+    R reaction = R::Render;
+    S scope = S::Timbre;
+    int32_t scale = 1;
+    Widget widget = Widget::Bar;
+    uint16_t index = 0;  // Envelope, Rate: see ParamScope
+    std::string_view harmonic = {};  // "level" or "detune" of harmonic `index`
+};
+constexpr ParamInfo bar(const BarRow& r) {
+    const Place at = r.harmonic.empty() ? recordPlace(r.scope, r.key) : harmonicPlace(r.index, r.harmonic);
+    return {r.id, r.key, r.control, r.page, r.group, {}, r.scope, T::Int, r.widget, at.store,
+            r.harmonic.empty() && at.store == St::None ? r.index : at.offset, at.member, 0, r.scale, L(r.lo), L(r.hi),
+            r.lo, r.hi, r.step, L(r.start), 1, r.reaction, r.label, {}};
+}
+struct BoxRow {
+    ParamId id;
+    std::string_view key, control, page, group, caption;
+    R reaction = R::Render;
+    S scope = S::Timbre;
+    uint8_t bit = 0;     // an oscillator flag: its mask in the flag byte
+    int32_t start = 0;
+    uint16_t index = 0;  // Light: the oscillator
+};
+constexpr ParamInfo box(const BoxRow& r) {
+    Place at = recordPlace(r.scope, r.bit ? std::string_view("flags") : r.key);
+    if (r.bit) at.store = St::Bit;
+    return {r.id, r.key, r.control, r.page, r.group, r.caption, r.scope, T::Bool, Widget::CheckBox, at.store,
+            at.store == St::None ? r.index : at.offset, at.member, r.bit, 1, 0, 1, 0, 1, 1, L(r.start), 1,
+            r.reaction, none, {}};
+}
+struct ListRow {
+    ParamId id;
+    std::string_view key, control, page, group;
+    R reaction = R::Render;
+    S scope = S::Timbre;
+};
+constexpr ParamInfo list(const ListRow& r) {
+    const Place at = recordPlace(r.scope, r.key);
+    return {r.id, r.key, r.control, r.page, r.group, {}, r.scope, T::Sources, Widget::SourceList, at.store,
+            at.offset, at.member, 0, 1, 0, 65535, 0, 65535, 1, 1, 1, r.reaction, none, {}};
+}
+struct ChoiceRow {
+    ParamId id;
+    std::string_view key, control, page, group;
+    int32_t hi;
+    std::span<const ParamChoice> items;
+    R reaction = R::Render;
+    S scope = S::Timbre;
+    Widget widget = Widget::RadioGroup;
+};
+constexpr ParamInfo choice(const ChoiceRow& r) {
+    const Place at = recordPlace(r.scope, r.key);
+    return {r.id, r.key, r.control, r.page, r.group, {}, r.scope, T::Choice, r.widget, at.store, at.offset,
+            at.member, 0, 1, 0, L(r.hi), 0, r.hi, 1, 0, 1, r.reaction, none, r.items};
+}
+struct EditRow {
+    ParamId id;
+    std::string_view key, control, page, group, caption;
+    L lo, hi;
+    int32_t barLo, barHi;
+    L start, mult;
+    R reaction;
+    S scope = S::Timbre;
+    ParamLabel label = none;
+    T type = T::Int;
+    uint16_t index = 0;  // Unit: see ParamScope
+};
+constexpr ParamInfo edit(const EditRow& r) {
+    const Place at = recordPlace(r.scope, r.key);
+    return {r.id, r.key, r.control, r.page, r.group, r.caption, r.scope, r.type, Widget::NumberEdit, at.store,
+            at.store == St::None ? r.index : at.offset, at.member, 0, 1, r.lo, r.hi, r.barLo, r.barHi, 1, r.start,
+            r.mult, r.reaction, r.label, {}};
+}
+
+constexpr ParamChoice kLfoShapes[] = {{"Sine", 0}, {"Random", 6}, {"Triangle", 3}};
+constexpr ParamChoice kCutOffModes[] = {{"High-p", 1}, {"Low", 0}};
+constexpr auto kWaveItems = [] {
+    std::array<ParamChoice, std::size(kWaveList)> items{};
+    for (size_t i = 0; i < items.size(); ++i) items[i] = {kWaveList[i].name, kWaveList[i].code};
+    return items;
+}();
+
+#define LFO(n)                                                                                                     \
+    bar({.id = ParamId::Lfo##n##Frequency, .key = "lfo" #n "Frequency", .control = "LFO" #n "FrequencyBar",        \
+         .page = "LFO", .group = "LFO" #n, .lo = 0, .hi = 1600, .start = 32,                                       \
+         .label = lab("Frequency: ", 1, over16, "Hz")}),                                                           \
+    bar({.id = ParamId::Lfo##n##Base, .key = "lfo" #n "Base", .control = "LFO" #n "BaseBar", .page = "LFO",        \
+         .group = "LFO" #n, .lo = -256, .hi = 256, .start = 0, .label = lab("Base: ", 1, x100over256, "   ")}),     \
+    bar({.id = ParamId::Lfo##n##Amplitude, .key = "lfo" #n "Amplitude", .control = "LFO" #n "AmplitudeBar",        \
+         .page = "LFO", .group = "LFO" #n, .lo = 0, .hi = 8192, .start = 256,                                      \
+         .label = lab("Amplitude: ", 2, pct8192, "")}),                                                            \
+    choice({.id = ParamId::Lfo##n##Shape, .key = "lfo" #n "Shape", .control = "LFO" #n "ShapeRadioGroup",          \
+            .page = "LFO", .group = "LFO" #n, .hi = 6, .items = kLfoShapes}),                                      \
+    bar({.id = ParamId::Lfo##n##Phase, .key = "lfo" #n "Phase", .control = "LFO" #n "PhaseScrollBar",              \
+         .page = "LFO", .group = "LFO" #n, .lo = 0, .hi = 256, .start = 0,                                         \
+         .label = lab("Phase: ", 0, degrees, "\u00b0   ")})
+
+// The attack bar's control is spelt "MIDIEnvelope", the others "MidiEnvelope".
+#define MIDI_ENVELOPE_BAR(n, part, spelling, HI, START, LABEL)                                                    \
+    bar({.id = ParamId::MidiEnv##n##part, .key = "midiEnv" #n #part, .control = spelling #n #part "ScrollBar",     \
+         .page = "Realtime", .group = "MIDI envelope " #n, .lo = 0, .hi = HI, .start = START, .label = LABEL})
+#define MIDI_ENVELOPE(n)                                                                                           \
+    MIDI_ENVELOPE_BAR(n, Attack, "MIDIEnvelope", 256, 10, lab("Attack: ", 1, midiEnvMs, "ms   ")),               \
+    MIDI_ENVELOPE_BAR(n, Decay, "MidiEnvelope", 256, 20, lab("Decay: ", 1, midiEnvMs, "ms   ")),                 \
+    MIDI_ENVELOPE_BAR(n, Sustain, "MidiEnvelope", 127, 100, lab("Sustain: ", 1, pct128, "%   ")),               \
+    MIDI_ENVELOPE_BAR(n, Release, "MidiEnvelope", 256, 20, lab("Release: ", 1, midiEnvMs, "ms   ")),             \
+    MIDI_ENVELOPE_BAR(n, Amplitude, "MidiEnvelope", 32768, 16384, lab("Amplitude: ", 1, pct32768, "%   "))
+
+#define ENVELOPE_BAR(n, part, base, i, LO, HI, START, LABEL)                                                    \
+    bar({.id = ParamId::Env##n##part, .key = "Env" #n #part "Bar", .control = "Env" #n #part "Bar",                \
+         .page = "Envelope", .group = "Env" #n, .lo = LO, .hi = HI, .start = START, .label = LABEL,                \
+         .scope = S::Envelope, .index = (base) + (i)})
 #define ENVELOPE(n, base)                                                                                          \
-    bar(ParamId::Env##n##Attack, "Env" #n "AttackBar", "Env" #n "AttackBar", "Envelope", "Env" #n, St::None,      \
-        base + 0, 0, 1024, 0, 1, lab("Attack: ", 1, pct1024, "%"), R::Render, S::Envelope),                        \
-    bar(ParamId::Env##n##Sustain, "Env" #n "SustainBar", "Env" #n "SustainBar", "Envelope", "Env" #n, St::None,   \
-        base + 1, 0, 1024, 0, 1, lab("Sustain: ", 1, pct1024, "%"), R::Render, S::Envelope),                       \
-    bar(ParamId::Env##n##Release, "Env" #n "ReleaseBar", "Env" #n "ReleaseBar", "Envelope", "Env" #n, St::None,   \
-        base + 2, 0, 1024, 720, 1, lab("Release: ", 1, pct1024, "%"), R::Render, S::Envelope),                     \
-    bar(ParamId::Env##n##Amplitude, "Env" #n "AmplitudeBar", "Env" #n "AmplitudeBar", "Envelope", "Env" #n,       \
-        St::None, base + 3, 0, 1024, 1024, 1, lab("Amplitude: ", 1, x100over1024, "  "), R::Render, S::Envelope),  \
-    bar(ParamId::Env##n##Base, "Env" #n "BaseBar", "Env" #n "BaseBar", "Envelope", "Env" #n, St::None, base + 4,  \
-        -1024, 1024, 0, 1, lab("Base: ", 1, x100over1024, "    "), R::Render, S::Envelope),                        \
-    bar(ParamId::Env##n##Shape, "Env" #n "ShapeBar", "Env" #n "ShapeBar", "Envelope", "Env" #n, St::None,         \
-        base + 5, 0, 512, 256, 1, lab("Shape: ", 3, over256, "    "), R::Render, S::Envelope),                     \
-    bar(ParamId::Env##n##Iterations, "Env" #n "IterationsBar", "Env" #n "IterationsBar", "Envelope", "Env" #n,    \
-        St::None, base + 6, 1, 32, 1, 1, lab("Iterations: ", -1, ident, "  "), R::Render, S::Envelope)
+    ENVELOPE_BAR(n, Attack, base, 0, 0, 1024, 0, lab("Attack: ", 1, pct1024, "%")),                              \
+    ENVELOPE_BAR(n, Sustain, base, 1, 0, 1024, 0, lab("Sustain: ", 1, pct1024, "%")),                            \
+    ENVELOPE_BAR(n, Release, base, 2, 0, 1024, 720, lab("Release: ", 1, pct1024, "%")),                          \
+    ENVELOPE_BAR(n, Amplitude, base, 3, 0, 1024, 1024, lab("Amplitude: ", 1, x100over1024, "  ")),               \
+    ENVELOPE_BAR(n, Base, base, 4, -1024, 1024, 0, lab("Base: ", 1, x100over1024, "    ")),                      \
+    ENVELOPE_BAR(n, Shape, base, 5, 0, 512, 256, lab("Shape: ", 3, over256, "    ")),                            \
+    ENVELOPE_BAR(n, Iterations, base, 6, 1, 32, 1, lab("Iterations: ", -1, ident, "  "))
 
 #define LEVEL(h)                                                                                                   \
-    bar(ParamId::OscLevel##h, "harmonicLevel" #h, "HarmonicBar" #h, "Oscillators", "Harmonics", St::U16,          \
-        4 * (h - 1), 0, 256, 256 / h, 1, none, R::Oscillator, S::Oscillator)
+    bar({.id = ParamId::OscLevel##h, .key = "harmonicLevel" #h, .control = "HarmonicBar" #h,                       \
+         .page = "Oscillators", .group = "Harmonics", .lo = 0, .hi = 256, .start = 256 / h,                        \
+         .reaction = R::Oscillator, .scope = S::Oscillator, .index = h, .harmonic = "level"})
 #define DETUNE(h)                                                                                                  \
-    bar(ParamId::OscDetune##h, "harmonicDetune" #h, "DetuneHarmonicBar" #h, "Oscillators", "Harmonics", St::U16,  \
-        4 * (h - 1) + 2, 0, 256, 0, 1, none, R::Oscillator, S::Oscillator)
+    bar({.id = ParamId::OscDetune##h, .key = "harmonicDetune" #h, .control = "DetuneHarmonicBar" #h,               \
+         .page = "Oscillators", .group = "Harmonics", .lo = 0, .hi = 256, .start = 0, .reaction = R::Oscillator,  \
+         .scope = S::Oscillator, .index = h, .harmonic = "detune"})
 #define LIGHT(k)                                                                                                   \
-    box(ParamId::Active##k, "active" #k, "Oscillator" #k "CheckBox", "Oscillators", "Oscillators", "", St::U8,    \
-        k - 1, R::OscillatorLight, S::Light)
+    box({.id = ParamId::Active##k, .key = "active" #k, .control = "Oscillator" #k "CheckBox",                      \
+         .page = "Oscillators", .group = "Oscillators", .caption = "", .reaction = R::OscillatorLight,              \
+         .scope = S::Light, .index = k - 1})
 
 constexpr ParamInfo kTable[] = {
     // ---- LFO page
-    bar(ParamId::Lfo1Frequency, "lfo1Frequency", "LFO1FrequencyBar", "LFO", "LFO1", St::I32, 0, 0, 1600, 32, 1,
-        lab("Frequency: ", 1, over16, "Hz")),
-    bar(ParamId::Lfo1Base, "lfo1Base", "LFO1BaseBar", "LFO", "LFO1", St::I32, 4, -256, 256, 0, 1,
-        lab("Base: ", 1, x100over256, "   ")),
-    bar(ParamId::Lfo1Amplitude, "lfo1Amplitude", "LFO1AmplitudeBar", "LFO", "LFO1", St::I32, 8, 0, 8192, 256, 1,
-        lab("Amplitude: ", 2, pct8192, "")),
-    choice(ParamId::Lfo1Shape, "lfo1Shape", "LFO1ShapeRadioGroup", "LFO", "LFO1", St::U8, 12, 6, kLfoShapes),
-    bar(ParamId::Lfo1Phase, "lfo1Phase", "LFO1PhaseScrollBar", "LFO", "LFO1", St::I32, 3420, 0, 256, 0, 1,
-        lab("Phase: ", 0, degrees, "\u00b0   ")),
-    bar(ParamId::Lfo2Frequency, "lfo2Frequency", "LFO2FrequencyBar", "LFO", "LFO2", St::I32, 16, 0, 1600, 32, 1,
-        lab("Frequency: ", 1, over16, "Hz")),
-    bar(ParamId::Lfo2Base, "lfo2Base", "LFO2BaseBar", "LFO", "LFO2", St::I32, 20, -256, 256, 0, 1,
-        lab("Base: ", 1, x100over256, "   ")),
-    bar(ParamId::Lfo2Amplitude, "lfo2Amplitude", "LFO2AmplitudeBar", "LFO", "LFO2", St::I32, 24, 0, 8192, 256, 1,
-        lab("Amplitude: ", 2, pct8192, "")),
-    choice(ParamId::Lfo2Shape, "lfo2Shape", "LFO2ShapeRadioGroup", "LFO", "LFO2", St::U8, 28, 6, kLfoShapes),
-    bar(ParamId::Lfo2Phase, "lfo2Phase", "LFO2PhaseScrollBar", "LFO", "LFO2", St::I32, 3424, 0, 256, 0, 1,
-        lab("Phase: ", 0, degrees, "\u00b0   ")),
-    bar(ParamId::NoiseFrequency, "noiseFrequency", "NoiseFrequencyScrollBar", "LFO", "Noise", St::I32, 32, 0, 8820,
-        32, 1, lab("Frequency: ", -1, ident, "Hz ")),
-    bar(ParamId::NoiseBase, "noiseBase", "NoiseBaseScrollBar", "LFO", "Noise", St::I32, 36, -256, 256, 0, 1,
-        lab("Base: ", 1, x100over256, "   ")),
-    bar(ParamId::NoiseAmplitude, "noiseAmplitude", "NoiseAmplitudeScrollBar", "LFO", "Noise", St::I32, 40, 0, 4096,
-        256, 1, lab("Amplitude: ", 2, pct4096, "   ")),
+    LFO(1), LFO(2),
+    bar({.id = ParamId::NoiseFrequency, .key = "noiseFrequency", .control = "NoiseFrequencyScrollBar",
+        .page = "LFO", .group = "Noise", .lo = 0, .hi = 8820, .start = 32,
+        .label = lab("Frequency: ", -1, ident, "Hz ")}),
+    bar({.id = ParamId::NoiseBase, .key = "noiseBase", .control = "NoiseBaseScrollBar", .page = "LFO",
+        .group = "Noise", .lo = -256, .hi = 256, .start = 0, .label = lab("Base: ", 1, x100over256, "   ")}),
+    bar({.id = ParamId::NoiseAmplitude, .key = "noiseAmplitude", .control = "NoiseAmplitudeScrollBar",
+        .page = "LFO", .group = "Noise", .lo = 0, .hi = 4096, .start = 256,
+        .label = lab("Amplitude: ", 2, pct4096, "   ")}),
     // ---- Filters page
-    list(ParamId::ResonanceFrequencyModulation, "resonanceFrequencyModulation", "ResonanceFrequencyModulationBox",
-         "Filters", "Resonance", 48),
-    choice(ParamId::CutOffMode, "cutOffMode", "CutOffModeRadioGroup", "Filters", "CutOff", St::U8, 50, 1,
-           "High-p=1;Low=0"),
-    list(ParamId::CutOffModulation, "cutOffModulation", "CutOffModulationBox", "Filters", "CutOff", 58),
-    bar(ParamId::ResonanceFrequency, "resonanceFrequency", "ResonanceFrequencyBar", "Filters", "Resonance", St::I32,
-        72, 0, 8000, 0, 4, lab("Frequency: ", -1, ident, "Hz")),
-    bar(ParamId::ResonanceVolume, "resonanceVolume", "ResonanceVolumeBar", "Filters", "Resonance", St::I32, 76, 0,
-        512, 256, 16, lab("Volume: ", 1, x100over256, "")),
-    bar(ParamId::ResonanceCalmingSpeed, "resonanceCalmingSpeed", "ResonanceCalmingSpeedBar", "Filters", "Resonance",
-        St::I32, 80, 0, 1024, 960, 1, lab("Calming speed: ", 3, calming, "   ")),
-    bar(ParamId::ResonanceDependence, "resonanceDependence", "ResonanceDependenceScrollBar", "Filters", "Resonance",
-        St::I32, 3850, 0, 512, 128, 1, lab("Calming dependence: ", 1, pct512, "%   ")),
-    box(ParamId::ResonanceActive, "resonanceActive", "ResonanceActiveBox", "Filters", "Resonance", "Active", St::U8,
-        112),
-    box(ParamId::CutOffActive, "cutOffActive", "CutOffActiveBox", "Filters", "CutOff", "Active", St::U8, 113),
-    bar(ParamId::CutOff, "cutOff", "CutOffBar", "Filters", "CutOff", St::I32, 114, 0, 255, 128, 1,
-        lab("Cut off: ", -1, ident, "   ")),
-    box(ParamId::AverageFilterActive, "averageFilterActive", "AverageFilterCheckBox", "Filters", "Average filter",
-        "Active", St::U8, 3838),
-    bar(ParamId::AverageFilterWindowWidth, "averageFilterWindowWidth", "AverageFilterWindowWidthBar", "Filters",
-        "Average filter", St::I32, 118, 1, 100, 1, 1, lab("Window width: ", -1, ident, " samples   "), R::RedrawRender),
-    bar(ParamId::AverageFilterTrebleVolume, "averageFilterTrebleVolume", "AverageFilterTrebleVolumeBar", "Filters",
-        "Average filter", St::I32, 122, 0, 256, 256, 1, lab("Treble volume: ", 1, pct256, "%   ")),
-    bar(ParamId::AverageFilterBassVolume, "averageFilterBassVolume", "AverageFilterBassVolumeBar", "Filters",
-        "Average filter", St::I32, 126, 0, 256, 256, 1, lab("Bass volume: ", 1, pct256, "%   ")),
-    box(ParamId::WindowFilterActive, "windowFilterActive", "WindowFilterActiveBox", "Filters", "Window filter",
-        "Active", St::U8, 2383),
-    bar(ParamId::FwWindowPos, "fwWindowPos", "FW_WindowPosBar", "Filters", "Window filter", St::I32, 2384, 0, 256,
-        0, 1, lab("Window position: ", -1, ident, "   ")),
-    bar(ParamId::FwWindowWidth, "fwWindowWidth", "FW_WindowWidthBar", "Filters", "Window filter", St::I32, 2388, 1,
-        256, 1, 1, lab("Window width: ", -1, ident, "   ")),
+    list({.id = ParamId::ResonanceFrequencyModulation, .key = "resonanceFrequencyModulation",
+        .control = "ResonanceFrequencyModulationBox", .page = "Filters", .group = "Resonance"}),
+    choice({.id = ParamId::CutOffMode, .key = "cutOffMode", .control = "CutOffModeRadioGroup", .page = "Filters",
+        .group = "CutOff", .hi = 1, .items = kCutOffModes}),
+    list({.id = ParamId::CutOffModulation, .key = "cutOffModulation", .control = "CutOffModulationBox",
+        .page = "Filters", .group = "CutOff"}),
+    bar({.id = ParamId::ResonanceFrequency, .key = "resonanceFrequency", .control = "ResonanceFrequencyBar",
+        .page = "Filters", .group = "Resonance", .lo = 0, .hi = 8000, .start = 0, .step = 4,
+        .label = lab("Frequency: ", -1, ident, "Hz")}),
+    bar({.id = ParamId::ResonanceVolume, .key = "resonanceVolume", .control = "ResonanceVolumeBar",
+        .page = "Filters", .group = "Resonance", .lo = 0, .hi = 512, .start = 256, .step = 16,
+        .label = lab("Volume: ", 1, x100over256, "")}),
+    bar({.id = ParamId::ResonanceCalmingSpeed, .key = "resonanceCalmingSpeed",
+        .control = "ResonanceCalmingSpeedBar", .page = "Filters", .group = "Resonance", .lo = 0, .hi = 1024,
+        .start = 960, .label = lab("Calming speed: ", 3, calming, "   ")}),
+    bar({.id = ParamId::ResonanceDependence, .key = "resonanceDependence",
+        .control = "ResonanceDependenceScrollBar", .page = "Filters", .group = "Resonance", .lo = 0, .hi = 512,
+        .start = 128, .label = lab("Calming dependence: ", 1, pct512, "%   ")}),
+    box({.id = ParamId::ResonanceActive, .key = "resonanceActive", .control = "ResonanceActiveBox",
+        .page = "Filters", .group = "Resonance", .caption = "Active"}),
+    box({.id = ParamId::CutOffActive, .key = "cutOffActive", .control = "CutOffActiveBox", .page = "Filters",
+        .group = "CutOff", .caption = "Active"}),
+    bar({.id = ParamId::CutOff, .key = "cutOff", .control = "CutOffBar", .page = "Filters", .group = "CutOff",
+        .lo = 0, .hi = 255, .start = 128, .label = lab("Cut off: ", -1, ident, "   ")}),
+    box({.id = ParamId::AverageFilterActive, .key = "averageFilterActive", .control = "AverageFilterCheckBox",
+        .page = "Filters", .group = "Average filter", .caption = "Active"}),
+    bar({.id = ParamId::AverageFilterWindowWidth, .key = "averageFilterWindowWidth",
+        .control = "AverageFilterWindowWidthBar", .page = "Filters", .group = "Average filter", .lo = 1, .hi = 100,
+        .start = 1, .label = lab("Window width: ", -1, ident, " samples   "), .reaction = R::RedrawRender}),
+    bar({.id = ParamId::AverageFilterTrebleVolume, .key = "averageFilterTrebleVolume",
+        .control = "AverageFilterTrebleVolumeBar", .page = "Filters", .group = "Average filter", .lo = 0, .hi = 256,
+        .start = 256, .label = lab("Treble volume: ", 1, pct256, "%   ")}),
+    bar({.id = ParamId::AverageFilterBassVolume, .key = "averageFilterBassVolume",
+        .control = "AverageFilterBassVolumeBar", .page = "Filters", .group = "Average filter", .lo = 0, .hi = 256,
+        .start = 256, .label = lab("Bass volume: ", 1, pct256, "%   ")}),
+    box({.id = ParamId::WindowFilterActive, .key = "windowFilterActive", .control = "WindowFilterActiveBox",
+        .page = "Filters", .group = "Window filter", .caption = "Active"}),
+    bar({.id = ParamId::FwWindowPos, .key = "fwWindowPos", .control = "FW_WindowPosBar", .page = "Filters",
+        .group = "Window filter", .lo = 0, .hi = 256, .start = 0,
+        .label = lab("Window position: ", -1, ident, "   ")}),
+    bar({.id = ParamId::FwWindowWidth, .key = "fwWindowWidth", .control = "FW_WindowWidthBar", .page = "Filters",
+        .group = "Window filter", .lo = 1, .hi = 256, .start = 1, .label = lab("Window width: ", -1, ident, "   ")}),
     // ---- Mixer page
-    bar(ParamId::SampleRate, "ratePosition", "FrequencyScrollBar", "Mixer", "Sample rate", St::None, 0, 200, 9600,
-        4410, 1, lab("Frequency: ", -1, times5, ""), R::SampleRate, S::Rate),
-    edit(ParamId::Length, "length", "LengthNumberEdit", "Mixer", "Length", "Length", St::I32, 108, 1, kEditMax, 1,
-         256, 10, 1, R::Length, S::Timbre, custom(lengthLabel)),
-    edit(ParamId::Sample1StartPos, "sample1StartPos", "Sample1StartPosNumberEdit", "Mixer", "Samples",
-         "Sample #1 start", St::I32, 3432, 0, kEditMax, 0, 1024, 0, 1, R::SampleStart),
-    edit(ParamId::Sample2StartPos, "sample2StartPos", "Sample2StartPosNumberEdit", "Mixer", "Samples",
-         "Sample #2 start", St::I32, 3436, 0, kEditMax, 0, 1024, 0, 1, R::SampleStart),
+    bar({.id = ParamId::SampleRate, .key = "ratePosition", .control = "FrequencyScrollBar", .page = "Mixer",
+        .group = "Sample rate", .lo = 200, .hi = 9600, .start = 4410, .label = lab("Frequency: ", -1, times5, ""),
+        .reaction = R::SampleRate, .scope = S::Rate}),
+    edit({.id = ParamId::Length, .key = "length", .control = "LengthNumberEdit", .page = "Mixer", .group = "Length",
+        .caption = "Length", .lo = 1, .hi = kEditMax, .barLo = 1, .barHi = 256, .start = 10, .mult = 1,
+        .reaction = R::Length, .label = custom(lengthLabel)}),
+    edit({.id = ParamId::Sample1StartPos, .key = "sample1StartPos", .control = "Sample1StartPosNumberEdit",
+        .page = "Mixer", .group = "Samples", .caption = "Sample #1 start", .lo = 0, .hi = kEditMax, .barLo = 0,
+        .barHi = 1024, .start = 0, .mult = 1, .reaction = R::SampleStart}),
+    edit({.id = ParamId::Sample2StartPos, .key = "sample2StartPos", .control = "Sample2StartPosNumberEdit",
+        .page = "Mixer", .group = "Samples", .caption = "Sample #2 start", .lo = 0, .hi = kEditMax, .barLo = 0,
+        .barHi = 1024, .start = 0, .mult = 1, .reaction = R::SampleStart}),
     // ---- Amplifiers page
-    bar(ParamId::OscillatorsVolume, "oscillatorsVolume", "OscillatorsVolumeScrollBar", "Amplifiers", "Main",
-        St::I32, 1310, 0, 256, 256, 32, lab("Volume: ", 1, x100over256, "    "), R::OscillatorsRender),
-    box(ParamId::OscillatorsCalm, "oscillatorsCalm", "OscillatorsCalmCheckBox", "Amplifiers", "Main", "Calm",
-        St::U8, 3839, R::OscillatorsRender),
-    box(ParamId::FeedBackActive, "feedBackActive", "FeedBackActiveCheckBox", "Amplifiers", "FeedBack", "Active",
-        St::U8, 2342, R::FeedBackActive),
-    bar(ParamId::FeedBackVolume, "feedBackVolume", "FeedBackVolumeScrollBar", "Amplifiers", "FeedBack", St::I32,
-        2343, 0, 256, 180, 1, lab("Volume: ", 1, pct256, "%   ")),
-    bar(ParamId::FeedBackDelay, "feedBackDelay", "FeedBackDelayScrollBar", "Amplifiers", "FeedBack", St::I32, 2347,
-        0, 4096, 220, 32, custom(delayLabel, delayMs, 1, "ms")),
-    bar(ParamId::AdditionalSilence, "additionalSilence", "AdditionalSilenceScrollBar", "Amplifiers", "FeedBack",
-        St::I32, 2351, 0, 256, 0, 1, custom(silenceLabel, silenceSeconds, 2, "s"), R::Silence),
-    box(ParamId::FeedBackCyclic, "feedBackCyclic", "FeedBackCyclicCheckBox", "Amplifiers", "FeedBack", "Cyclic",
-        St::U8, 2355),
-    bar(ParamId::FeedBackDecay, "feedBackDecay", "FeedBackDecayScrollBar", "Amplifiers", "FeedBack", St::I32, 2375,
-        0, 256, 180, 1, lab("Decay: ", 1, pct256, "%   ")),
-    bar(ParamId::FeedBackCutOff, "feedBackCutOff", "FeedBackCutOffScrollBar", "Amplifiers", "FeedBack", St::I32,
-        2379, 0, 256, 192, 1, lab("Cut off: ", -1, ident, "   ")),
-    bar(ParamId::MainVolume, "mainVolume", "MainVolumeBar", "Amplifiers", "Main", St::I32, 2356, 0, 256, 256, 1,
-        lab("Main volume: ", 1, pct256, "%   ")),
-    list(ParamId::VolumeModulation, "volumeModulation", "VolumeModulationBox", "Amplifiers", "Main", 2373),
-    bar(ParamId::PreOverdrive, "preOverdrive", "PreOverdriveScrollBar", "Amplifiers", "Overdrive", St::I32, 2360,
-        16, 256, 16, 16, lab("PreOverdrive: ", 1, over16, "   ")),
-    bar(ParamId::PostOverdrive, "postOverdrive", "PostOverdriveScrollBar", "Amplifiers", "Overdrive", St::I32, 2364,
-        16, 256, 16, 16, lab("PostOverdrive: ", 1, over16, "   ")),
-    bar(ParamId::WrapOverdrive, "wrapOverdrive", "WrapOverdriveScrollBar", "Amplifiers", "Overdrive", St::I32, 2368,
-        32, 256, 32, 32, lab("WrapOverdrive: ", 1, over32, "   ")),
-    box(ParamId::WrapOverdriveActive, "wrapOverdriveActive", "WrapOverdriveCheckBox", "Amplifiers", "Overdrive",
-        "Active", St::U8, 2372),
-    box(ParamId::ReverbActive, "reverbActive", "ReverbActiveCheckBox", "Amplifiers", "Reverb", "Active", St::U8,
-        3858),
-    bar(ParamId::ReverbDryVolume, "reverbDryVolume", "ReverbDryVolumeScrollBar", "Amplifiers", "Reverb", St::I16,
-        3859, 0, 32767, 32767, 1, lab("Dry volume: ", 1, pct32768, "%   ")),
-    bar(ParamId::ReverbWetVolume, "reverbWetVolume", "ReverbWetVolumeScrollBar", "Amplifiers", "Reverb", St::I16,
-        3861, 0, 32767, 15000, 1, lab("Wet volume: ", 1, pct32768, "%   ")),
-    bar(ParamId::ReverbLength, "reverbLength", "ReverbLengthScrollBar", "Amplifiers", "Reverb", St::I32, 3863, 0,
-        2000, 200, 1, lab("Length: ", -1, ident, "ms    ")),
-    bar(ParamId::ReverbAttack, "reverbAttack", "ReverbAttackScrollBar", "Amplifiers", "Reverb", St::I32, 3867, 0,
-        600, 15, 1, lab("Attack length: ", -1, ident, "ms    ")),
-    bar(ParamId::ReverbCutOff, "reverbCutOff", "ReverbCutOffScrollBar", "Amplifiers", "Reverb", St::I32, 3871, 0,
-        256, 192, 1, lab("Cut off: ", -1, ident, "   ")),
+    bar({.id = ParamId::OscillatorsVolume, .key = "oscillatorsVolume", .control = "OscillatorsVolumeScrollBar",
+        .page = "Amplifiers", .group = "Main", .lo = 0, .hi = 256, .start = 256, .step = 32,
+        .label = lab("Volume: ", 1, x100over256, "    "), .reaction = R::OscillatorsRender}),
+    box({.id = ParamId::OscillatorsCalm, .key = "oscillatorsCalm", .control = "OscillatorsCalmCheckBox",
+        .page = "Amplifiers", .group = "Main", .caption = "Calm", .reaction = R::OscillatorsRender}),
+    box({.id = ParamId::FeedBackActive, .key = "feedBackActive", .control = "FeedBackActiveCheckBox",
+        .page = "Amplifiers", .group = "FeedBack", .caption = "Active", .reaction = R::FeedBackActive}),
+    bar({.id = ParamId::FeedBackVolume, .key = "feedBackVolume", .control = "FeedBackVolumeScrollBar",
+        .page = "Amplifiers", .group = "FeedBack", .lo = 0, .hi = 256, .start = 180,
+        .label = lab("Volume: ", 1, pct256, "%   ")}),
+    bar({.id = ParamId::FeedBackDelay, .key = "feedBackDelay", .control = "FeedBackDelayScrollBar",
+        .page = "Amplifiers", .group = "FeedBack", .lo = 0, .hi = 4096, .start = 220, .step = 32,
+        .label = custom(delayLabel, delayMs, 1, "ms")}),
+    bar({.id = ParamId::AdditionalSilence, .key = "additionalSilence", .control = "AdditionalSilenceScrollBar",
+        .page = "Amplifiers", .group = "FeedBack", .lo = 0, .hi = 256, .start = 0,
+        .label = custom(silenceLabel, silenceSeconds, 2, "s"), .reaction = R::Silence}),
+    box({.id = ParamId::FeedBackCyclic, .key = "feedBackCyclic", .control = "FeedBackCyclicCheckBox",
+        .page = "Amplifiers", .group = "FeedBack", .caption = "Cyclic"}),
+    bar({.id = ParamId::FeedBackDecay, .key = "feedBackDecay", .control = "FeedBackDecayScrollBar",
+        .page = "Amplifiers", .group = "FeedBack", .lo = 0, .hi = 256, .start = 180,
+        .label = lab("Decay: ", 1, pct256, "%   ")}),
+    bar({.id = ParamId::FeedBackCutOff, .key = "feedBackCutOff", .control = "FeedBackCutOffScrollBar",
+        .page = "Amplifiers", .group = "FeedBack", .lo = 0, .hi = 256, .start = 192,
+        .label = lab("Cut off: ", -1, ident, "   ")}),
+    bar({.id = ParamId::MainVolume, .key = "mainVolume", .control = "MainVolumeBar", .page = "Amplifiers",
+        .group = "Main", .lo = 0, .hi = 256, .start = 256, .label = lab("Main volume: ", 1, pct256, "%   ")}),
+    list({.id = ParamId::VolumeModulation, .key = "volumeModulation", .control = "VolumeModulationBox",
+        .page = "Amplifiers", .group = "Main"}),
+    bar({.id = ParamId::PreOverdrive, .key = "preOverdrive", .control = "PreOverdriveScrollBar",
+        .page = "Amplifiers", .group = "Overdrive", .lo = 16, .hi = 256, .start = 16, .step = 16,
+        .label = lab("PreOverdrive: ", 1, over16, "   ")}),
+    bar({.id = ParamId::PostOverdrive, .key = "postOverdrive", .control = "PostOverdriveScrollBar",
+        .page = "Amplifiers", .group = "Overdrive", .lo = 16, .hi = 256, .start = 16, .step = 16,
+        .label = lab("PostOverdrive: ", 1, over16, "   ")}),
+    bar({.id = ParamId::WrapOverdrive, .key = "wrapOverdrive", .control = "WrapOverdriveScrollBar",
+        .page = "Amplifiers", .group = "Overdrive", .lo = 32, .hi = 256, .start = 32, .step = 32,
+        .label = lab("WrapOverdrive: ", 1, over32, "   ")}),
+    box({.id = ParamId::WrapOverdriveActive, .key = "wrapOverdriveActive", .control = "WrapOverdriveCheckBox",
+        .page = "Amplifiers", .group = "Overdrive", .caption = "Active"}),
+    box({.id = ParamId::ReverbActive, .key = "reverbActive", .control = "ReverbActiveCheckBox",
+        .page = "Amplifiers", .group = "Reverb", .caption = "Active"}),
+    bar({.id = ParamId::ReverbDryVolume, .key = "reverbDryVolume", .control = "ReverbDryVolumeScrollBar",
+        .page = "Amplifiers", .group = "Reverb", .lo = 0, .hi = 32767, .start = 32767,
+        .label = lab("Dry volume: ", 1, pct32768, "%   ")}),
+    bar({.id = ParamId::ReverbWetVolume, .key = "reverbWetVolume", .control = "ReverbWetVolumeScrollBar",
+        .page = "Amplifiers", .group = "Reverb", .lo = 0, .hi = 32767, .start = 15000,
+        .label = lab("Wet volume: ", 1, pct32768, "%   ")}),
+    bar({.id = ParamId::ReverbLength, .key = "reverbLength", .control = "ReverbLengthScrollBar",
+        .page = "Amplifiers", .group = "Reverb", .lo = 0, .hi = 2000, .start = 200,
+        .label = lab("Length: ", -1, ident, "ms    ")}),
+    bar({.id = ParamId::ReverbAttack, .key = "reverbAttack", .control = "ReverbAttackScrollBar",
+        .page = "Amplifiers", .group = "Reverb", .lo = 0, .hi = 600, .start = 15,
+        .label = lab("Attack length: ", -1, ident, "ms    ")}),
+    bar({.id = ParamId::ReverbCutOff, .key = "reverbCutOff", .control = "ReverbCutOffScrollBar",
+        .page = "Amplifiers", .group = "Reverb", .lo = 0, .hi = 256, .start = 192,
+        .label = lab("Cut off: ", -1, ident, "   ")}),
     // ---- FX page
-    box(ParamId::FlangerActive, "flangerActive", "FlangerCheckBox", "FX", "Flanger", "Active", St::U8, 3488),
-    bar(ParamId::FlangerMinDelay, "flangerMinDelay", "FlangerMinDelayScrollBar", "FX", "Flanger", St::I16, 3489, 0,
-        100, 0, 1, lab("Min delay: ", 2, samplesToMs, "ms   ")),
-    bar(ParamId::FlangerMaxDelay, "flangerMaxDelay", "FlangerMaxDelayScrollBar", "FX", "Flanger", St::I16, 3491, 0,
-        100, 20, 1, lab("Max delay: ", 2, samplesToMs, "ms   ")),
-    bar(ParamId::FlangerRate, "flangerRate", "FlangerRateScrollBar", "FX", "Flanger", St::I32, 3493, 0, 500, 50, 1,
-        lab("Rate: ", 2, hundredth, "Hz   ")),
-    box(ParamId::FlangerInvert, "flangerInvert", "FlangerInvertCheckBox", "FX", "Flanger", "Invert", St::U8, 3497),
-    bar(ParamId::FlangerCrossFade, "flangerCrossFade", "FlangerCrossFadeScrollBar", "FX", "Flanger", St::I32, 3498,
-        0, 256, 128, 1, lab("Crossfade: ", 1, pct256, "%   ")),
-    box(ParamId::ChorusActive, "chorusActive", "ChorusCheckBox", "FX", "Chorus", "Active", St::U8, 3502),
-    bar(ParamId::ChorusVoices, "chorusVoices", "ChorusNumberOfVoicesSpinEdit", "FX", "Chorus", St::I32, 3503, 1, 20,
-        1, 1, none),
-    bar(ParamId::ChorusMaxDelay, "chorusMaxDelay", "ChorusMaxDelayScrollBar", "FX", "Chorus", St::I32, 3507, 0, 500,
-        70, 1, lab("Max delay: ", 2, samplesToMs, "ms   ")),
-    bar(ParamId::ChorusVibratoRate, "chorusVibratoRate", "ChorusVibratoRateScrollBar", "FX", "Chorus", St::I32,
-        3840, 1, 10000, 800, 1, lab("Vibrato rate: ", 2, chorusVibratoHz, "Hz   ")),
-    bar(ParamId::ChorusVolume, "chorusVolume", "ChorusVolumeScrollBar", "FX", "Chorus", St::I32, 84, 256, 1024,
-        256, 1, lab("Volume: ", -1, chorusVolume, "%   ")),
+    box({.id = ParamId::FlangerActive, .key = "flangerActive", .control = "FlangerCheckBox", .page = "FX",
+        .group = "Flanger", .caption = "Active"}),
+    bar({.id = ParamId::FlangerMinDelay, .key = "flangerMinDelay", .control = "FlangerMinDelayScrollBar",
+        .page = "FX", .group = "Flanger", .lo = 0, .hi = 100, .start = 0,
+        .label = lab("Min delay: ", 2, samplesToMs, "ms   ")}),
+    bar({.id = ParamId::FlangerMaxDelay, .key = "flangerMaxDelay", .control = "FlangerMaxDelayScrollBar",
+        .page = "FX", .group = "Flanger", .lo = 0, .hi = 100, .start = 20,
+        .label = lab("Max delay: ", 2, samplesToMs, "ms   ")}),
+    bar({.id = ParamId::FlangerRate, .key = "flangerRate", .control = "FlangerRateScrollBar", .page = "FX",
+        .group = "Flanger", .lo = 0, .hi = 500, .start = 50, .label = lab("Rate: ", 2, hundredth, "Hz   ")}),
+    box({.id = ParamId::FlangerInvert, .key = "flangerInvert", .control = "FlangerInvertCheckBox", .page = "FX",
+        .group = "Flanger", .caption = "Invert"}),
+    bar({.id = ParamId::FlangerCrossFade, .key = "flangerCrossFade", .control = "FlangerCrossFadeScrollBar",
+        .page = "FX", .group = "Flanger", .lo = 0, .hi = 256, .start = 128,
+        .label = lab("Crossfade: ", 1, pct256, "%   ")}),
+    box({.id = ParamId::ChorusActive, .key = "chorusActive", .control = "ChorusCheckBox", .page = "FX",
+        .group = "Chorus", .caption = "Active"}),
+    bar({.id = ParamId::ChorusVoices, .key = "chorusVoices", .control = "ChorusNumberOfVoicesSpinEdit",
+        .page = "FX", .group = "Chorus", .lo = 1, .hi = 20, .start = 1, .widget = Widget::SpinBox}),
+    bar({.id = ParamId::ChorusMaxDelay, .key = "chorusMaxDelay", .control = "ChorusMaxDelayScrollBar", .page = "FX",
+        .group = "Chorus", .lo = 0, .hi = 500, .start = 70, .label = lab("Max delay: ", 2, samplesToMs, "ms   ")}),
+    bar({.id = ParamId::ChorusVibratoRate, .key = "chorusVibratoRate", .control = "ChorusVibratoRateScrollBar",
+        .page = "FX", .group = "Chorus", .lo = 1, .hi = 10000, .start = 800,
+        .label = lab("Vibrato rate: ", 2, chorusVibratoHz, "Hz   ")}),
+    bar({.id = ParamId::ChorusVolume, .key = "chorusVolume", .control = "ChorusVolumeScrollBar", .page = "FX",
+        .group = "Chorus", .lo = 256, .hi = 1024, .start = 256, .label = lab("Volume: ", -1, chorusVolume, "%   ")}),
     // ---- Sequencer page (chord) and Realtime page
-    box(ParamId::ChordActive, "chordActive", "ChordCheckBox", "Sequencer", "", "Chord", St::U8, 3440),
-    edit(ParamId::Tempo, "tempo", "TempoEdit", "Realtime", "Tempo", "Tempo", St::I32, 3428, 0, kEditMax, 32, 256,
-         112, 1, R::Tempo),
-    bar(ParamId::MidiEnv1Attack, "midiEnv1Attack", "MIDIEnvelope1AttackScrollBar", "Realtime", "MIDI envelope 1",
-        St::I32, 3472, 0, 256, 10, 1, lab("Attack: ", 1, midiEnvMs, "ms   ")),
-    bar(ParamId::MidiEnv1Decay, "midiEnv1Decay", "MidiEnvelope1DecayScrollBar", "Realtime", "MIDI envelope 1",
-        St::I32, 3476, 0, 256, 20, 1, lab("Decay: ", 1, midiEnvMs, "ms   ")),
-    bar(ParamId::MidiEnv1Sustain, "midiEnv1Sustain", "MidiEnvelope1SustainScrollBar", "Realtime",
-        "MIDI envelope 1", St::I32, 3480, 0, 127, 100, 1, lab("Sustain: ", 1, pct128, "%   ")),
-    bar(ParamId::MidiEnv1Release, "midiEnv1Release", "MidiEnvelope1ReleaseScrollBar", "Realtime",
-        "MIDI envelope 1", St::I32, 3484, 0, 256, 20, 1, lab("Release: ", 1, midiEnvMs, "ms   ")),
-    bar(ParamId::MidiEnv1Amplitude, "midiEnv1Amplitude", "MidiEnvelope1AmplitudeScrollBar", "Realtime",
-        "MIDI envelope 1", St::I32, 3527, 0, 32768, 16384, 1, lab("Amplitude: ", 1, pct32768, "%   ")),
-    bar(ParamId::MidiEnv2Attack, "midiEnv2Attack", "MIDIEnvelope2AttackScrollBar", "Realtime", "MIDI envelope 2",
-        St::I32, 3511, 0, 256, 10, 1, lab("Attack: ", 1, midiEnvMs, "ms   ")),
-    bar(ParamId::MidiEnv2Decay, "midiEnv2Decay", "MidiEnvelope2DecayScrollBar", "Realtime", "MIDI envelope 2",
-        St::I32, 3515, 0, 256, 20, 1, lab("Decay: ", 1, midiEnvMs, "ms   ")),
-    bar(ParamId::MidiEnv2Sustain, "midiEnv2Sustain", "MidiEnvelope2SustainScrollBar", "Realtime",
-        "MIDI envelope 2", St::I32, 3519, 0, 127, 100, 1, lab("Sustain: ", 1, pct128, "%   ")),
-    bar(ParamId::MidiEnv2Release, "midiEnv2Release", "MidiEnvelope2ReleaseScrollBar", "Realtime",
-        "MIDI envelope 2", St::I32, 3523, 0, 256, 20, 1, lab("Release: ", 1, midiEnvMs, "ms   ")),
-    bar(ParamId::MidiEnv2Amplitude, "midiEnv2Amplitude", "MidiEnvelope2AmplitudeScrollBar", "Realtime",
-        "MIDI envelope 2", St::I32, 3531, 0, 32768, 16384, 1, lab("Amplitude: ", 1, pct32768, "%   ")),
+    box({.id = ParamId::ChordActive, .key = "chordActive", .control = "ChordCheckBox", .page = "Sequencer",
+        .group = "", .caption = "Chord"}),
+    edit({.id = ParamId::Tempo, .key = "tempo", .control = "TempoEdit", .page = "Realtime", .group = "Tempo",
+        .caption = "Tempo", .lo = 0, .hi = kEditMax, .barLo = 32, .barHi = 256, .start = 112, .mult = 1,
+        .reaction = R::Tempo}),
+    MIDI_ENVELOPE(1), MIDI_ENVELOPE(2),
     // ---- Oscillators page (the selected oscillator; offsets inside its record)
-    bar(ParamId::OscVolume, "volume", "SineGeneratorVolumeBar", "Oscillators", "Oscillator", St::I32, 64, 0, 256,
-        128, 16, custom(oscVolumeLabel, x100over256, 1, "", oscVolumeDb, "dB"), R::Oscillator, S::Oscillator, 128),
-    bar(ParamId::OscFrequency, "frequency", "OscillatorFrequencyBar", "Oscillators", "Oscillator", St::I32, 68, 0,
-        11025, 440, 10, custom(oscFrequencyLabel, ident, -1, "Hz"), R::Oscillator, S::Oscillator),
-    bar(ParamId::OscRelativeFrequency, "relativeFrequency", "SineGeneratorRelativeFrequencyBar", "Oscillators",
-        "Oscillator", St::I32, 72, 0, 4000, 1000, 10, lab("Relative frequency: ", 1, tenth, "   "), R::Oscillator,
-        S::Oscillator),
-    bar(ParamId::OscShape, "shape", "SineGeneratorShapeBar", "Oscillators", "Oscillator", St::I32, 76, 0, 2048,
-        1024, 32, lab("Shape: ", 3, over1024, "   "), R::Oscillator, S::Oscillator),
-    bar(ParamId::OscPhase, "phase", "SineGeneratorPhaseScrollBar", "Oscillators", "Oscillator", St::U16, 80, 0, 256,
-        0, 1, lab("Phase: ", 0, degrees, "\u00b0   "), R::Oscillator, S::Oscillator),
-    box(ParamId::OscHarmonicsActive, "harmonicsActive", "HarmonicsActiveCheckBox", "Oscillators", "Harmonics",
-        "Active", St::U8, 85, R::OscillatorLight, S::Oscillator),
-    box(ParamId::OscFilter, "Filter", "FilterCheckBox", "Oscillators", "Oscillator", "Filter", St::Bit, 86,
-        R::OscillatorLight, S::Oscillator, 1, 1),
-    box(ParamId::OscMelodic, "Melodic", "MelodicCheckBox", "Oscillators", "Oscillator", "Melodic", St::Bit, 86,
-        R::Render, S::Oscillator, 2, 1),
-    box(ParamId::OscInvert, "Invert", "InvertCheckBox", "Oscillators", "Oscillator", "Invert", St::Bit, 86,
-        R::OscillatorLight, S::Oscillator, 4),
-    box(ParamId::OscRingMod, "RingMod", "RingModCheckBox", "Oscillators", "Oscillator", "RingMod", St::Bit, 86,
-        R::OscillatorLight, S::Oscillator, 8),
-    box(ParamId::OscSync, "Sync", "SyncCheckBox", "Oscillators", "Oscillator", "Sync", St::Bit, 86,
-        R::OscillatorLight, S::Oscillator, 16),
-    box(ParamId::OscPhaseMod, "PhaseMod", "PhaseModCheckBox", "Oscillators", "Oscillator", "PhaseMod", St::Bit, 86,
-        R::OscillatorLight, S::Oscillator, 32),
-    box(ParamId::OscFm, "FM", "FMCheckBox", "Oscillators", "Oscillator", "FM", St::Bit, 86, R::OscillatorLight,
-        S::Oscillator, 64),
-    list(ParamId::OscVolumeModulation, "volumeModulation", "SineGeneratorVolumeModulationBox", "Oscillators",
-         "Volume modulation", 87, R::Oscillator, S::Oscillator),
-    list(ParamId::OscFrequencyModulation, "frequencyModulation", "SineGeneratorFrequencyModulationBox",
-         "Oscillators", "Frequency modulation", 97, R::Oscillator, S::Oscillator),
-    list(ParamId::OscShapeModulation, "shapeModulation", "SineGeneratorShapeModulationBox", "Oscillators",
-         "Shape modulation", 107, R::Oscillator, S::Oscillator),
-    choice(ParamId::OscWaveForm, "waveForm", "WaveFormComboBox", "Oscillators", "Oscillator", St::U8, 117, 11,
-           kWaveItems, R::Oscillator, S::Oscillator),
+    bar({.id = ParamId::OscVolume, .key = "volume", .control = "SineGeneratorVolumeBar", .page = "Oscillators",
+        .group = "Oscillator", .lo = 0, .hi = 256, .start = 128, .step = 16,
+        .label = custom(oscVolumeLabel, x100over256, 1, "", oscVolumeDb, "dB"), .reaction = R::Oscillator,
+        .scope = S::Oscillator, .scale = 128}),
+    bar({.id = ParamId::OscFrequency, .key = "frequency", .control = "OscillatorFrequencyBar",
+        .page = "Oscillators", .group = "Oscillator", .lo = 0, .hi = 11025, .start = 440, .step = 10,
+        .label = custom(oscFrequencyLabel, ident, -1, "Hz"), .reaction = R::Oscillator, .scope = S::Oscillator}),
+    bar({.id = ParamId::OscRelativeFrequency, .key = "relativeFrequency",
+        .control = "SineGeneratorRelativeFrequencyBar", .page = "Oscillators", .group = "Oscillator", .lo = 0,
+        .hi = 4000, .start = 1000, .step = 10, .label = lab("Relative frequency: ", 1, tenth, "   "),
+        .reaction = R::Oscillator, .scope = S::Oscillator}),
+    bar({.id = ParamId::OscShape, .key = "shape", .control = "SineGeneratorShapeBar", .page = "Oscillators",
+        .group = "Oscillator", .lo = 0, .hi = 2048, .start = 1024, .step = 32,
+        .label = lab("Shape: ", 3, over1024, "   "), .reaction = R::Oscillator, .scope = S::Oscillator}),
+    bar({.id = ParamId::OscPhase, .key = "phase", .control = "SineGeneratorPhaseScrollBar", .page = "Oscillators",
+        .group = "Oscillator", .lo = 0, .hi = 256, .start = 0, .label = lab("Phase: ", 0, degrees, "\u00b0   "),
+        .reaction = R::Oscillator, .scope = S::Oscillator}),
+    box({.id = ParamId::OscHarmonicsActive, .key = "harmonicsActive", .control = "HarmonicsActiveCheckBox",
+        .page = "Oscillators", .group = "Harmonics", .caption = "Active", .reaction = R::OscillatorLight,
+        .scope = S::Oscillator}),
+    box({.id = ParamId::OscFilter, .key = "Filter", .control = "FilterCheckBox", .page = "Oscillators",
+        .group = "Oscillator", .caption = "Filter", .reaction = R::OscillatorLight, .scope = S::Oscillator,
+        .bit = 1, .start = 1}),
+    box({.id = ParamId::OscMelodic, .key = "Melodic", .control = "MelodicCheckBox", .page = "Oscillators",
+        .group = "Oscillator", .caption = "Melodic", .scope = S::Oscillator, .bit = 2, .start = 1}),
+    box({.id = ParamId::OscInvert, .key = "Invert", .control = "InvertCheckBox", .page = "Oscillators",
+        .group = "Oscillator", .caption = "Invert", .reaction = R::OscillatorLight, .scope = S::Oscillator,
+        .bit = 4}),
+    box({.id = ParamId::OscRingMod, .key = "RingMod", .control = "RingModCheckBox", .page = "Oscillators",
+        .group = "Oscillator", .caption = "RingMod", .reaction = R::OscillatorLight, .scope = S::Oscillator,
+        .bit = 8}),
+    box({.id = ParamId::OscSync, .key = "Sync", .control = "SyncCheckBox", .page = "Oscillators",
+        .group = "Oscillator", .caption = "Sync", .reaction = R::OscillatorLight, .scope = S::Oscillator,
+        .bit = 16}),
+    box({.id = ParamId::OscPhaseMod, .key = "PhaseMod", .control = "PhaseModCheckBox", .page = "Oscillators",
+        .group = "Oscillator", .caption = "PhaseMod", .reaction = R::OscillatorLight, .scope = S::Oscillator,
+        .bit = 32}),
+    box({.id = ParamId::OscFm, .key = "FM", .control = "FMCheckBox", .page = "Oscillators", .group = "Oscillator",
+        .caption = "FM", .reaction = R::OscillatorLight, .scope = S::Oscillator, .bit = 64}),
+    list({.id = ParamId::OscVolumeModulation, .key = "volumeModulation",
+        .control = "SineGeneratorVolumeModulationBox", .page = "Oscillators", .group = "Volume modulation",
+        .reaction = R::Oscillator, .scope = S::Oscillator}),
+    list({.id = ParamId::OscFrequencyModulation, .key = "frequencyModulation",
+        .control = "SineGeneratorFrequencyModulationBox", .page = "Oscillators", .group = "Frequency modulation",
+        .reaction = R::Oscillator, .scope = S::Oscillator}),
+    list({.id = ParamId::OscShapeModulation, .key = "shapeModulation", .control = "SineGeneratorShapeModulationBox",
+        .page = "Oscillators", .group = "Shape modulation", .reaction = R::Oscillator, .scope = S::Oscillator}),
+    choice({.id = ParamId::OscWaveForm, .key = "waveForm", .control = "WaveFormComboBox", .page = "Oscillators",
+        .group = "Oscillator", .hi = 11, .items = kWaveItems, .reaction = R::Oscillator, .scope = S::Oscillator,
+        .widget = Widget::ComboBox}),
     LEVEL(1), LEVEL(2), LEVEL(3), LEVEL(4), LEVEL(5), LEVEL(6), LEVEL(7), LEVEL(8),
     LEVEL(9), LEVEL(10), LEVEL(11), LEVEL(12), LEVEL(13), LEVEL(14), LEVEL(15), LEVEL(16),
     DETUNE(1), DETUNE(2), DETUNE(3), DETUNE(4), DETUNE(5), DETUNE(6), DETUNE(7), DETUNE(8),
@@ -343,23 +481,38 @@ constexpr ParamInfo kTable[] = {
     // ---- Envelope page
     ENVELOPE(1, 0), ENVELOPE(2, 7), ENVELOPE(3, 14),
     // ---- Sequencer page: the units' edits
-    edit(ParamId::NoteCount, "noteCount", "NoteCountEdit", "Sequencer", "Note sequencer", "Number of notes:",
-         St::None, 0, 1, 32, 1, 32, 32, 1, R::Units, S::Unit),
-    edit(ParamId::PortamentoSpeed, "portamentoSpeed", "PortamentoSpeedEdit", "Sequencer", "Frequency sequencer",
-         "Portamento speed: (%)", St::None, 1, 0, kEditMax, 0, 16384, 16384, 2, R::Units, S::Unit),
-    edit(ParamId::SEnvAttack, "attack", "EnvelopeAttackEdit", "Sequencer", "Envelope sequencer", "Attack: ",
-         St::None, 2, 0, kEditMax, 0, 16384, 1.2, 2, R::Units, S::Unit, none, T::Real),
-    edit(ParamId::SEnvDecayAngle, "decayAngle", "EnvelopeDecayAngleEdit", "Sequencer", "Envelope sequencer",
-         "Decay angle:", St::None, 3, 0, kEditMax, 0, 1000, 80, 0.1, R::Units, S::Unit, none, T::Real),
-    edit(ParamId::SEnvRelease, "release", "EnvelopeReleaseEdit", "Sequencer", "Envelope sequencer", "Release:",
-         St::None, 4, 0, kEditMax, 0, 1000, 4, 0.1, R::Units, S::Unit, none, T::Real),
-    edit(ParamId::SEnvReleaseStart, "releaseStart", "EnvelopeReleaseStartEdit", "Sequencer", "Envelope sequencer",
-         "Release start: (%)", St::None, 5, 0, kEditMax, 0, 2560, 128, 0.1, R::Units, S::Unit, none, T::Real),
-    edit(ParamId::SEnvAmplitude, "amplitude", "EnvelopeAmplitudeEdit", "Sequencer", "Envelope sequencer",
-         "Amplitude: (%)", St::None, 6, 0, kEditMax, 0, 16384, 32768, 2, R::Units, S::Unit, none, T::Real),
+    edit({.id = ParamId::NoteCount, .key = "noteCount", .control = "NoteCountEdit", .page = "Sequencer",
+        .group = "Note sequencer", .caption = "Number of notes:", .lo = 1, .hi = 32, .barLo = 1, .barHi = 32,
+        .start = 32, .mult = 1, .reaction = R::Units, .scope = S::Unit}),
+    edit({.id = ParamId::PortamentoSpeed, .key = "portamentoSpeed", .control = "PortamentoSpeedEdit",
+        .page = "Sequencer", .group = "Frequency sequencer", .caption = "Portamento speed: (%)", .lo = 0,
+        .hi = kEditMax, .barLo = 0, .barHi = 16384, .start = 16384, .mult = 2, .reaction = R::Units,
+        .scope = S::Unit, .index = 1}),
+    edit({.id = ParamId::SEnvAttack, .key = "attack", .control = "EnvelopeAttackEdit", .page = "Sequencer",
+        .group = "Envelope sequencer", .caption = "Attack: ", .lo = 0, .hi = kEditMax, .barLo = 0, .barHi = 16384,
+        .start = 1.2, .mult = 2, .reaction = R::Units, .scope = S::Unit, .type = T::Real, .index = 2}),
+    edit({.id = ParamId::SEnvDecayAngle, .key = "decayAngle", .control = "EnvelopeDecayAngleEdit",
+        .page = "Sequencer", .group = "Envelope sequencer", .caption = "Decay angle:", .lo = 0, .hi = kEditMax,
+        .barLo = 0, .barHi = 1000, .start = 80, .mult = 0.1, .reaction = R::Units, .scope = S::Unit,
+        .type = T::Real, .index = 3}),
+    edit({.id = ParamId::SEnvRelease, .key = "release", .control = "EnvelopeReleaseEdit", .page = "Sequencer",
+        .group = "Envelope sequencer", .caption = "Release:", .lo = 0, .hi = kEditMax, .barLo = 0, .barHi = 1000,
+        .start = 4, .mult = 0.1, .reaction = R::Units, .scope = S::Unit, .type = T::Real, .index = 4}),
+    edit({.id = ParamId::SEnvReleaseStart, .key = "releaseStart", .control = "EnvelopeReleaseStartEdit",
+        .page = "Sequencer", .group = "Envelope sequencer", .caption = "Release start: (%)", .lo = 0,
+        .hi = kEditMax, .barLo = 0, .barHi = 2560, .start = 128, .mult = 0.1, .reaction = R::Units,
+        .scope = S::Unit, .type = T::Real, .index = 5}),
+    edit({.id = ParamId::SEnvAmplitude, .key = "amplitude", .control = "EnvelopeAmplitudeEdit", .page = "Sequencer",
+        .group = "Envelope sequencer", .caption = "Amplitude: (%)", .lo = 0, .hi = kEditMax, .barLo = 0,
+        .barHi = 16384, .start = 32768, .mult = 2, .reaction = R::Units, .scope = S::Unit, .type = T::Real,
+        .index = 6}),
 };
 
 #undef ENVELOPE
+#undef ENVELOPE_BAR
+#undef LFO
+#undef MIDI_ENVELOPE
+#undef MIDI_ENVELOPE_BAR
 #undef LEVEL
 #undef DETUNE
 #undef LIGHT
@@ -399,11 +552,6 @@ std::string oscFrequencyLabel(L v, const NoteTables* tables, L) {
     return "Frequency: " + std::to_string(pos) + "Hz (" + noteNames()[static_cast<size_t>(n.index)] + diff + ")";
 }
 
-constexpr std::string_view kSourceItems[] = {"None", "Env1",  "Env2",  "Env3",  "LFO1",  "LFO2",  "Noise",
-                                             "Graph", "Seq",  "SEnv",  "Midi1", "Midi2", "MEnv1", "MEnv2"};
-constexpr std::string_view kWaveFormItems[] = {"Sine", "|Sine|", "EvenSine", "Square", "Triangle", "Saw",
-                                               "2xSaw", "Noise", "Light noise", "Custom", "Sample 1", "Sample 2"};
-
 }  // namespace
 
 std::span<const ParamInfo> paramTable() { return kTable; }
@@ -417,16 +565,8 @@ std::optional<ParamId> findParam(std::string_view key, ParamScope scope) {
 }
 
 std::vector<ParamChoice> paramChoices(ParamId id) {
-    std::vector<ParamChoice> out;
-    std::string_view items = paramInfo(id).items;
-    while (!items.empty()) {
-        size_t end = items.find(';');
-        std::string_view item = items.substr(0, end);
-        size_t eq = item.rfind('=');
-        out.push_back({item.substr(0, eq), static_cast<int32_t>(std::stoi(std::string(item.substr(eq + 1))))});
-        items = end == std::string_view::npos ? std::string_view{} : items.substr(end + 1);
-    }
-    return out;
+    const std::span<const ParamChoice> items = paramInfo(id).items;
+    return {items.begin(), items.end()};
 }
 
 long double clampParam(ParamId id, long double value) {
@@ -565,42 +705,79 @@ std::optional<int32_t> positionForValue(ParamId id, std::string_view text, long 
     return best;
 }
 
-std::span<const std::string_view> sourceItemNames() { return kSourceItems; }
-std::span<const std::string_view> waveFormItemNames() { return kWaveFormItems; }
 
 }  // namespace kf
 
 namespace kf {
 
-long double readStored(const ParamInfo& p, const uint8_t* record) {
-    const uint8_t* q = record + p.offset;
-    int64_t v = 0;
+namespace {
+
+// The stored number at `q`: little-endian in an image, the machine's order in a record.
+int64_t storedAt(const ParamInfo& p, const uint8_t* q, bool image) {
+    auto u16 = [&] {
+        uint16_t v;
+        std::memcpy(&v, q, 2);
+        return image ? getLE16(q) : v;
+    };
     switch (p.store) {
-        case Store::I32: v = static_cast<int32_t>(getLE32(q)); break;
-        case Store::I16: v = static_cast<int16_t>(getLE16(q)); break;
+        case Store::I32: {
+            int32_t v;
+            std::memcpy(&v, q, 4);
+            return image ? static_cast<int32_t>(getLE32(q)) : v;
+        }
+        case Store::I16: return static_cast<int16_t>(u16());
         case Store::U16:
-        case Store::Set16: v = getLE16(q); break;
-        case Store::U8: v = q[0]; break;
-        case Store::Bit: v = (q[0] & p.bit) ? 1 : 0; break;
-        case Store::None:
-        case Store::Harmonic: return 0;
+        case Store::Set16: return u16();
+        case Store::U8: return q[0];
+        case Store::Bit: return (q[0] & p.bit) ? 1 : 0;
+        case Store::None: return 0;
     }
-    return static_cast<long double>(v / p.scale);
+    return 0;
 }
 
-void writeStored(const ParamInfo& p, uint8_t* record, long double value) {
-    uint8_t* q = record + p.offset;
+void storeAt(const ParamInfo& p, uint8_t* q, bool image, long double value) {
     const int64_t v = static_cast<int64_t>(value) * p.scale;
     switch (p.store) {
-        case Store::I32: putLE32(q, static_cast<uint32_t>(v)); break;
+        case Store::I32: {
+            const auto w = static_cast<uint32_t>(v);
+            if (image) putLE32(q, w);
+            else std::memcpy(q, &w, 4);
+            break;
+        }
         case Store::I16:
         case Store::U16:
-        case Store::Set16: putLE16(q, static_cast<uint16_t>(v)); break;
+        case Store::Set16: {
+            const auto w = static_cast<uint16_t>(v);
+            if (image) putLE16(q, w);
+            else std::memcpy(q, &w, 2);
+            break;
+        }
         case Store::U8: q[0] = static_cast<uint8_t>(v); break;
         case Store::Bit: q[0] = static_cast<uint8_t>(v ? (q[0] | p.bit) : (q[0] & ~p.bit)); break;
-        case Store::None:
-        case Store::Harmonic: break;
+        case Store::None: break;
     }
 }
+
+template <class Record>
+long double readMember(const ParamInfo& p, const Record& r) {
+    return static_cast<long double>(storedAt(p, reinterpret_cast<const uint8_t*>(&r) + p.member, false) / p.scale);
+}
+template <class Record>
+void writeMember(const ParamInfo& p, Record& r, long double value) {
+    storeAt(p, reinterpret_cast<uint8_t*>(&r) + p.member, false, value);
+}
+
+}  // namespace
+
+long double readStored(const ParamInfo& p, const TimbreRecord& r) { return readMember(p, r); }
+long double readStored(const ParamInfo& p, const OscillatorRecord& r) { return readMember(p, r); }
+void writeStored(const ParamInfo& p, TimbreRecord& r, long double value) { writeMember(p, r, value); }
+void writeStored(const ParamInfo& p, OscillatorRecord& r, long double value) { writeMember(p, r, value); }
+
+long double readStored(const ParamInfo& p, const uint8_t* image) {
+    return static_cast<long double>(storedAt(p, image + p.offset, true) / p.scale);
+}
+
+void writeStored(const ParamInfo& p, uint8_t* image, long double value) { storeAt(p, image + p.offset, true, value); }
 
 }  // namespace kf

@@ -74,12 +74,15 @@ enum class ParamScope : uint8_t {
 
 enum class ParamType : uint8_t { Int, Bool, Sources, Choice, Real };
 
-// How the value is stored in its record's byte image.
-enum class Store : uint8_t { None, I32, I16, U16, U8, Bit, Set16, Harmonic };
+// How the value is stored in its record (taken from record_fields.h).
+enum class Store : uint8_t { None, I32, I16, U16, U8, Bit, Set16 };
+
+// The window's control for a row.
+enum class Widget : uint8_t { Bar, SpinBox, NumberEdit, CheckBox, SourceList, RadioGroup, ComboBox };
 
 // What a change of the control sets off.
 enum class Reaction : uint8_t {
-    Render,              // the common reaction: GenerateSoundBuf
+    Render,              // the common reaction: a new render (generateSoundBuf)
     Oscillator,          // osc controls: flag, capture the oscillator, render
     OscillatorLight,     // active lights, oscillator check boxes: capture regardless, render
     OscillatorsRender,   // flag the oscillators changed, render
@@ -107,6 +110,11 @@ struct ParamLabel {
     std::string_view altUnit;
 };
 
+struct ParamChoice {
+    std::string_view caption;
+    int32_t value;
+};
+
 struct ParamInfo {
     ParamId id;
     std::string_view key;      // JSON key
@@ -116,9 +124,11 @@ struct ParamInfo {
     std::string_view caption;  // text of a check box, radio group or number edit
     ParamScope scope;
     ParamType type;
+    Widget widget;
     Store store;
-    uint16_t offset;           // in the record (or index, see ParamScope)
-    uint8_t bit;               // Store::Bit: mask in the byte; Store::Harmonic: 0 level, 2 detune
+    uint16_t offset;           // in the record's byte image (or index, see ParamScope)
+    uint32_t member;           // in the record struct
+    uint8_t bit;               // Store::Bit: mask in the byte
     int32_t scale;             // stored value = value × scale
     long double min, max;      // the value's range (number edits: max 2147483647)
     int32_t barMin, barMax;    // the scroll bar's range
@@ -127,12 +137,7 @@ struct ParamInfo {
     long double mult;          // number edits: value per bar position
     Reaction reaction;
     ParamLabel label;
-    std::string_view items;    // Choice: "caption=value;..." in list order
-};
-
-struct ParamChoice {
-    std::string_view caption;
-    int32_t value;
+    std::span<const ParamChoice> items;  // Choice: in list order
 };
 
 std::span<const ParamInfo> paramTable();
@@ -168,22 +173,25 @@ std::string formatFixed(long double v, int decimals);
 // A number edit's text: 10 decimals, trailing zeros and point removed.
 std::string numberEditText(long double v);
 
-// The 14 modulation-source items and the waveform list, in list order.
-std::span<const std::string_view> sourceItemNames();
-std::span<const std::string_view> waveFormItemNames();
-
-constexpr ParamId paramAt(int index) { return static_cast<ParamId>(index); }
 constexpr ParamId offsetId(ParamId first, int k) { return static_cast<ParamId>(static_cast<int>(first) + k); }
 
 }  // namespace kf
 
 namespace kf {
 
-// A parameter's value in its record's byte image (the timbre image for
-// Timbre scope, the oscillator image for Oscillator scope): the stored
-// number divided by the scale, truncated.
-long double readStored(const ParamInfo& p, const uint8_t* record);
-// Writes value × scale into the byte image (bits of a flag byte only).
-void writeStored(const ParamInfo& p, uint8_t* record, long double value);
+struct TimbreRecord;
+struct OscillatorRecord;
+
+// A parameter's value in its record (the timbre record for Timbre scope,
+// the oscillator record for Oscillator scope), read through its member:
+// the stored number divided by the scale, truncated.
+long double readStored(const ParamInfo& p, const TimbreRecord& record);
+long double readStored(const ParamInfo& p, const OscillatorRecord& record);
+// Writes value × scale into the member (bits of a flag byte only).
+void writeStored(const ParamInfo& p, TimbreRecord& record, long double value);
+void writeStored(const ParamInfo& p, OscillatorRecord& record, long double value);
+// The same in a record's byte image, for files not yet read into a record.
+long double readStored(const ParamInfo& p, const uint8_t* image);
+void writeStored(const ParamInfo& p, uint8_t* image, long double value);
 
 }  // namespace kf

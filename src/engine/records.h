@@ -1,12 +1,13 @@
 // The timbre and oscillator records. Their byte images (3875 and 118 bytes,
 // little-endian, packed) are a file format: presets store them verbatim.
-// The structs below hold the fields natively; records.cpp writes and reads
-// each field at its offset, and keeps every reserved byte as found.
+// The structs below hold the fields natively; record_fields.h places each
+// one in the image, and every reserved byte is kept as found.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kf {
 
@@ -16,6 +17,9 @@ enum Source : int {
     kSrcSeq, kSrcSEnv, kSrcMidi1, kSrcMidi2, kSrcMEnv1, kSrcMEnv2, kSourceCount
 };
 constexpr uint16_t srcBit(int s) { return static_cast<uint16_t>(1u << s); }
+// Their names, as lists and the preset JSON show them.
+inline constexpr std::string_view kSourceNames[kSourceCount] = {
+    "None", "Env1", "Env2", "Env3", "LFO1", "LFO2", "Noise", "Graph", "Seq", "SEnv", "Midi1", "Midi2", "MEnv1", "MEnv2"};
 
 enum OscFlag : uint8_t {
     kFlagFilter = 1, kFlagMelodic = 2, kFlagInvert = 4, kFlagRingMod = 8,
@@ -28,6 +32,16 @@ enum WaveCode : uint8_t {
     kWave2xSaw = 5, kWaveNoise = 6, kWaveLightNoise = 7, kWaveCustom = 8,
     kWaveSample1 = 9, kWaveSample2 = 10, kWaveEvenSine = 11
 };
+
+// The waveform list in the window's order: each item's stored code and name.
+struct WaveListItem {
+    WaveCode code;
+    std::string_view name;
+};
+inline constexpr WaveListItem kWaveList[] = {
+    {kWaveSine, "Sine"},         {kWaveAbsSine, "|Sine|"}, {kWaveEvenSine, "EvenSine"},  {kWaveSquare, "Square"},
+    {kWaveTriangle, "Triangle"}, {kWaveSaw, "Saw"},        {kWave2xSaw, "2xSaw"},        {kWaveNoise, "Noise"},
+    {kWaveLightNoise, "Light noise"}, {kWaveCustom, "Custom"}, {kWaveSample1, "Sample 1"}, {kWaveSample2, "Sample 2"}};
 
 struct Harmonic {
     uint16_t level = 0;   // 0..256
@@ -53,9 +67,9 @@ struct OscillatorRecord {
     uint8_t active = 0;
     uint8_t harmonicsActive = 0;
     uint8_t flags = kFlagFilter | kFlagMelodic;
-    ModSlot volumeModulation;     // word0 unused by the engine, word1 = CycleCount
-    ModSlot frequencyModulation;  // word0 = CalmLevel, word1 = CalmInput
-    ModSlot shapeModulation;      // word0 = PhaseAccumulator, word1 unused
+    ModSlot volumeModulation;     // word0 unused by the engine, word1 = cycleCount()
+    ModSlot frequencyModulation;  // word0 = calmLevel(), word1 = calmInput()
+    ModSlot shapeModulation;      // word0 = phaseAccumulator(), word1 unused
     uint8_t waveForm = kWaveSine;
 
     int32_t& cycleCount() { return volumeModulation.word1; }
@@ -155,6 +169,10 @@ using OscillatorImage = std::array<uint8_t, OscillatorRecord::kSize>;
 
 void writeOscillator(const OscillatorRecord& o, uint8_t* out);   // 118 bytes
 OscillatorRecord readOscillator(const uint8_t* in);
+// The oscillators' running state (cycle count, calm level and input, phase
+// accumulator) copied from a rendered record, as a render leaves it.
+void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src);
+
 TimbreImage toImage(const TimbreRecord& t);
 TimbreRecord fromImage(const uint8_t* in);  // 3875 bytes
 

@@ -55,7 +55,7 @@ int16_t wrapOverdriveValue(int16_t x, int32_t g) {
     const long double halfPi = 3.14159265358979323846264338327950288L / 2.0L;
     int64_t t = (int64_t{x} * g) / 256;
     long double y = std::sin(static_cast<long double>(t) / 32768.0L * g / 256.0L * halfPi);
-    return static_cast<int16_t>(clampSample(roundHalfEven(y * 32767.0L)));
+    return static_cast<int16_t>(clampSample(roundHalfEven(y * static_cast<long double>(kSampleMax))));
 }
 }  // namespace
 
@@ -130,7 +130,7 @@ long double levelToDecibels(int32_t level) {
 }
 
 int64_t countFullScale(const int16_t* samples, int64_t count) {
-    return std::count_if(samples, samples + count, [](int16_t v) { return v >= 32767 || v <= -32767; });
+    return std::count_if(samples, samples + count, [](int16_t v) { return v >= kSampleMax || v <= -kSampleMax; });
 }
 
 }  // namespace kf

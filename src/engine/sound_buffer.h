@@ -26,7 +26,7 @@ struct Sound8 {
     int32_t count() const { return static_cast<int32_t>(data.size()); }
 };
 
-// Largest sound the engine ever holds (AppendSilence stops here).
+// Largest sound the engine ever holds (appendSilence stops here).
 constexpr int32_t kMaxSoundSamples = 262144;
 
 void clearSound(SoundBuffer b);

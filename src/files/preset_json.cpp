@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/param_table.h"
+#include "engine/record_fields.h"
 #include "files/file_io.h"
 
 namespace kf {
@@ -31,71 +32,85 @@ struct Field {
     bool preset = false; // shown under "preset" instead of "timbre"
 };
 
-Kind kindOf(Store s) {
-    switch (s) {
-        case Store::I32: return Kind::I32;
-        case Store::I16: return Kind::I16;
-        case Store::U16: return Kind::U16;
-        case Store::Set16: return Kind::Set16;
-        default: return Kind::U8;
+Kind kindOf(const RecordField& f) {
+    switch (f.shown) {
+        case Shown::Sources: return Kind::Set16;
+        case Shown::Flags: return Kind::Flags8;
+        case Shown::WaveForm: return Kind::Wave8;
+        case Shown::Hex: return Kind::Hex;
+        case Shown::Text: return Kind::PStr;
+        case Shown::Curve: return Kind::Curve;
+        case Shown::Oscillators: return Kind::Osc;
+        default: break;
+    }
+    switch (f.width) {
+        case Width::I16: return Kind::I16;
+        case Width::U16: return Kind::U16;
+        case Width::U8: return Kind::U8;
+        default: return Kind::I32;  // also the rate position, kept as the file's four bytes
     }
 }
+
+// A record's fields as the JSON lists them; the oscillator's harmonics and
+// modulation slots are handled apart.
+std::vector<Field> listed(std::span<const RecordField> fields) {
+    std::vector<Field> out;
+    for (const RecordField& f : fields) {
+        if (f.shown == Shown::Slot || f.shown == Shown::Harmonics) continue;
+        const uint16_t size = f.shown == Shown::Text ? f.size - 1 : f.size;
+        out.push_back({std::string(f.name), kindOf(f), f.offset, size, f.preset});
+    }
+    return out;
+}
+
+const std::vector<Field>& timbreFields() {
+    static const std::vector<Field> f = listed(kTimbreFields);
+    return f;
+}
+const std::vector<Field>& oscillatorFields() {
+    static const std::vector<Field> f = listed(kOscillatorFields);
+    return f;
+}
+
+const RecordField& timbreField(std::string_view name) { return *findField(kTimbreFields, name); }
+const RecordField& oscillatorField(std::string_view name) { return *findField(kOscillatorFields, name); }
+
+// The slots' places and their parts' offsets.
+std::vector<const RecordField*> slots() {
+    std::vector<const RecordField*> out;
+    for (const RecordField& f : kOscillatorFields)
+        if (f.shown == Shown::Slot) out.push_back(&f);
+    return out;
+}
+const RecordField& slotPart(std::string_view name) { return *findField(fields::kSlot, name); }
 
 bool isHarmonicBar(const ParamInfo& p) {
     return p.key.starts_with("harmonicLevel") || p.key.starts_with("harmonicDetune");
 }
 
-// The record's stored fields in offset order: the parameters as the table
-// describes them, and the rest, which no control holds.
-std::vector<Field> withParams(std::vector<Field> f, ParamScope scope, bool (*take)(const ParamInfo&)) {
-    for (const ParamInfo& p : paramTable())
-        if (p.scope == scope && take(p)) f.push_back({std::string(p.key), kindOf(p.store), p.offset});
-    std::sort(f.begin(), f.end(), [](const Field& a, const Field& b) { return a.offset < b.offset; });
-    return f;
+// Harmonic `h`'s level (part 0) or detune (part 1) in an oscillator image.
+size_t harmonicAt(int h, int part) {
+    const RecordField& f = oscillatorField("harmonics");
+    return f.offset + static_cast<size_t>(h) * f.size + f.nested[static_cast<size_t>(part)].offset;
 }
 
-// The timbre record (offsets from its start). The stretches the engine does
-// not use are shown as hex (left out when zero), the preset's own fields
-// inside them by name.
-const std::vector<Field>& timbreFields() {
-    static const std::vector<Field> f = withParams(
-        {
-            {"reserved13", Kind::Hex, 13, 3}, {"reserved29", Kind::Hex, 29, 3}, {"reserved44", Kind::Hex, 44, 4},
-            {"renderLength", Kind::I32, 51}, {"reserved55", Kind::Hex, 55, 3}, {"reserved60", Kind::Hex, 60, 12},
-            {"reserved88", Kind::Hex, 88, 20}, {"oscillators", Kind::Osc, 130},
-            {"waveFormGraph", Kind::Curve, 1314}, {"envelopeGraph", Kind::Curve, 2392},
-            {"chord", Kind::PStr, 3441, 30}, {"realTime", Kind::U8, 3535},
-            {"captureScratch", Kind::Hex, 3536, 100, true},
-            {"sample1Path", Kind::PStr, 3636, 100, true}, {"sample2Path", Kind::PStr, 3737, 100, true},
-            {"sample1ByteSwap", Kind::U8, 3844, 0, true}, {"sample2ByteSwap", Kind::U8, 3845, 0, true},
-            {"reserved3846", Kind::Hex, 3846, 4, true}, {"ratePosition", Kind::I32, 3854, 0, true},
-        },
-        ParamScope::Timbre, [](const ParamInfo&) { return true; });
-    return f;
-}
-
-// One oscillator record (118 bytes); the harmonics (0..63), the flag byte
-// and the modulation slots are handled apart.
-const std::vector<Field>& oscillatorFields() {
-    static const std::vector<Field> f = withParams(
-        {{"unused82", Kind::Hex, 82, 2}, {"active", Kind::U8, 84}, {"flags", Kind::Flags8, 86},
-         {"waveForm", Kind::Wave8, 117}},
-        ParamScope::Oscillator, [](const ParamInfo& p) {
-            return p.store != Store::Bit && p.store != Store::Set16 && p.id != ParamId::OscWaveForm &&
-                   !isHarmonicBar(p);
-        });
-    return f;
-}
-struct Slot { const char* name; uint16_t offset; };
-constexpr Slot kSlots[] = {{"volumeModulation", 87}, {"frequencyModulation", 97}, {"shapeModulation", 107}};
-
-const char* const kSourceNames[16] = {"None", "Env1", "Env2", "Env3", "LFO1", "LFO2", "Noise", "Graph",
-                                      "Seq", "SEnv", "Midi1", "Midi2", "MEnv1", "MEnv2", "Bit14", "Bit15"};
+// Bits 14 and 15 name no source but may be set in a file.
+const char* const kSourceBits[16] = {kSourceNames[0].data(), kSourceNames[1].data(), kSourceNames[2].data(),
+                                     kSourceNames[3].data(), kSourceNames[4].data(), kSourceNames[5].data(),
+                                     kSourceNames[6].data(), kSourceNames[7].data(), kSourceNames[8].data(),
+                                     kSourceNames[9].data(), kSourceNames[10].data(), kSourceNames[11].data(),
+                                     kSourceNames[12].data(), kSourceNames[13].data(), "Bit14", "Bit15"};
+static_assert(kSourceCount == 14);
 const char* const kFlagNames[8] = {"Filter", "Melodic", "Invert", "RingMod", "Sync", "PhaseMod", "FM", "Bit7"};
-const char* const kWaveNames[12] = {"Sine", "|Sine|", "Square", "Triangle", "Saw", "2xSaw",
-                                    "Noise", "Light noise", "Custom", "Sample 1", "Sample 2", "EvenSine"};
 const char* const kEnvelopeParts[7] = {"Attack", "Sustain", "Release", "Amplitude", "Base", "Shape", "Iterations"};
 const char* const kEnvelopeDoubles[5] = {"attack", "decayAngle", "release", "releaseStart", "amplitude"};
+
+// The waveform named for a stored code; empty for codes no item has.
+std::string_view waveName(uint8_t code) {
+    for (const WaveListItem& w : kWaveList)
+        if (w.code == code) return w.name;
+    return {};
+}
 
 std::string envelopeBarName(int i) {
     return "Env" + std::to_string(i / 7 + 1) + kEnvelopeParts[i % 7] + "Bar";
@@ -140,13 +155,21 @@ json dumpPString(const uint8_t* p, size_t cap) {
     return json{{"length", len}, {"bytes", toHex(p + 1, cap)}, {"text", readable}};
 }
 
+// A curve's parts: the points (x, y) and the count.
+const RecordField& kCurvePoints = fields::kCurve[0];
+const RecordField& kCurveCount = fields::kCurve[1];
+const uint8_t* pointAt(const uint8_t* curve, int i) { return curve + kCurvePoints.offset + kCurvePoints.size * i; }
+uint8_t* pointAt(uint8_t* curve, int i) { return curve + kCurvePoints.offset + kCurvePoints.size * i; }
+
 json dumpCurve(const uint8_t* p) {
     int last = -1;
-    for (int i = 0; i < 128; ++i)
-        if (!allZero(p + 8 * i, 8)) last = i;
+    for (int i = 0; i < kCurvePoints.count; ++i)
+        if (!allZero(pointAt(p, i), kCurvePoints.size)) last = i;
     json points = json::array();
-    for (int i = 0; i <= last; ++i) points.push_back(json::array({i32(p + 8 * i), i32(p + 8 * i + 4)}));
-    return json{{"points", points}, {"count", i32(p + 1024)}};
+    for (int i = 0; i <= last; ++i)
+        points.push_back(json::array({i32(pointAt(p, i) + fields::kPoint[0].offset),
+                                      i32(pointAt(p, i) + fields::kPoint[1].offset)}));
+    return json{{"points", points}, {"count", i32(p + kCurveCount.offset)}};
 }
 
 void dumpFields(const std::vector<Field>& fields, const uint8_t* base, json& main, json* preset);
@@ -155,15 +178,17 @@ json dumpOscillator(const uint8_t* o) {
     json j;
     json levels = json::array(), detunes = json::array();
     for (int h = 0; h < 16; ++h) {
-        levels.push_back(getLE16(o + 4 * h));
-        detunes.push_back(getLE16(o + 4 * h + 2));
+        levels.push_back(getLE16(o + harmonicAt(h, 0)));
+        detunes.push_back(getLE16(o + harmonicAt(h, 1)));
     }
     j["harmonicLevelsStored"] = levels;
     j["harmonicDetunes"] = detunes;
-    for (const Slot& s : kSlots)
-        j[s.name] = json{{"sources", bitNames(getLE16(o + s.offset), kSourceNames, 16)},
-                         {"word0", i32(o + s.offset + 2)},
-                         {"word1", i32(o + s.offset + 6)}};
+    for (const RecordField* s : slots()) {
+        const uint8_t* p = o + s->offset;
+        j[std::string(s->name)] = json{{"sources", bitNames(getLE16(p + slotPart("sources").offset), kSourceBits, 16)},
+                                       {"word0", i32(p + slotPart("word0").offset)},
+                                       {"word1", i32(p + slotPart("word1").offset)}};
+    }
     dumpFields(oscillatorFields(), o, j, nullptr);
     return j;
 }
@@ -177,10 +202,10 @@ void dumpFields(const std::vector<Field>& fields, const uint8_t* base, json& mai
             case Kind::I16: target[f.name] = static_cast<int16_t>(getLE16(p)); break;
             case Kind::U16: target[f.name] = getLE16(p); break;
             case Kind::U8: target[f.name] = p[0]; break;
-            case Kind::Set16: target[f.name] = bitNames(getLE16(p), kSourceNames, 16); break;
+            case Kind::Set16: target[f.name] = bitNames(getLE16(p), kSourceBits, 16); break;
             case Kind::Flags8: target[f.name] = bitNames(p[0], kFlagNames, 8); break;
             case Kind::Wave8:
-                if (p[0] < 12) target[f.name] = kWaveNames[p[0]];
+                if (const std::string_view name = waveName(p[0]); !name.empty()) target[f.name] = name;
                 else target[f.name] = p[0];
                 break;
             case Kind::Hex:
@@ -285,8 +310,8 @@ uint32_t namesToBits(const json& j, const char* const* names, int count, const s
 }
 
 uint8_t waveCode(const std::string& name, const std::string& path) {
-    for (int i = 0; i < 12; ++i)
-        if (name == kWaveNames[i]) return static_cast<uint8_t>(i);
+    for (const WaveListItem& w : kWaveList)
+        if (name == w.name) return w.code;
     bad(path, "unknown waveform \"" + name + "\"");
 }
 
@@ -309,15 +334,16 @@ void buildCurve(const json& j, uint8_t* p, const std::string& path) {
     object(j, path);
     onlyKeys(j, {"points", "count"}, path);
     const json& pts = member(j, "points", path);
-    if (!pts.is_array() || pts.size() > 128) bad(path + ".points", "expected a list of at most 128 [x, y] pairs");
-    std::memset(p, 0, 1024);
+    if (!pts.is_array() || pts.size() > kCurvePoints.count) bad(path + ".points", "expected a list of at most 128 [x, y] pairs");
+    std::memset(p, 0, kCurveCount.offset);
     for (size_t i = 0; i < pts.size(); ++i) {
         const std::string ip = path + ".points[" + std::to_string(i) + "]";
         if (!pts[i].is_array() || pts[i].size() != 2) bad(ip, "expected [x, y]");
-        putLE32(p + 8 * i, integer(pts[i][0], INT32_MIN, INT32_MAX, ip));
-        putLE32(p + 8 * i + 4, integer(pts[i][1], INT32_MIN, INT32_MAX, ip));
+        uint8_t* at = pointAt(p, static_cast<int>(i));
+        putLE32(at + fields::kPoint[0].offset, integer(pts[i][0], INT32_MIN, INT32_MAX, ip));
+        putLE32(at + fields::kPoint[1].offset, integer(pts[i][1], INT32_MIN, INT32_MAX, ip));
     }
-    putLE32(p + 1024, integer(member(j, "count", path), INT32_MIN, INT32_MAX, path + ".count"));
+    putLE32(p + kCurveCount.offset, integer(member(j, "count", path), INT32_MIN, INT32_MAX, path + ".count"));
 }
 
 void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& main, const json* preset,
@@ -326,7 +352,7 @@ void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& ma
 void buildOscillator(const json& j, uint8_t* o, const std::string& path) {
     object(j, path);
     std::set<std::string> known = {"harmonicLevelsStored", "harmonicDetunes"};
-    for (const Slot& s : kSlots) known.insert(s.name);
+    for (const RecordField* s : slots()) known.insert(std::string(s->name));
     for (const Field& f : oscillatorFields()) known.insert(f.name);
     onlyKeys(j, known, path);
     for (int part = 0; part < 2; ++part) {
@@ -334,15 +360,18 @@ void buildOscillator(const json& j, uint8_t* o, const std::string& path) {
         const json& list = member(j, key, path);
         if (!list.is_array() || list.size() != 16) bad(path + "." + key, "expected 16 numbers");
         for (int h = 0; h < 16; ++h)
-            putLE16(o + 4 * h + 2 * part, integer(list[h], 0, 65535, path + "." + key + "[" + std::to_string(h) + "]"));
+            putLE16(o + harmonicAt(h, part), integer(list[h], 0, 65535, path + "." + key + "[" + std::to_string(h) + "]"));
     }
-    for (const Slot& s : kSlots) {
-        const std::string sp = path + "." + s.name;
-        const json& slot = object(member(j, s.name, path), sp);
+    for (const RecordField* s : slots()) {
+        const std::string name(s->name);
+        const std::string sp = path + "." + name;
+        const json& slot = object(member(j, name, path), sp);
         onlyKeys(slot, {"sources", "word0", "word1"}, sp);
-        putLE16(o + s.offset, namesToBits(member(slot, "sources", sp), kSourceNames, 16, sp + ".sources"));
-        putLE32(o + s.offset + 2, integer(member(slot, "word0", sp), INT32_MIN, INT32_MAX, sp + ".word0"));
-        putLE32(o + s.offset + 6, integer(member(slot, "word1", sp), INT32_MIN, INT32_MAX, sp + ".word1"));
+        uint8_t* p = o + s->offset;
+        putLE16(p + slotPart("sources").offset,
+                namesToBits(member(slot, "sources", sp), kSourceBits, 16, sp + ".sources"));
+        putLE32(p + slotPart("word0").offset, integer(member(slot, "word0", sp), INT32_MIN, INT32_MAX, sp + ".word0"));
+        putLE32(p + slotPart("word1").offset, integer(member(slot, "word1", sp), INT32_MIN, INT32_MAX, sp + ".word1"));
     }
     buildFields(oscillatorFields(), o, j, nullptr, path, path);
 }
@@ -365,7 +394,7 @@ void buildFields(const std::vector<Field>& fields, uint8_t* base, const json& ma
             case Kind::I16: putLE16(p, integer(v, INT16_MIN, INT16_MAX, path)); break;
             case Kind::U16: putLE16(p, integer(v, 0, 65535, path)); break;
             case Kind::U8: p[0] = static_cast<uint8_t>(integer(v, 0, 255, path)); break;
-            case Kind::Set16: putLE16(p, namesToBits(v, kSourceNames, 16, path)); break;
+            case Kind::Set16: putLE16(p, namesToBits(v, kSourceBits, 16, path)); break;
             case Kind::Flags8: p[0] = static_cast<uint8_t>(namesToBits(v, kFlagNames, 8, path)); break;
             case Kind::Wave8:
                 p[0] = v.is_string() ? waveCode(v.get_ref<const std::string&>(), path)
@@ -446,13 +475,14 @@ void checkRanges(const uint8_t* b) {
             case ParamScope::Oscillator:
                 if (p.store == Store::Bit || p.store == Store::Set16) break;  // every bit pattern is some choice
                 for (int k = 0; k < 10; ++k) {
-                    const uint8_t* o = t + 130 + OscillatorRecord::kSize * k;
+                    const uint8_t* o = t + timbreField("oscillators").offset + OscillatorRecord::kSize * k;
                     const std::string path = ".timbre.oscillators[" + std::to_string(k) + "].";
                     const long double raw = rawStored(p, o);
                     if (isHarmonicBar(p)) {
                         const bool level = p.key.starts_with("harmonicLevel");
                         checkRange(p.id, raw, path + (level ? "harmonicLevelsStored[" : "harmonicDetunes[") +
-                                                  std::to_string(p.offset / 4) + "]");
+                                                  std::to_string((p.offset - oscillatorField("harmonics").offset) /
+                                                                 oscillatorField("harmonics").size) + "]");
                     } else if (p.scale > 1) {
                         if (raw < p.min * p.scale || raw > p.max * p.scale) checkRange(p.id, p.max + 1, path + key);
                     } else {
@@ -461,7 +491,8 @@ void checkRanges(const uint8_t* b) {
                 }
                 break;
             case ParamScope::Light: {
-                const uint8_t active = t[130 + OscillatorRecord::kSize * p.offset + 84];
+                const uint8_t active = t[timbreField("oscillators").offset + OscillatorRecord::kSize * p.offset +
+                                         oscillatorField("active").offset];
                 checkRange(p.id, active, ".timbre.oscillators[" + std::to_string(p.offset) + "].active");
                 break;
             }
@@ -469,7 +500,7 @@ void checkRanges(const uint8_t* b) {
                 checkRange(p.id, static_cast<int32_t>(getLE32(b + 8 + 4 * p.offset)), ".envelopeBars." + key);
                 break;
             case ParamScope::Rate:
-                checkRange(p.id, static_cast<int32_t>(getLE32(t + 3854)), ".preset.ratePosition");
+                checkRange(p.id, static_cast<int32_t>(getLE32(t + timbreField("ratePosition").offset)), ".preset.ratePosition");
                 break;
             case ParamScope::Unit:
                 if (p.id == ParamId::NoteCount)

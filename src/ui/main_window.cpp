@@ -115,7 +115,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     // at the font in use.
     const QSize hint = sizeHint();
     resize(std::max(rule.maxWidth, hint.width()), std::max(rule.maxHeight, hint.height()));
-    drawRadioButtonClick();
+    redrawWave();
     showRenderState();
     showHistory();
     // A single play ends by itself; the light follows the playback's state.
@@ -184,50 +184,61 @@ void MainWindow::fillDeviceLists() {
 // ---------------------------------------------------------------------------
 // Menus
 
+QAction* MainWindow::addCommand(QMenu* m, const QString& caption, QKeySequence key, std::function<void()> handler) {
+    QAction* a = m->addAction(caption);
+    if (!key.isEmpty()) a->setShortcut(key);
+    if (handler)
+        connect(a, &QAction::triggered, this, [h = std::move(handler)] { h(); });
+    else
+        a->setEnabled(false);  // its command is not part of this program yet
+    const QString name = plain(caption);
+    if (!actions_.count(name)) actions_[name] = a;
+    actions_[plain(m->title()) + "/" + name] = a;
+    return a;
+}
+
 void MainWindow::buildMenus() {
-    auto add = [this](QMenu* m, const QString& caption, QKeySequence key, std::function<void()> handler) {
-        QAction* a = m->addAction(caption);
-        if (!key.isEmpty()) a->setShortcut(key);
-        if (handler)
-            connect(a, &QAction::triggered, this, [h = std::move(handler)] { h(); });
-        else
-            a->setEnabled(false);  // its command is not part of this program yet
-        const QString name = plain(caption);
-        if (!actions_.count(name)) actions_[name] = a;
-        actions_[plain(m->title()) + "/" + name] = a;
-        return a;
-    };
     tools_ = new Tools(*this, *session_);
     QMenuBar* bar = menuBar();
+    buildFileMenus(bar);
+    buildPresetsMenu(bar->addMenu("Presets"));
+    buildSoundMenus(bar);
+    buildToolMenus(bar);
+    buildWindowMenus(bar);
+}
 
+// File and Edit.
+void MainWindow::buildFileMenus(QMenuBar* bar) {
     QMenu* file = bar->addMenu("&File");
-    add(file, "New preset", {}, [this] { newPresetClick(); });
-    add(file, "Open preset...", Qt::Key_F3, [this] { openPresetClick(); });
-    add(file, "Save preset...", Qt::Key_F2, [this] { savePresetClick(); });
+    addCommand(file, "New preset", {}, [this] { newPresetClick(); });
+    addCommand(file, "Open preset...", Qt::Key_F3, [this] { openPresetClick(); });
+    addCommand(file, "Save preset...", Qt::Key_F2, [this] { savePresetClick(); });
     recentMenu_ = file->addMenu("Recent presets");
     connect(recentMenu_, &QMenu::aboutToShow, this, [this] { fillRecentMenu(); });
     file->addSeparator();
-    add(file, "Open Sample &1", Qt::Key_F11, [this] { openSampleClick(1); });
-    add(file, "Open Sample &2", Qt::Key_F12, [this] { openSampleClick(2); });
+    addCommand(file, "Open Sample &1", Qt::Key_F11, [this] { openSampleClick(1); });
+    addCommand(file, "Open Sample &2", Qt::Key_F12, [this] { openSampleClick(2); });
     file->addSeparator();
-    add(file, "&Save sample", {}, [this] { saveClick(); });
-    add(file, "Save sample as...", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveSampleAsClick(); });
-    add(file, "Render MIDI", {}, [this] { tools_->renderMidi(); });
+    addCommand(file, "&Save sample", {}, [this] { saveClick(); });
+    addCommand(file, "Save sample as...", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saveSampleAsClick(); });
+    addCommand(file, "Render MIDI", {}, [this] { tools_->renderMidi(); });
     file->addSeparator();
-    add(file, "Options...", {}, [this] { tools_->options(); });
+    addCommand(file, "Options...", {}, [this] { tools_->options(); });
     file->addSeparator();
-    add(file, "E&xit", {}, [this] { exitClick(); });
+    addCommand(file, "E&xit", {}, [this] { exitClick(); });
 
     QMenu* editMenu = bar->addMenu("&Edit");
-    undoAction_ = add(editMenu, "Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undoClick(false); });
-    redoAction_ = add(editMenu, "Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { undoClick(true); });
+    undoAction_ = addCommand(editMenu, "Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undoClick(false); });
+    redoAction_ = addCommand(editMenu, "Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { undoClick(true); });
     redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    buildPresetsMenu(bar->addMenu("Presets"));
+}
 
+// Timbres, Play and Convert.
+void MainWindow::buildSoundMenus(QMenuBar* bar) {
     QMenu* timbres = bar->addMenu("Timbres");
     timbreGroup_ = new QActionGroup(this);
     for (int t = 0; t < 2; ++t) {
-        QAction* a = add(timbres, QString("Timbre %1").arg(t + 1), QKeySequence(Qt::CTRL | (t ? Qt::Key_F2 : Qt::Key_F1)),
+        QAction* a = addCommand(timbres, QString("Timbre %1").arg(t + 1), QKeySequence(Qt::CTRL | (t ? Qt::Key_F2 : Qt::Key_F1)),
                          [this, t] { session_->selectTimbre(t); });
         a->setCheckable(true);
         a->setChecked(t == 0);
@@ -235,38 +246,44 @@ void MainWindow::buildMenus() {
     }
 
     QMenu* play = bar->addMenu("Play");
-    add(play, "Play", Qt::Key_F5, [this] { playClick(); });
-    add(play, "Play Once", Qt::Key_F6, [this] { playOnceClick(); });
-    add(play, "Stop", Qt::Key_F8, [this] { stopClick(); });
-    add(play, "Render", Qt::Key_F4, [this] { renderClick(); });
+    addCommand(play, "Play", Qt::Key_F5, [this] { playClick(); });
+    addCommand(play, "Play Once", Qt::Key_F6, [this] { playOnceClick(); });
+    addCommand(play, "Stop", Qt::Key_F8, [this] { stopClick(); });
+    addCommand(play, "Render", Qt::Key_F4, [this] { renderClick(); });
 
     QMenu* convert = bar->addMenu("&Convert");
-    add(convert, "Byte swap - sample 1", {}, [this] { session_->byteSwapSample(1); });
-    add(convert, "Byte swap - sample 2", {}, [this] { session_->byteSwapSample(2); });
+    addCommand(convert, "Byte swap - sample 1", {}, [this] { session_->byteSwapSample(1); });
+    addCommand(convert, "Byte swap - sample 2", {}, [this] { session_->byteSwapSample(2); });
+}
 
+// Tools and Scale.
+void MainWindow::buildToolMenus(QMenuBar* bar) {
     QMenu* tools = bar->addMenu("Tools");
-    add(tools, "Normalize", {}, [this] { normalizeClick(); });
-    for (int o = 3; o <= 8; ++o) add(tools, QString("All melodic osc to C-%1").arg(o), {}, [this, o] { tools_->melodicToC(o); });
-    add(tools, "Octave down", {}, [this] { tools_->octave(false); });
-    add(tools, "Octave up", {}, [this] { tools_->octave(true); });
+    addCommand(tools, "Normalize", {}, [this] { normalizeClick(); });
+    for (int o = 3; o <= 8; ++o) addCommand(tools, QString("All melodic osc to C-%1").arg(o), {}, [this, o] { tools_->melodicToC(o); });
+    addCommand(tools, "Octave down", {}, [this] { tools_->octave(false); });
+    addCommand(tools, "Octave up", {}, [this] { tools_->octave(true); });
     tools->addSeparator();
-    add(tools, "Make fat sound", {}, [this] { tools_->makeFatSound(); });
-    add(tools, "TB-303 model", {}, [this] {
+    addCommand(tools, "Make fat sound", {}, [this] { tools_->makeFatSound(); });
+    addCommand(tools, "TB-303 model", {}, [this] {
         if (maySwitchPreset()) tools_->tb303();
     });
-    add(tools, "Process sound file", {}, [this] { tools_->processSoundFile(); });
+    addCommand(tools, "Process sound file", {}, [this] { tools_->processSoundFile(); });
 
     QMenu* scale = bar->addMenu("Scale");
     auto* scales = new QActionGroup(this);
     const std::array<std::pair<const char*, Scale>, 3> scaleItems{
         {{"Tempered", Scale::Tempered}, {"Natural #", Scale::NaturalSharp}, {"Natural b", Scale::NaturalFlat}}};
     for (const auto& [caption, s] : scaleItems) {
-        QAction* a = add(scale, caption, {}, [this, s = s] { session_->scaleChanged(s); });
+        QAction* a = addCommand(scale, caption, {}, [this, s = s] { session_->scaleChanged(s); });
         a->setCheckable(true);
         a->setChecked(s == Scale::Tempered);
         scales->addAction(a);
     }
+}
 
+// Window, Help and Realtime.
+void MainWindow::buildWindowMenus(QMenuBar* bar) {
     QMenu* window = bar->addMenu("Window");
     const std::array<std::pair<const char*, Qt::Key>, 12> pageItems{{{"Mixer", Qt::Key_M},
                                                                      {"Amplifiers", Qt::Key_A},
@@ -284,18 +301,18 @@ void MainWindow::buildMenus() {
         const auto& [caption, key] = pageItems[static_cast<size_t>(i)];
         const QKeySequence seq(Qt::CTRL | key);
         // Ctrl+S belongs to "Save sample as...": the Sequencer page takes Ctrl+U.
-        add(window, caption, key == Qt::Key_S ? QKeySequence(Qt::CTRL | Qt::Key_U) : seq,
+        addCommand(window, caption, key == Qt::Key_S ? QKeySequence(Qt::CTRL | Qt::Key_U) : seq,
             [this, i] { pages_->setCurrentIndex(i); });
     }
 
     QMenu* help = bar->addMenu("&Help");
-    add(help, "RTFM", Qt::Key_F1, [this] { tools_->rtfm(); });
-    add(help, "Contact", {}, [this] { tools_->contact(); });
+    addCommand(help, "RTFM", Qt::Key_F1, [this] { tools_->rtfm(); });
+    addCommand(help, "Contact", {}, [this] { tools_->contact(); });
     help->addSeparator();
-    add(help, "About", {}, [this] { tools_->about(); });
+    addCommand(help, "About", {}, [this] { tools_->about(); });
 
     QMenu* rt = bar->addMenu("Realtime");
-    realTimeAction_ = add(rt, "Realtime", {}, [this] { realTimeClick(); });
+    realTimeAction_ = addCommand(rt, "Realtime", {}, [this] { realTimeClick(); });
     realTimeAction_->setCheckable(true);
 }
 
@@ -319,6 +336,21 @@ void MainWindow::registerControl(const std::string& name, QWidget* w, std::funct
 // The strip below the pages, the wave display and the big buttons
 
 void MainWindow::buildStrip(QWidget* host) {
+    QHBoxLayout* strip = buildRenderStrip(host);
+    QGroupBox* display = buildWaveDisplay(host);
+    QVBoxLayout* buttons = buildBigButtons(host);
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(display, 1);
+    lower->addLayout(buttons);
+    buttons->addStretch(1);
+    auto* v = static_cast<QVBoxLayout*>(host->layout());
+    v->addLayout(strip);
+    v->addLayout(lower, 1);  // the wave display shares the window's spare height
+    v->setStretch(0, 2);
+}
+
+// Auto Render, Render, the lights, progress, clip, the utility buttons.
+QHBoxLayout* MainWindow::buildRenderStrip(QWidget* host) {
     auto* strip = new QHBoxLayout;
     strip->setSpacing(6);
     autoRender_ = new QCheckBox("Auto Render", host);
@@ -367,8 +399,11 @@ void MainWindow::buildStrip(QWidget* host) {
     registerControl("Util1Button", util1, {});
     registerControl("Util2Button", util2, {});
     registerControl("PlayingLightCheck", playingLight_, {});
+    return strip;
+}
 
-    // Wave display: view buttons, track bar, graph and meter.
+// The wave display: view buttons, track bar, graph and meter.
+QGroupBox* MainWindow::buildWaveDisplay(QWidget* host) {
     auto* display = new QGroupBox(host);
     auto* dl = new QGridLayout(display);
     dl->setContentsMargins(4, 2, 4, 2);
@@ -383,7 +418,7 @@ void MainWindow::buildStrip(QWidget* host) {
         views->addWidget(b);
         connect(b, &QRadioButton::clicked, this, [this, i] {
             view_ = static_cast<WaveView>(i);
-            drawRadioButtonClick();
+            redrawWave();
         });
     }
     viewButtons_[0]->setChecked(true);
@@ -391,7 +426,7 @@ void MainWindow::buildStrip(QWidget* host) {
     viewTrackBar_->setRange(0, 256);
     viewTrackBar_->setTickInterval(32);
     viewTrackBar_->setTickPosition(QSlider::TicksBelow);
-    connect(viewTrackBar_, &QSlider::valueChanged, this, [this] { drawRadioButtonClick(); });
+    connect(viewTrackBar_, &QSlider::valueChanged, this, [this] { redrawWave(); });
     // Hidden in the other views, it keeps its place so the buttons stay put.
     QSizePolicy keep = viewTrackBar_->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
@@ -415,7 +450,11 @@ void MainWindow::buildStrip(QWidget* host) {
     registerControl("WaveGraphBox", waveGraph_, {});
     registerControl("LevelBox", levelBox_, {});
     registerControl("ViewTrackBar", viewTrackBar_, {});
+    return display;
+}
 
+// Play, Stop, Exit and Save in large type.
+QVBoxLayout* MainWindow::buildBigButtons(QWidget* host) {
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(2);
     QFont big = font();
@@ -435,15 +474,7 @@ void MainWindow::buildStrip(QWidget* host) {
         buttons->addWidget(b);
         registerControl(std::string(caption) + "Button", b, {});
     }
-
-    auto* lower = new QHBoxLayout;
-    lower->addWidget(display, 1);
-    lower->addLayout(buttons);
-    buttons->addStretch(1);
-    auto* v = static_cast<QVBoxLayout*>(host->layout());
-    v->addLayout(strip);
-    v->addLayout(lower, 1);  // the wave display shares the window's spare height
-    v->setStretch(0, 2);
+    return buttons;
 }
 
 // ---------------------------------------------------------------------------
@@ -459,22 +490,22 @@ void MainWindow::onNotification(const Notification& n) {
             break;
         case Change::RenderFinished:
             showRenderState();
-            drawRadioButtonClick();
+            redrawWave();
             runDeferred();
             emit renderShown();
             break;
         case Change::Redraw:
-            drawRadioButtonClick();
+            redrawWave();
             break;
         case Change::Param:
             updateControl(n.id);
             if (n.id == ParamId::SampleRate) {
                 out_->sampleRate = session_->sampleRate();
                 // Times and rates are labelled at the sound's rate.
-                for (int i = 0; i < kParamCount; ++i) updateControl(paramAt(i));
+                for (int i = 0; i < kParamCount; ++i) updateControl(static_cast<ParamId>(i));
             }
             // Envelope and LFO pictures follow their controls.
-            if (curveShown) drawRadioButtonClick();
+            if (curveShown) redrawWave();
             break;
         case Change::Preset:
             showHistory();
@@ -489,7 +520,7 @@ void MainWindow::onNotification(const Notification& n) {
             break;
         default:
             refreshControls();
-            if (curveShown) drawRadioButtonClick();
+            if (curveShown) redrawWave();
             break;
     }
 }
@@ -525,7 +556,7 @@ void MainWindow::showRenderState() {
     playingLight_->setChecked(playback_->playingLight());
 }
 
-void MainWindow::drawRadioButtonClick() {
+void MainWindow::redrawWave() {
     viewTrackBar_->setVisible(view_ == WaveView::Zoomed);
     viewer_.fill(*session_, view_, viewTrackBar_->value(), display_);
     waveGraph_->setBuffer(display_.data(), kDisplaySamples);
@@ -554,7 +585,7 @@ void MainWindow::playClick() {
 
 void MainWindow::playOnceClick() {
     out_->sampleRate = session_->sampleRate();
-    playback_->playOnce1Click();
+    playback_->playOnce();
     playingLight_->setChecked(playback_->playingLight());
 }
 
@@ -569,7 +600,7 @@ void MainWindow::exitClick() {
 }
 
 void MainWindow::realTimeClick() {
-    playback_->realTime2Click();
+    playback_->toggleRealTime();
     session_->setRealTimeMark(playback_->realTimeMark());
     realTimeAction_->setChecked(playback_->realTimeMark());
     liveNote_->setVisible(playback_->realTimeMark());

@@ -27,10 +27,12 @@ class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -96,7 +98,7 @@ public:
     Tools& tools() const { return *tools_; }  // the "Tools", "Options..." and "&Help" commands and their windows
 
     // The wave display for the selected view (also after every render).
-    void drawRadioButtonClick();
+    void redrawWave();
     // Pushes the session's values into every control without rendering.
     void refreshControls();
     // The shut-down steps; runs once (from the destructor when not before).
@@ -130,8 +132,23 @@ private:
     // Building. Pages are columns of groups; every table-made control goes
     // into the group its row names (made on demand in the last column).
     void buildMenus();
+    void buildFileMenus(QMenuBar* bar);
+    void buildSoundMenus(QMenuBar* bar);
+    void buildToolMenus(QMenuBar* bar);
+    void buildWindowMenus(QMenuBar* bar);
+    // A menu command, found again by its caption (and "Menu/caption") in actions_.
+    QAction* addCommand(QMenu* m, const QString& caption, QKeySequence key, std::function<void()> handler);
     void buildPages();
+    void buildPageGroups();
+    void buildOscillatorButtons();
+    void buildNoteSteps();
+    void buildMixerExtras();
+    void buildChordEdit();
+    void stretchColumns();
     void buildStrip(QWidget* host);
+    QHBoxLayout* buildRenderStrip(QWidget* host);
+    QGroupBox* buildWaveDisplay(QWidget* host);
+    QVBoxLayout* buildBigButtons(QWidget* host);
     void buildCurvePage(int page, bool waveform);
     QGridLayout* buildHarmonicsEditor(QGroupBox* group);
     void buildOptionsPage();

@@ -119,6 +119,32 @@ constexpr const char* kFillsColumn = "fillsColumn";
 // Pages and groups
 
 void MainWindow::buildPages() {
+    buildPageGroups();
+    buildOscillatorButtons();
+    QGroupBox* harm = findGroup(kOscillators, "Harmonics");
+    QGridLayout* harmonics = buildHarmonicsEditor(harm);
+
+    buildCurvePage(kWaveform, true);
+    buildCurvePage(kGraphEnv, false);
+    buildOptionsPage();
+    buildRealtimeExtras();
+    addTableControls();
+
+    groupLayout(harm)->addLayout(harmonics);  // below the table's "Active" box
+    buildNoteSteps();
+
+    // Keys that reach the window unhandled play notes while real time is on.
+    installEventFilter(new KeyboardPlay(
+        *session_, [this] { return playback_->realTimeMark(); }, [this] { return realTime_->midiTimeStamp(); },
+        this));
+
+    buildMixerExtras();
+    buildChordEdit();
+    stretchColumns();
+}
+
+// The twelve pages and their groups in columns.
+void MainWindow::buildPageGroups() {
     const auto& captions = pageCaptions();
     for (int p = 0; p < 12; ++p) {
         auto* page = new QWidget;
@@ -146,8 +172,10 @@ void MainWindow::buildPages() {
     for (int p = 0; p < 12; ++p)
         for (size_t c = 0; c < layout[static_cast<size_t>(p)].size(); ++c)
             for (const char* g : layout[static_cast<size_t>(p)][c]) groupOn(p, static_cast<int>(c), g);
+}
 
-    // The oscillator radio buttons, beside which the table's "Active" lights go.
+// The oscillator radio buttons, beside which the table's "Active" lights go.
+void MainWindow::buildOscillatorButtons() {
     QGroupBox* oscs = findGroup(kOscillators, "Oscillators");
     oscGrid_ = new QGridLayout;
     oscGrid_->setSpacing(1);
@@ -165,30 +193,20 @@ void MainWindow::buildPages() {
     }
     groupLayout(oscs)->addLayout(oscGrid_);
     oscs->setToolTip("The lights switch the oscillators on; the buttons choose the one shown");
-    QGroupBox* harm = findGroup(kOscillators, "Harmonics");
-    QGridLayout* harmonics = buildHarmonicsEditor(harm);
+}
 
-    buildCurvePage(kWaveform, true);
-    buildCurvePage(kGraphEnv, false);
-    buildOptionsPage();
-    buildRealtimeExtras();
-    addTableControls();
-
-    groupLayout(harm)->addLayout(harmonics);  // below the table's "Active" box
-
-    // The note sequencer's step list below its count edit.
+// The note sequencer's step list below its count edit.
+void MainWindow::buildNoteSteps() {
     QGroupBox* notes = findGroup(kSequencer, "Note sequencer");
     auto* steps = new NoteStepList(*session_, notes);
     steps->setMinimumHeight(8 * steps->fontMetrics().height());
     groupLayout(notes)->addWidget(steps, 1);
     notes->setProperty(kFillsColumn, true);
     registerControl("NotesListBox", steps, [steps] { steps->refresh(); });
+}
 
-    // Keys that reach the window unhandled play notes while real time is on.
-    installEventFilter(new KeyboardPlay(
-        *session_, [this] { return playback_->realTimeMark(); }, [this] { return realTime_->midiTimeStamp(); },
-        this));
-
+// The rate buttons and the samples' names on the Mixer page.
+void MainWindow::buildMixerExtras() {
     // Rate buttons: they only move the rate bar, whose own change does the rest.
     QGroupBox* rate = findGroup(kMixer, "Sample rate");
     auto* buttons = new QHBoxLayout;
@@ -211,8 +229,10 @@ void MainWindow::buildPages() {
                                  .arg(QString::fromStdString(session_->sampleLabel(2)))
                                  .arg(QString::fromStdString(session_->sampleDetails(2))));
     });
+}
 
-    // The chord text beside the table's chord box.
+// The chord text beside the table's chord box.
+void MainWindow::buildChordEdit() {
     QGroupBox* chord = findGroup(kSequencer, "Chord");
     chordEdit_ = new QLineEdit("C-5,E-5", chord);
     chordEdit_->setMinimumWidth(161);
@@ -225,8 +245,11 @@ void MainWindow::buildPages() {
         const QString text = QString::fromStdString(session_->chordText());
         if (chordEdit_->text() != text) chordEdit_->setText(text);
     });
+}
 
-    // Columns holding nothing but lists keep their lists' width.
+// Columns holding nothing but lists keep their lists' width; a group around
+// a growing widget takes its column's spare height; controls pack at the top.
+void MainWindow::stretchColumns() {
     for (int p = 0; p < 12; ++p) {
         auto& cols = pageColumns_[static_cast<size_t>(p)];
         auto* row = static_cast<QHBoxLayout*>(pages_->widget(p)->layout());
@@ -382,7 +405,7 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
         case ParamType::Real:
             break;
     }
-    if (p.control.ends_with("SpinEdit")) {
+    if (p.widget == Widget::SpinBox) {
         auto* spin = new QSpinBox(parent);
         spin->setRange(p.barMin, p.barMax);
         spin->setSingleStep(p.step);
@@ -400,7 +423,7 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
         bind(p, row, [this, id, spin] { spin->setValue(session_->get(id)); });
         return row;
     }
-    if (p.control.ends_with("Edit")) return makeNumberEdit(p, parent);
+    if (p.widget == Widget::NumberEdit) return makeNumberEdit(p, parent);
     return makeBar(p, parent);
 }
 
@@ -483,7 +506,7 @@ QWidget* MainWindow::makeNumberEdit(const ParamInfo& p, QWidget* parent) {
 QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
     const ParamId id = p.id;
     const std::vector<ParamChoice> items = paramChoices(id);
-    if (!p.control.ends_with("RadioGroup")) {
+    if (p.widget == Widget::ComboBox) {
         auto* combo = new QComboBox(parent);
         for (const auto& c : items) combo->addItem(qs(c.caption));
         connect(combo, &QComboBox::currentIndexChanged, this, [this, id, items](int i) {
@@ -522,7 +545,7 @@ QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
 QWidget* MainWindow::makeSourceList(const ParamInfo& p, QWidget* parent) {
     const ParamId id = p.id;
     auto* l = new QListWidget(parent);
-    for (std::string_view item : sourceItemNames()) l->addItem(qs(item));
+    for (std::string_view item : kSourceNames) l->addItem(qs(item));
     l->setSelectionMode(QAbstractItemView::MultiSelection);  // plain toggling, no ranges
     l->setFixedWidth(l->sizeHintForColumn(0) + 2 * l->frameWidth() + 8);
     l->setFixedHeight(14 * l->sizeHintForRow(0) + 2 * l->frameWidth());  // every item in view

@@ -96,18 +96,6 @@ bool NoteSequencer::noteKeyPress(char key, const NoteTables& tables) {
     return true;
 }
 
-Status NoteSequencer::process(SoundBuffer& buffer, int32_t count, int32_t, int32_t,
-                              const SoundScheme&) {
-    if (count == -kKind) {
-        // The C-style answer: the caller reads NoteStep records there.
-        buffer.count = noteCount;
-        buffer.samples = reinterpret_cast<int16_t*>(notes.data());
-    } else {
-        buffer = SoundBuffer{};
-    }
-    return Status::success();
-}
-
 void NoteSequencer::writeFields(uint8_t* p) const {
     blockio::put32(p, noteCount);
     for (int i = 0; i < kMaxNotes; ++i) {

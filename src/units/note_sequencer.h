@@ -39,9 +39,6 @@ public:
     // notification would be raised (any key while a step is selected).
     bool noteKeyPress(char key, const NoteTables& tables);
 
-    // Count = -13 answers with the step count and the address of the table.
-    Status process(SoundBuffer& buffer, int32_t count, int32_t start, int32_t total,
-                   const SoundScheme& scheme) override;
     NoteTable noteTable() const override { return {noteCount, notes.data()}; }
     size_t blockSize() const override { return kBlockSize; }
     void setParams() override;

@@ -10,7 +10,7 @@ namespace kf {
 // Min 2147483647 switches the limits off (the edit's own convention).
 inline constexpr int32_t kNumberEditNoMin = 2147483647;
 
-// The value the edit holds after SetValue(x): x held to min..2147483647,
+// The value the edit holds after setValue(x): x held to min..2147483647,
 // written with 10 decimals and read back. Not-a-number reads as min.
 double numberEditValue(double x, int32_t min = 0);
 

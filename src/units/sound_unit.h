@@ -53,7 +53,7 @@ public:
     virtual Status process(SoundBuffer& buffer, int32_t count, int32_t start, int32_t total,
                            const SoundScheme& scheme);
 
-    // Typed form of the note-table request (process with count = -13).
+    // The step table a frequency sequencer reads its notes from.
     virtual NoteTable noteTable() const { return {}; }
 
     // Parameter block: the links, then the unit's own fields.
@@ -64,7 +64,7 @@ public:
     virtual size_t blockSize() const { return kLinksSize; }
 
     // Brings the parameters into the state the page's edits would leave
-    // after a preset load (SetParams followed by the edits' own clamping).
+    // after a preset load (setParams followed by the edits' own clamping).
     virtual void setParams() {}
 
 protected:

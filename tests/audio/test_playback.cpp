@@ -40,7 +40,7 @@ struct PlaybackTest : ::testing::Test {
 
 TEST_F(PlaybackTest, ShortSoundsLoseTheirLastTwoSamples) {
     load({10, 20, 30, 40});
-    playback.playOnce1Click();
+    playback.playOnce();
     EXPECT_TRUE(playback.playing());
     EXPECT_EQ(wave.source().length, 2);
     EXPECT_EQ(wave.pull(5), (std::vector<int16_t>{10, 20, 0, 0, 0}));  // once, then silence
@@ -73,7 +73,7 @@ TEST_F(PlaybackTest, PlayLoopsAndPlayTwiceClosesTheFirstDevice) {
 TEST_F(PlaybackTest, PlayOnceLeavesTheLightOffUntilStop) {
     load(ramp(8));
     playback.playClick();
-    playback.playOnce1Click();
+    playback.playOnce();
     EXPECT_FALSE(playback.playingLight());
     EXPECT_TRUE(playback.playing());
     EXPECT_FALSE(wave.looping());
@@ -133,14 +133,14 @@ TEST_F(PlaybackTest, FailingStepsReportTheirCaptionAndLeaveNoDeviceOpen) {
 
 TEST_F(PlaybackTest, RealtimeMarkSelectsTheStreamButNotForPlayOnce) {
     load(ramp(6));
-    playback.realTime2Click();
+    playback.toggleRealTime();
     ASSERT_TRUE(playback.realTimeMark());
     playback.playClick();
     EXPECT_TRUE(ticks.running());
     EXPECT_EQ(wave.source().length, 8 * 1024);
     EXPECT_TRUE(playback.playingLight());
 
-    playback.playOnce1Click();  // stops the stream, plays the sound once
+    playback.playOnce();  // stops the stream, plays the sound once
     EXPECT_FALSE(ticks.running());
     EXPECT_EQ(wave.source().length, 4);
     EXPECT_FALSE(wave.looping());
@@ -148,7 +148,7 @@ TEST_F(PlaybackTest, RealtimeMarkSelectsTheStreamButNotForPlayOnce) {
     EXPECT_FALSE(wave.isOpen());
 
     playback.playClick();
-    playback.realTime2Click();  // toggling the mark only stops
+    playback.toggleRealTime();  // toggling the mark only stops
     EXPECT_FALSE(playback.playing());
     EXPECT_FALSE(ticks.running());
 }

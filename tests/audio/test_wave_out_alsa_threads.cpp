@@ -93,7 +93,7 @@ TEST(AlsaWaveOut, PlayOnceDeliversTheSoundBytesThenSilence) {
     OutputDevice out{wave};
     out.sampleRate = 22050;
     Playback playback{out, buffer};
-    playback.playOnce1Click();
+    playback.playOnce();
     ASSERT_TRUE(playback.lastStatus().ok) << playback.lastStatus().message;
     ASSERT_TRUE(playback.playing());
     ASSERT_TRUE(waitForSamples(static_cast<size_t>(n) + 512));

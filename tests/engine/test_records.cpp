@@ -2,6 +2,8 @@
 // trips and the start values of a new record.
 #include "engine/records.h"
 
+#include "engine/param_table.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -272,6 +274,22 @@ TEST(RecordsChord, TextIsCutToThirtyAndLengthIsGuarded) {
     const TimbreRecord damaged = fromImage(img.data());
     EXPECT_EQ(damaged.chordText(), std::string(30, 'x'));
     EXPECT_EQ(toImage(damaged)[3441], 255);  // kept as found
+}
+
+// A parameter written through its member shows at its place in the image:
+// the member and the offset both come from one field descriptor.
+TEST(Records, ParamMembersAndImagePlacesAgree) {
+    for (const ParamInfo& p : paramTable()) {
+        if (p.scope != ParamScope::Timbre && p.scope != ParamScope::Oscillator) continue;
+        const long double v = p.type == ParamType::Bool ? 1 - p.start : p.max;
+        TimbreRecord t;
+        OscillatorImage osc;
+        if (p.scope == ParamScope::Timbre) writeStored(p, t, v);
+        else writeStored(p, t.oscillators[3], v);
+        writeOscillator(t.oscillators[3], osc.data());
+        const TimbreImage img = toImage(t);
+        EXPECT_EQ(readStored(p, p.scope == ParamScope::Timbre ? img.data() : osc.data()), v) << p.key;
+    }
 }
 
 }  // namespace

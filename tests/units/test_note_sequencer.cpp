@@ -65,25 +65,6 @@ TEST(SoundUnits, SchemeLinksBothSignalUnitsToTheNotes) {
     EXPECT_EQ(copy.unitAt(0)->noteTable().steps[0].frequency, 440);
 }
 
-TEST(SoundUnits, NoteTableRequest) {
-    SoundScheme scheme;
-    NoteSequencer& note = scheme.noteSequencer();
-    note.setNoteCount(5);
-    int16_t storage[4] = {1, 2, 3, 4};
-    SoundBuffer b{4, storage};
-    ASSERT_TRUE(note.process(b, -13, 0, 0, scheme).ok);
-    EXPECT_EQ(b.count, 5);
-    EXPECT_EQ(reinterpret_cast<const NoteStep*>(b.samples), note.notes.data());
-
-    SoundBuffer other{4, storage};
-    note.process(other, 4, 0, 0, scheme);  // any other count: empty answer
-    EXPECT_EQ(other.count, 0);
-    EXPECT_EQ(other.samples, nullptr);
-    SoundBuffer viaBase{4, storage};
-    scheme.frequencySequencer().SoundUnit::process(viaBase, -13, 0, 0, scheme);
-    EXPECT_EQ(viaBase.samples, nullptr);
-}
-
 TEST(SoundUnits, BlocksRoundTripAtTheirOffsets) {
     NoteSequencer note;
     note.inputs[3] = 7;

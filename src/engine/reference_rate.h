@@ -1,0 +1,12 @@
+// The rate some of the engine's arithmetic counts in whatever the sound's
+// own rate: the chorus's vibrato segments and the additional silence's steps
+// were made for a 44100 Hz sound, so at other rates what is heard scales.
+#pragma once
+
+#include <cstdint>
+
+namespace kf {
+
+constexpr int32_t kReferenceRate = 44100;
+
+}  // namespace kf
