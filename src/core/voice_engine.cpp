@@ -115,7 +115,7 @@ void VoiceEngine::setVoices(int n) { voices_.store(std::clamp(n, 1, kMaxVoices),
 
 int64_t VoiceEngine::gainFactor(double db) {
     if (!std::isfinite(db)) return 65536;
-    db = std::clamp(db, -96.0, 48.0);
+    db = std::clamp(db, kLiveGainMinDb, kLiveGainMaxDb);
     return roundHalfEven(std::pow(10.0L, static_cast<long double>(db) / 20.0L) * 65536.0L);
 }
 
