@@ -1,9 +1,9 @@
 // The live voice engine's block cost: one block of N voices, each holding
 // a note, for the worst-case timbre (every oscillator and stage busy) and
 // every factory preset, at 64, 256 and 1024 frames. The counter
-// "us/voice" is the block's time divided by its voices; "share" is the
-// block's time over the block's duration at the preset's rate (1 = the
-// whole period).
+// "us/voice" is the block's time divided by its voices (microseconds);
+// "period_%" is the block's time in percent of the block's duration at the
+// preset's rate.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -42,8 +42,8 @@ void blocks(benchmark::State& state, const std::string& preset) {
     // Rate counters inverted: elapsed time over the value.
     state.counters["us/voice"] = benchmark::Counter(static_cast<double>(state.iterations()) * voices * 1e-6,
                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["share"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * frames / e.sampleRate(),
+    state.counters["period_%"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * frames / e.sampleRate() * 0.01,
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
