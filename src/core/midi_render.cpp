@@ -103,7 +103,9 @@ Status renderMidiSong(Session& s, const MidiSong& song, const MidiRenderOptions&
             if (Status st = sink(SoundBuffer{count, block.data()}); !st) return st;
         }
     } else {
-        res.gainDb = std::isnan(options.gainDb) ? -20.0 * std::log10(static_cast<double>(options.voices)) : options.gainDb;
+        res.gainDb = std::isnan(options.gainDb)
+                        ? 20.0 * std::log10(static_cast<double>(VoiceEngine::autoGainFactor(options.voices)) / 65536.0)
+                        : options.gainDb;
     }
     res.warning = engine.unitWarning();
     if (result) *result = res;

@@ -120,7 +120,12 @@ int64_t VoiceEngine::gainFactor(double db) {
     return roundHalfEven(std::pow(10.0L, static_cast<long double>(db) / 20.0L) * 65536.0L);
 }
 
-int64_t VoiceEngine::autoGainFactor(int voices) { return 65536 / std::clamp(voices, 1, kMaxVoices); }
+int64_t VoiceEngine::autoGainFactor(int voices) {
+    // A hair under 1/N for N > 1: N voices all at full scale round to 32765,
+    // below the level that counts as clipping.
+    voices = std::clamp(voices, 1, kMaxVoices);
+    return voices == 1 ? 65536 : 65534 / voices;
+}
 
 void VoiceEngine::setGainDb(double db) {
     gain_.store(gainFactor(db), std::memory_order_relaxed);

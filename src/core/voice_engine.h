@@ -77,8 +77,9 @@ public:
     int voices() const { return voices_.load(std::memory_order_relaxed); }
     // The one gain stage from the voices' wide sum to 16 bits, in dB.
     void setGainDb(double db);
-    // The default: 1/N for N voices (-20 log10 N dB, rounded down in 1/65536
-    // steps), so the sum of N voices never clips; 0 dB for one voice.
+    // The default: 1/N for N voices (-20 log10 N dB; for N > 1 a hair under,
+    // in 1/65536 steps), so the sum of N voices never reaches full scale;
+    // 0 dB for one voice.
     void setAutoGain();
     static int64_t autoGainFactor(int voices);  // in 1/65536
     static int64_t gainFactor(double db);       // in 1/65536
