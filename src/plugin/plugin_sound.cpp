@@ -1,0 +1,38 @@
+#include "plugin/plugin_sound.h"
+
+#include "core/voice_engine.h"
+#include "files/file_io.h"
+
+namespace kf {
+
+PluginSound::PluginSound() {
+    // The plugin only ever plays snapshots: no render of a whole sound.
+    session_.setAutoRender(false);
+}
+
+Status PluginSound::open(const std::string& path) {
+    if (Status st = session_.openPreset(path, false); !st) return st;
+    presetPath_ = path;
+    return Status::success();
+}
+
+Status PluginSound::restore(const std::vector<uint8_t>& bytes, const std::string& sample1,
+                            const std::string& sample2) {
+    if (Status st = session_.openPresetBytes(bytes, "state", false); !st) return st;
+    presetPath_.clear();
+    // The host's paths win over the preset's (cut to 100 characters, and
+    // perhaps moved with the project); a swapped sample is swapped again.
+    const PresetRecord rec = session_.getPreset();
+    const std::string paths[2] = {sample1, sample2};
+    for (int slot = 1; slot <= 2; ++slot) {
+        const std::string& p = paths[slot - 1];
+        if (p.empty() || p == session_.samplePath(slot) || !isRegularFile(p)) continue;
+        session_.loadSample(slot, p);
+        if (rec.byteSwapFlag(slot)) session_.byteSwapSample(slot);
+    }
+    return Status::success();
+}
+
+std::shared_ptr<const SoundSnapshot> PluginSound::snapshot() { return session_.publishSnapshot(); }
+
+}  // namespace kf
