@@ -42,6 +42,7 @@
 #include "files/sample.h"
 #include "files/settings.h"
 #include "units/sound_scheme.h"
+#include "core/voice_engine.h"
 
 namespace kf {
 
@@ -193,6 +194,9 @@ public:
     bool keyboardNote(char key, bool down, int32_t stamp);
     MidiControllers& midiControllers() { return midi_; }
     void setPlayback(PlaybackControl* p);
+    // An immutable copy of everything a voice reads of the current sound
+    // (taken under the session lock, on the caller's thread).
+    std::shared_ptr<const SoundSnapshot> publishSnapshot();
 
     // ---- presets, samples, export -----------------------------------------
     PresetRecord getPreset();

@@ -46,6 +46,33 @@ TimbreRecord Session::prepareStreamEngine(Engine& e, MidiQueue* queue) {
     return t;
 }
 
+std::shared_ptr<const SoundSnapshot> Session::publishSnapshot() {
+    auto snap = std::make_shared<SoundSnapshot>();
+    SoundSnapshot& s = *snap;
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    initEnvelopers();
+    s.gen = gen_;
+    for (size_t k = 0; k < 2; ++k) {
+        s.gen.midiValue[k] = midi_.value[k].load();
+        s.gen.midiSensitivity[k] = midi_.sensitivity[k].load();
+        s.controllerNumbers[k] = midi_.number[k].load();
+    }
+    for (int i = 0; i <= 1024; ++i)
+        s.customWave[static_cast<size_t>(i)] = wrap16(Curve::valueAt(waveFormGraph_.data(), i * 16));
+    s.sampleRate = ratePosition_ * 5;
+    s.random = random_;
+    s.tuning = tuning_;
+    s.units = units_;
+    const SoundBuffer v1 = sample1_.view(), v2 = sample2_.view();
+    s.sample1.assign(v1.samples, v1.samples + std::max(v1.count, 0));
+    s.sample2.assign(v2.samples, v2.samples + std::max(v2.count, 0));
+    s.timbre = timbres_[static_cast<size_t>(currentTimbre_)];
+    for (auto& o : s.timbre.oscillators) o.resetState();
+    s.timbre.renderLength = renderLengthFromTempo(ratePosition_ * 5, panel_.tempo, units_.noteSequencer().noteCount);
+    s.timbre.realTime = 1;
+    return snap;
+}
+
 bool Session::realTimeFlag() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return realTimeMark_;

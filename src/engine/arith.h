@@ -57,6 +57,14 @@ constexpr int64_t floorShift(int64_t a, int n) {
 }
 
 // Keep the low 16 bits as a signed sample.
+// a / 2^n rounded half to even (n = 1..62): a fixed-point gain's result.
+constexpr int64_t roundShiftHalfEven(int64_t a, int n) {
+    const int64_t q = floorShift(a, n);
+    const int64_t r = a - q * (int64_t{1} << n);
+    const int64_t half = int64_t{1} << (n - 1);
+    return (r > half || (r == half && (q & 1))) ? q + 1 : q;
+}
+
 constexpr int16_t wrap16(int64_t v) {
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu));
 }

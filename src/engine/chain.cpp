@@ -41,6 +41,17 @@ void Engine::allocate(int32_t capacity) {
     cacheValid_ = false;
 }
 
+void Engine::reserveRealTime() {
+    const auto cap = static_cast<size_t>(capacity_);
+    for (auto& c : sourceCache_) c.samples.resize(cap);
+    for (auto& c : midiCurves_) c.samples.resize(cap);
+    effects.feedbackRing.resize(kFeedbackRingSize, 0);
+    effects.flangerRing.resize(kFlangerRingSize, 0);
+    effects.reverbAcc.resize(cap);
+    effects.reverbTaps.reserve(cap / 8 + 2);  // one tap per 8 samples at most
+    effects.chorusCopy.resize(cap + 2);
+}
+
 void Engine::resetRunningState() {
     midiRun = MidiRunState{};
     cutOff = CutOffState{};
@@ -115,8 +126,8 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
     OscillatorInputs in;
     in.sampleRate = sampleRate;
     in.customWave = customWave.data();
-    in.sample1 = SoundBuffer{static_cast<int32_t>(sample1Data.size()), sample1Data.data()};
-    in.sample2 = SoundBuffer{static_cast<int32_t>(sample2Data.size()), sample2Data.data()};
+    in.sample1 = sample1Ref.samples ? sample1Ref : SoundBuffer{static_cast<int32_t>(sample1Data.size()), sample1Data.data()};
+    in.sample2 = sample2Ref.samples ? sample2Ref : SoundBuffer{static_cast<int32_t>(sample2Data.size()), sample2Data.data()};
     in.random = &random;
     in.fastMath = speed.fastMath;
 

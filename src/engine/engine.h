@@ -38,6 +38,11 @@ public:
     // live in the layer above; they get (buffer, start, total).
     std::function<Status(SoundBuffer&, int32_t, int32_t)> sequencerFrequency, sequencerEnvelope;
     std::vector<int16_t> sample1Data, sample2Data;  // the sample views' samples
+    // Borrowed samples (a voice reads its snapshot's): used instead of the
+    // vectors when set, so a voice never copies them on the audio path.
+    SoundBuffer sample1Ref{0, nullptr}, sample2Ref{0, nullptr};
+    // The note follower an octave below the note (presets tuned to it).
+    bool followerOctaveDown = false;
     MidiQueue* midiQueue = nullptr;     // shared with MIDI input; may be null
     std::function<void(int)> progress;  // progress positions 2..6 of ordinary renders
     // How to render (never what): vectorised harmonic terms, and how many
@@ -59,6 +64,9 @@ public:
     // Buffers: every work buffer gets this capacity (in samples).
     void allocate(int32_t capacity);
     int32_t capacity() const { return capacity_; }
+    // Sizes every buffer a real-time block grows on first use (source
+    // caches, effect scratch, reverb taps), so that blocks never allocate.
+    void reserveRealTime();
 
     // Samples the custom-waveform curve at i*16 for i = 0..1024.
     void initCustomWaveForm(const CurveData& wave);
