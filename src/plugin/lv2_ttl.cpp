@@ -113,7 +113,7 @@ void writePlugin(std::ostream& o) {
       << "    rdfs:comment \"A Kestrafon preset (.kfp) to open\" ;\n"
       << "    rdfs:range atom:Path .\n\n";
     o << "<" << kPluginUri << ">\n"
-      << "    a lv2:Plugin , lv2:InstrumentPlugin , doap:Project ;\n"
+      << "    a lv2:InstrumentPlugin , doap:Project ;\n"
       << "    doap:name \"Kestrafon\" ;\n"
       << "    doap:license <https://spdx.org/licenses/GPL-3.0-or-later> ;\n"
       << "    rdfs:comment \"The Kestrafon sound designer's timbre as an instrument: notes from MIDI, "
@@ -181,7 +181,7 @@ int main(int argc, char** argv) {
     const std::vector<BankPreset> bank = argc > 3 ? listPresetBank(argv[3]) : std::vector<BankPreset>{};
 
     std::ostringstream manifest;
-    manifest << kPrefixes << "<" << kPluginUri << ">\n    a lv2:Plugin , lv2:InstrumentPlugin ;\n"
+    manifest << kPrefixes << "<" << kPluginUri << ">\n    a lv2:Plugin ;\n"
              << "    lv2:binary <" << binary << "> ;\n    rdfs:seeAlso <kestrafon.ttl> .\n";
     std::ostringstream presets;
     presets << kPrefixes;
