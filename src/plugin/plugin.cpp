@@ -91,7 +91,7 @@ public:
     }
 
     void activate() {
-        stream_->reset();
+        stream_->warmUp();
         paramsSeen_ = false;
     }
 

@@ -124,6 +124,13 @@ void PluginStream::convert(float* out, uint32_t frames) {
     std::fill(out + produced, out + frames, 0.0f);
 }
 
+void PluginStream::warmUp() {
+    // Touches every voice's buffers and tables once, so that the first
+    // blocks the host asks for do not pay for page faults.
+    for (int i = 0; i < 2; ++i) voices_.render(block_.data(), maxBlock_);
+    reset();
+}
+
 void PluginStream::reset() {
     voices_.reset();
     if (src_) src_reset(src_);

@@ -40,6 +40,8 @@ public:
     void process(float* out, uint32_t frames);
     // Back to the start: voices released, converter and queues emptied.
     void reset();
+    // reset() after rendering a little (off the audio thread).
+    void warmUp();
 
 private:
     struct Pending {
