@@ -178,16 +178,19 @@ public:
     // finished sound. Success when it can.
     Status liveModeRefusal(const std::string& what) const;
     void startStream() override;
-    // The stream's engine replaced by a fresh one whose MIDI envelopes start
-    // at `midiRun`, as each voice of a rendered MIDI file starts.
-    void freshStreamEngine(const MidiRunState& midiRun);
+    void stopStream() override;
+    // One block of the live voices: the MIDI queue's entries up to the
+    // block's end, then the voice engine. Takes no lock and allocates nothing.
     void renderBlock(SoundBuffer block, int32_t renderPosition) override;
     bool realTimeFlag() const override;
+    // The live instrument's voices (1..16), gain (NaN: 1/voices) and octave;
+    // kept in the settings and applied from the next block on.
+    void setLiveVoices(int voices);
+    void setLiveGainDb(double db);
+    void setLiveOctaveDown(bool on);
+    // The stream's voice engine (made by the first startStream; null before).
+    VoiceEngine* liveEngine() { return live_.load(); }
     MidiQueue& midiQueue() { return midiQueue_; }
-    // Prepares another engine as the stream prepares its own for a block
-    // (a MIDI file's voices), reading from `queue`, and returns the current
-    // timbre reset as a stream start resets it.
-    TimbreRecord prepareStreamEngine(Engine& e, MidiQueue* queue);
     // The computer keyboard as a MIDI keyboard: the note sequencer's key map
     // at its entry octave; a note-on (or note-off) into the queue at `stamp`.
     // False for a key the map does not know.
@@ -339,7 +342,7 @@ private:
     std::string chordEdit_ = "C-5,E-5";
     int32_t ratePosition_ = 4410;  // FrequencyScrollBar: sample rate / 5
     bool autoRender_ = true;
-    bool realTimeMark_ = false;
+    std::atomic<bool> realTimeMark_{false};
     bool renderRequested_ = false;
     bool oscillatorsChanged_ = false;
     NoteTables tuning_;
@@ -360,6 +363,9 @@ private:
     std::atomic<bool> renderingLight_{false};
     PlaybackControl* playback_ = nullptr;
     Status lastError_;
+    std::unique_ptr<VoiceEngine> liveOwned_;
+    std::atomic<VoiceEngine*> live_{nullptr};
+    void applyLiveSettings();
 
     std::mutex notifyMutex_;
     std::deque<Notification> pending_;

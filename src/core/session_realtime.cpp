@@ -1,10 +1,12 @@
 // The session's real-time side: the stream start, one block per tick, and
 // the render length the tempo gives.
+#include <algorithm>
+#include <cmath>
+
 #include "core/session.h"
 
 namespace kf {
 
-void writeBackOscillatorState(TimbreRecord& dst, TimbreRecord& src);
 
 void Session::tempoChanged() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -13,37 +15,57 @@ void Session::tempoChanged() {
 }
 
 void Session::startStream() {
-    // An ordinary render still in flight would overwrite the render length
-    // and the filter and effect memories the stream is about to start from.
-    renderer_.waitIdle();
-    std::lock_guard<std::mutex> engineLock(engineMutex_);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    for (auto& o : timbres_[static_cast<size_t>(currentTimbre_)].oscillators) o.resetState();
-    tempoChanged();
-    engine_.renderPosition = 0;
+    // Everything the voices need is made here, before any block runs.
+    if (!live_.load()) {
+        liveOwned_ = std::make_unique<VoiceEngine>(publishSnapshot(), 16384);
+        live_.store(liveOwned_.get());
+    } else {
+        live_.load()->publish(publishSnapshot());
+    }
+    applyLiveSettings();
     midiQueue_.reset();
-    auto& ring = engine_.effects.feedbackRing;
-    clearSound(SoundBuffer{static_cast<int32_t>(ring.size()), ring.data()});
+    live_.load()->reset();
 }
 
-void Session::freshStreamEngine(const MidiRunState& midiRun) {
-    renderer_.waitIdle();
-    std::lock_guard<std::mutex> engineLock(engineMutex_);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    engine_ = Engine();
-    engine_.midiRun = midiRun;
+void Session::stopStream() {
+    if (VoiceEngine* e = live_.load()) e->reset();
+    midiQueue_.reset();
 }
 
-TimbreRecord Session::prepareStreamEngine(Engine& e, MidiQueue* queue) {
+void Session::applyLiveSettings() {
+    VoiceEngine* e = live_.load();
+    if (!e) return;
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    prepareEngineInto(e);
-    e.midiQueue = queue;
-    e.renderPosition = 0;
-    TimbreRecord t = timbres_[static_cast<size_t>(currentTimbre_)];
-    for (auto& o : t.oscillators) o.resetState();
-    t.renderLength = renderLengthFromTempo(ratePosition_ * 5, panel_.tempo, units_.noteSequencer().noteCount);
-    t.realTime = 1;
-    return t;
+    e->setVoices(settings_.liveVoices);
+    if (std::isnan(settings_.liveGainDb))
+        e->setAutoGain();
+    else
+        e->setGainDb(settings_.liveGainDb);
+    e->setOctaveDown(settings_.octaveDown);
+}
+
+void Session::setLiveVoices(int voices) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        settings_.liveVoices = std::clamp(voices, 1, kMaxVoices);
+    }
+    applyLiveSettings();
+}
+
+void Session::setLiveGainDb(double db) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        settings_.liveGainDb = std::isnan(db) ? db : std::clamp(db, -96.0, 48.0);
+    }
+    applyLiveSettings();
+}
+
+void Session::setLiveOctaveDown(bool on) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        settings_.octaveDown = on;
+    }
+    applyLiveSettings();
 }
 
 std::shared_ptr<const SoundSnapshot> Session::publishSnapshot() {
@@ -73,31 +95,23 @@ std::shared_ptr<const SoundSnapshot> Session::publishSnapshot() {
     return snap;
 }
 
-bool Session::realTimeFlag() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return realTimeMark_;
-}
+bool Session::realTimeFlag() const { return realTimeMark_.load(); }
 
 void Session::renderBlock(SoundBuffer block, int32_t renderPosition) {
-    std::lock_guard<std::mutex> engineLock(engineMutex_);
-    TimbreRecord timbre;
-    int index = 0;
-    {
-        // A consistent snapshot of the controls for this block; the window's
-        // edits are heard from the next block on.
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        prepareEngine();
-        index = currentTimbre_;
-        timbre = timbres_[static_cast<size_t>(index)];
-        timbre.realTime = 1;
+    VoiceEngine* e = live_.load();
+    if (!e) return;
+    // Live input: an entry takes effect at the sample after its stamp; one
+    // for a later block waits in the queue.
+    uint8_t r = midiQueue_.readIndex();
+    const uint8_t w = midiQueue_.writeIndex();
+    for (; r != w; ++r) {
+        const MidiEvent ev = midiQueue_.at(r);
+        const int64_t offset = int64_t{ev.time} + 1 - renderPosition;
+        if (offset >= block.count) break;
+        e->midi(static_cast<int32_t>(std::max<int64_t>(offset, 0)), ev.message);
     }
-    engine_.progress = nullptr;
-    engine_.renderPosition = renderPosition;
-    engine_.renderTimbre(block, timbre, true);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    writeBackOscillatorState(timbres_[static_cast<size_t>(index)], timbre);
-    random_ = engine_.random;
-    lastError_ = engine_.lastUnitError;
+    midiQueue_.setReadIndex(r);
+    e->render(block.samples, block.count);
 }
 
 }  // namespace kf

@@ -143,39 +143,40 @@ void VoiceEngine::startVoice(Voice& v) {
     v.lastEffect = INT64_MIN;
     v.used = v.held = v.muted = false;
     v.struck = v.released = 0;
-    adopt(&s);
+    adoptVoice(v, s);
 }
 
 // The snapshot's settings into a voice's engine; the running state (the
 // oscillators' phases, filters, rings, envelopes, generator) goes on.
+void VoiceEngine::adoptVoice(Voice& v, const SoundSnapshot& s) {
+    Engine& e = v.engine;
+    e.sampleRate = s.sampleRate;
+    e.gen = s.gen;
+    e.gen.midiValue = controller_;
+    e.customWave = s.customWave;
+    e.tuning = s.tuning;
+    e.sample1Ref = SoundBuffer{static_cast<int32_t>(s.sample1.size()), const_cast<int16_t*>(s.sample1.data())};
+    e.sample2Ref = SoundBuffer{static_cast<int32_t>(s.sample2.size()), const_cast<int16_t*>(s.sample2.data())};
+    v.units = s.units;
+    TimbreRecord t = s.timbre;
+    for (size_t k = 0; k < 10; ++k) {
+        OscillatorRecord& d = t.oscillators[k];
+        OscillatorRecord& o = v.timbre.oscillators[k];
+        d.cycleCount() = o.cycleCount();
+        d.calmLevel() = o.calmLevel();
+        d.calmInput() = o.calmInput();
+        d.phaseAccumulator() = o.phaseAccumulator();
+    }
+    v.timbre = t;
+}
+
 void VoiceEngine::adopt(const SoundSnapshot* s) {
     if (s->gen.midiValue != lastSnapValue_) {
         // The window moved the controller values: they win over the last CC.
         controller_ = s->gen.midiValue;
         lastSnapValue_ = s->gen.midiValue;
     }
-    for (auto& vp : voice_) {
-        Voice& v = *vp;
-        Engine& e = v.engine;
-        e.sampleRate = s->sampleRate;
-        e.gen = s->gen;
-        e.gen.midiValue = controller_;
-        e.customWave = s->customWave;
-        e.tuning = s->tuning;
-        e.sample1Ref = SoundBuffer{static_cast<int32_t>(s->sample1.size()), const_cast<int16_t*>(s->sample1.data())};
-        e.sample2Ref = SoundBuffer{static_cast<int32_t>(s->sample2.size()), const_cast<int16_t*>(s->sample2.data())};
-        v.units = s->units;
-        TimbreRecord t = s->timbre;
-        for (size_t k = 0; k < 10; ++k) {
-            OscillatorRecord& d = t.oscillators[k];
-            OscillatorRecord& o = v.timbre.oscillators[k];
-            d.cycleCount() = o.cycleCount();
-            d.calmLevel() = o.calmLevel();
-            d.calmInput() = o.calmInput();
-            d.phaseAccumulator() = o.phaseAccumulator();
-        }
-        v.timbre = t;
-    }
+    for (auto& v : voice_) adoptVoice(*v, *s);
     snap_ = s;
 }
 
@@ -185,6 +186,7 @@ void VoiceEngine::reset() {
     for (auto& v : voice_) startVoice(*v);
     position_ = 0;
     counter_ = 0;
+    lastVoice_ = -1;
     warning_[0] = 0;
 }
 
@@ -200,7 +202,7 @@ bool VoiceEngine::midi(int32_t offset, uint32_t m) {
     const auto data1 = static_cast<uint8_t>((m >> 8) & 0x7F);
     const auto data2 = static_cast<uint8_t>((m >> 16) & 0x7F);
     const int64_t stamp = position_ + std::max(offset, 0) - 1;
-    const int n = std::clamp(voices(), 1, kMaxVoices);
+    const int n = syncVoices();
     ++counter_;
     if (kind == 0x90 && data2 != 0) {
         // A free voice (never used), else the one released longest ago, else
@@ -219,6 +221,7 @@ bool VoiceEngine::midi(int32_t offset, uint32_t m) {
                 if (voice_[static_cast<size_t>(i)]->struck < voice_[static_cast<size_t>(pick)]->struck) pick = i;
         }
         Voice& v = *voice_[static_cast<size_t>(pick)];
+        lastVoice_ = pick;
         v.used = v.held = true;
         v.note = data1;
         v.struck = counter_;
@@ -227,9 +230,13 @@ bool VoiceEngine::midi(int32_t offset, uint32_t m) {
     }
     if (kind == 0x80 || kind == 0x90) {
         Voice* pick = nullptr;
+        lastVoice_ = -1;
         for (int i = 0; i < n; ++i) {
             Voice& v = *voice_[static_cast<size_t>(i)];
-            if (v.held && v.note == data1 && (!pick || v.struck < pick->struck)) pick = &v;
+            if (v.held && v.note == data1 && (!pick || v.struck < pick->struck)) {
+                pick = &v;
+                lastVoice_ = i;
+            }
         }
         if (!pick) return false;  // as the monophonic input drops a release of another note
         pick->held = false;
@@ -284,16 +291,21 @@ void VoiceEngine::applyPending(int32_t frames) {
     }
 }
 
-void VoiceEngine::renderVoices(int32_t frames) {
-    const SoundSnapshot* s = slot_.acquire();
-    if (s != snap_) adopt(s);
+int VoiceEngine::syncVoices() {
     const int n = voices();
     if (n != activeVoices_) {
         // Voices leaving the count are released; voices joining start afresh.
-        for (int i = n; i < activeVoices_; ++i) startVoice(*voice_[static_cast<size_t>(i)]);
-        for (int i = activeVoices_; i < n; ++i) startVoice(*voice_[static_cast<size_t>(i)]);
+        for (int i = std::min(n, activeVoices_); i < std::max(n, activeVoices_); ++i)
+            startVoice(*voice_[static_cast<size_t>(i)]);
         activeVoices_ = n;
     }
+    return n;
+}
+
+void VoiceEngine::renderVoices(int32_t frames) {
+    const SoundSnapshot* s = slot_.acquire();
+    if (s != snap_) adopt(s);
+    const int n = syncVoices();
     applyPending(frames);
     std::fill_n(wide_.begin(), frames, 0);
     for (int i = 0; i < n; ++i) {

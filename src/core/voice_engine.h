@@ -94,6 +94,8 @@ public:
     // queue was full.
     bool midi(int32_t offset, const uint8_t* bytes, size_t size);
     bool midi(int32_t offset, uint32_t packed);  // status bits 0-7, data1 8-15, data2 16-23
+    // The voice the last note message went to (-1: none yet, or dropped).
+    int lastVoice() const { return lastVoice_; }
     // frames (1..maxBlock) samples after the gain stage; returns the samples
     // that clipped.
     int32_t render(int16_t* out, int32_t frames);
@@ -109,9 +111,11 @@ public:
 private:
     struct Voice;
     void adopt(const SoundSnapshot* s);
+    void adoptVoice(Voice& v, const SoundSnapshot& s);
     void startVoice(Voice& v);
     void applyPending(int32_t frames);
     void renderVoices(int32_t frames);
+    int syncVoices();  // the voice count the next block renders with
 
     SnapshotSlot slot_;
     const SoundSnapshot* snap_ = nullptr;
@@ -128,6 +132,7 @@ private:
     std::array<int32_t, 2> lastSnapValue_{127, 127};
     int64_t position_ = 0;
     uint64_t counter_ = 0;
+    int lastVoice_ = -1;
     std::array<char, 128> warning_{};
 };
 

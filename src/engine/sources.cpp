@@ -243,7 +243,8 @@ void Engine::noteFollower(SoundBuffer buf, int32_t start) {
                     int idx = std::min<int>(ev.note() + 1, 129);
                     // In eighths of a hertz, from the unrounded frequency;
                     // the octave-down flag keeps the old follower's factor 4.
-                    current = roundToInt32(tuning.frequency(idx) * (followerOctaveDown ? 4 : 8));
+                    // The curve holds 16 bits: notes above 4095 Hz stay there.
+                    current = std::min(roundToInt32(tuning.frequency(idx) * (followerOctaveDown ? 4 : 8)), kSampleMax);
                 }
                 ++cursor;
             }
