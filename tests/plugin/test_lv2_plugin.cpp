@@ -52,7 +52,7 @@ using namespace kf;
 
 const std::string kKeys = std::string(KF_TEST_SOURCE_DIR) + "/examples/keys.kfp";
 constexpr uint32_t kBlock = 256;
-constexpr int kVoices = 1;
+constexpr int kVoices = 3;
 
 struct Note {
     int64_t sample;  // at the host's rate
