@@ -11,15 +11,19 @@ PluginSound::PluginSound() {
 }
 
 Status PluginSound::open(const std::string& path) {
-    if (Status st = session_.openPreset(path, false); !st) return st;
-    presetPath_ = path;
-    return Status::success();
+    // Nobody listens to the session's notifications here: they are dropped
+    // as they come, so that they never pile up.
+    const Status st = session_.openPreset(path, false);
+    session_.drainNotifications();
+    return st;
 }
 
 Status PluginSound::restore(const std::vector<uint8_t>& bytes, const std::string& sample1,
                             const std::string& sample2) {
-    if (Status st = session_.openPresetBytes(bytes, "state", false); !st) return st;
-    presetPath_.clear();
+    if (Status st = session_.openPresetBytes(bytes, "state", false); !st) {
+        session_.drainNotifications();
+        return st;
+    }
     // The host's paths win over the preset's (cut to 100 characters, and
     // perhaps moved with the project); a swapped sample is swapped again.
     const PresetRecord rec = session_.getPreset();
@@ -30,6 +34,7 @@ Status PluginSound::restore(const std::vector<uint8_t>& bytes, const std::string
         session_.loadSample(slot, p);
         if (rec.byteSwapFlag(slot)) session_.byteSwapSample(slot);
     }
+    session_.drainNotifications();
     return Status::success();
 }
 

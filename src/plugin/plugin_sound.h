@@ -26,16 +26,17 @@ public:
     Status restore(const std::vector<uint8_t>& bytes, const std::string& sample1, const std::string& sample2);
     std::vector<uint8_t> presetBytes() { return session_.presetBytes(); }
     std::string samplePath(int slot) const { return session_.samplePath(slot); }
-    const std::string& presetPath() const { return presetPath_; }
 
-    void set(ParamId id, long double v) { session_.set(id, v); }
+    void set(ParamId id, long double v) {
+        session_.set(id, v);
+        session_.drainNotifications();
+    }
     long double value(ParamId id) const { return session_.value(id); }
     int32_t sampleRate() const { return session_.sampleRate(); }
     std::shared_ptr<const SoundSnapshot> snapshot();
 
 private:
     Session session_;
-    std::string presetPath_;
 };
 
 }  // namespace kf

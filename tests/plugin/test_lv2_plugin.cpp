@@ -12,6 +12,7 @@
 #include <lv2/worker/worker.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdarg>
@@ -139,7 +140,7 @@ public:
                 lv2_atom_forge_key(&forge, id(LV2_PATCH__property));
                 lv2_atom_forge_urid(&forge, id(lv2::kPresetFileUri));
                 lv2_atom_forge_key(&forge, id(LV2_PATCH__value));
-                lv2_atom_forge_path(&forge, presetFile.c_str(), static_cast<uint32_t>(presetFile.size() + 1));
+                lv2_atom_forge_path(&forge, presetFile.c_str(), static_cast<uint32_t>(presetFile.size()));
                 lv2_atom_forge_pop(&forge, &obj);
             }
             for (; next < notes.size() && notes[next].sample < pos + kBlock; ++next) {
@@ -292,7 +293,7 @@ TEST(Lv2Plugin, PlaysAsRenderMidiAndKeepsItsStateWithoutAllocatingOrLocking) {
     Host host(rate);
     ASSERT_TRUE(host.ok());
     host.control(lv2::kVoices) = kVoices;
-    host.play({}, kBlock, kKeys);  // the preset file, opened by the worker
+    host.play({}, 2 * kBlock, kKeys);  // the preset file, opened by the worker and adopted
     EXPECT_EQ(host.log, "");
     host.restart();
     const std::vector<int16_t> expected = reference(phrase(1), rate, kVoices, total);
@@ -306,6 +307,18 @@ TEST(Lv2Plugin, PlaysAsRenderMidiAndKeepsItsStateWithoutAllocatingOrLocking) {
     lilv_state_free(state);
     restored.control(lv2::kVoices) = kVoices;
     EXPECT_EQ(toInt(restored.play(phrase(1), total)), expected);
+
+    // A sound parameter's port, once moved, reaches the sound through the worker.
+    const auto mainVolume = std::find(lv2::kParamPorts.begin(), lv2::kParamPorts.end(), ParamId::MainVolume);
+    restored.control(lv2::kFirstParam + static_cast<uint32_t>(mainVolume - lv2::kParamPorts.begin())) = 128;
+    restored.play({}, kBlock);
+    restored.restart();
+    auto peak = [](const std::vector<int16_t>& s) {
+        int p = 0;
+        for (int16_t v : s) p = std::max(p, std::abs(int{v}));
+        return p;
+    };
+    EXPECT_NEAR(peak(toInt(restored.play(phrase(1), total))), peak(expected) / 2.0, peak(expected) * 0.1);
 }
 
 TEST(Lv2Plugin, AtAnotherRateKeepsPitchAndLength) {
