@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/effects.h"
@@ -163,6 +164,6 @@ private:
 
 // Parses one chord token as the chain does; returns the NoteName index
 // (1..129) or 0 when the token names no note.
-int chordTokenToNote(std::string token);
+int chordTokenToNote(std::string_view token);
 
 }  // namespace kf
