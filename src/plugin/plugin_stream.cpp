@@ -14,6 +14,7 @@ namespace {
 // Engine samples per block while converting: small enough for the delay a
 // note gets, large enough that the engine's per-block work stays small.
 constexpr int32_t kConvertChunk = 128;
+constexpr long kFeed = 16;
 
 }  // namespace
 
@@ -112,7 +113,9 @@ void PluginStream::convert(float* out, uint32_t frames) {
         if (inCount_ == 0) renderChunk();
         SRC_DATA d{};
         d.data_in = in_.data() + inStart_;
-        d.input_frames = inCount_;
+        // A little at a time: the converter takes in whatever it is given,
+        // and what it holds is how far the engine runs ahead of the host.
+        d.input_frames = std::min(inCount_, kFeed);
         d.data_out = out + produced;
         d.output_frames = static_cast<long>(frames) - produced;
         d.src_ratio = ratio_;
