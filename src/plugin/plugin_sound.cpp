@@ -2,12 +2,17 @@
 
 #include "core/voice_engine.h"
 #include "files/file_io.h"
+#include "files/preset_bank.h"
 
 namespace kf {
 
 PluginSound::PluginSound() {
     // The plugin only ever plays snapshots: no render of a whole sound.
     session_.setAutoRender(false);
+    // The start-up sound is silent whatever is played; a fresh instance
+    // starts with a sound that answers the keys, when the bank is found.
+    const std::string bank = presetBankDir();
+    if (!bank.empty()) open(bank + "/keys/electric_piano.kfp");
 }
 
 Status PluginSound::open(const std::string& path) {
