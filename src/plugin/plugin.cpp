@@ -39,16 +39,14 @@ constexpr int32_t kLargestBlock = 8192;  // a larger host block is rendered in p
 constexpr size_t kParams = kParamPorts.size();
 
 struct Uris {
-    LV2_URID atomPath, atomChunk, atomObject, atomUrid, atomInt, atomSequence, midiEvent, patchSet, patchGet,
-        patchProperty, patchValue, presetFile, statePreset, stateSample1, stateSample2, maxBlock, nominalBlock;
+    LV2_URID atomPath, atomChunk, atomObject, atomUrid, midiEvent, patchSet, patchGet, patchProperty, patchValue,
+        presetFile, statePreset, stateSample1, stateSample2;
     explicit Uris(LV2_URID_Map* m) {
         auto u = [m](const char* uri) { return m->map(m->handle, uri); };
         atomPath = u(LV2_ATOM__Path);
         atomChunk = u(LV2_ATOM__Chunk);
         atomObject = u(LV2_ATOM__Object);
         atomUrid = u(LV2_ATOM__URID);
-        atomInt = u(LV2_ATOM__Int);
-        atomSequence = u(LV2_ATOM__Sequence);
         midiEvent = u(LV2_MIDI__MidiEvent);
         patchSet = u(LV2_PATCH__Set);
         patchGet = u(LV2_PATCH__Get);
@@ -58,8 +56,6 @@ struct Uris {
         statePreset = u(kStatePresetUri);
         stateSample1 = u(kStateSample1Uri);
         stateSample2 = u(kStateSample2Uri);
-        maxBlock = u(LV2_BUF_SIZE__maxBlockLength);
-        nominalBlock = u(LV2_BUF_SIZE__nominalBlockLength);
     }
 };
 
@@ -73,14 +69,14 @@ struct Job {
 class Plugin {
 public:
     Plugin(double rate, LV2_URID_Map* map, LV2_Worker_Schedule* schedule, LV2_Log_Log* log, int32_t maxBlock)
-        : uris_(map), schedule_(schedule), hostRate_(rate) {
+        : uris_(map), schedule_(schedule) {
         lv2_log_logger_init(&logger_, map, log);
         lv2_atom_forge_init(&forge_, map);
         sound_ = std::make_unique<PluginSound>();
         voices_ = std::make_unique<VoiceEngine>(sound_->snapshot(), maxBlock);
-        soundRateShared_ = sound_->sampleRate();
+        soundRate_ = sound_->sampleRate();
         stream_ = std::make_unique<PluginStream>(*voices_, rate, maxBlock);
-        stream_->setSoundRate(soundRateShared_);
+        stream_->setSoundRate(soundRate_);
     }
 
     void connect(uint32_t port, void* data) {
@@ -109,20 +105,19 @@ private:
     void readParamPorts();
     void readMessages();
     void writeNotify();
-    void published() {
+    void publishSound() {
         voices_->publish(sound_->snapshot());
-        soundRateShared_.store(sound_->sampleRate(), std::memory_order_release);
+        soundRate_.store(sound_->sampleRate(), std::memory_order_release);
     }
 
     Uris uris_;
     LV2_Worker_Schedule* schedule_;
     LV2_Log_Logger logger_{};
     LV2_Atom_Forge forge_{};
-    double hostRate_;
     std::unique_ptr<PluginSound> sound_;     // worker and state only
     std::unique_ptr<VoiceEngine> voices_;
     std::unique_ptr<PluginStream> stream_;   // run only
-    std::atomic<int32_t> soundRateShared_{0};  // set by the worker and restore, read by run
+    std::atomic<int32_t> soundRate_{0};  // set by the worker and restore, read by run
 
     const LV2_Atom_Sequence* midiIn_ = nullptr;
     LV2_Atom_Sequence* notify_ = nullptr;
@@ -223,7 +218,7 @@ void Plugin::run(uint32_t frames) {
     readEnginePorts();
     readParamPorts();
     readMessages();
-    stream_->setSoundRate(soundRateShared_.load(std::memory_order_acquire));
+    stream_->setSoundRate(soundRate_.load(std::memory_order_acquire));
     if (out_) stream_->process(out_, frames);
     writeNotify();
 }
@@ -240,12 +235,12 @@ LV2_Worker_Status Plugin::work(LV2_Worker_Respond_Function respond, LV2_Worker_R
             lv2_log_error(&logger_, "%s\n", st.message.c_str());
             return LV2_WORKER_SUCCESS;
         }
-        published();
+        publishSound();
         respond(handle, static_cast<uint32_t>(path.size() + 1), path.c_str());
     } else {
         for (size_t k = 0; k < kParams; ++k)
             if (job.changed & (1u << k)) sound_->set(kParamPorts[k], job.values[k]);
-        published();
+        publishSound();
     }
     return LV2_WORKER_SUCCESS;
 }
@@ -308,7 +303,7 @@ LV2_State_Status Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State
         lv2_log_error(&logger_, "%s\n", st.message.c_str());
         return LV2_STATE_ERR_UNKNOWN;
     }
-    published();
+    publishSound();
     return LV2_STATE_SUCCESS;
 }
 
