@@ -154,15 +154,18 @@ void addPlayCommands(CLI::App& app) {
         auto gain = std::make_shared<double>(std::numeric_limits<double>::quiet_NaN());
         auto octaveDown = std::make_shared<bool>(false);
         auto churn = std::make_shared<double>(0);
+        auto rate = std::make_shared<int>(0);
         cmd->add_option("preset", *preset, "Preset file (.kfp)");
         addAudioOptions(cmd, *audio);
         cmd->add_option("--voices", *voices, "Voices, 1 to 16 (default: the settings file's, else 1)")
-            ->check(wholeNumber(1, 16));
+            ->check(wholeNumber(1, kMaxLiveVoices));
         cmd->add_option("--gain", *gain,
                         "Gain from the voices' sum to 16 bits in dB, -96 to 48 (default: the settings file's, "
                         "else 1/voices, which never clips)")
-            ->check(CLI::Range(-96.0, 48.0));
+            ->check(CLI::Range(kLiveGainMinDb, kLiveGainMaxDb));
         cmd->add_flag("--octave-down", *octaveDown, "Notes an octave below their true pitch (the old tuning)");
+        cmd->add_option("--rate", *rate, "Sample rate of the sound in Hz, 1000 to 48000 (default: the preset's)")
+            ->check(wholeNumber(1000, 48000));
         cmd->add_option("--churn", *churn,
                         "Change the sound's state this many times a second through the session while streaming "
                         "(a stress test of the hand-over to the voices)")
@@ -198,6 +201,7 @@ void addPlayCommands(CLI::App& app) {
             // menu click does; from now on control changes only reach the stream.
             s.setRealTimeMark(true);
             if (*tempo >= 0) s.set(ParamId::Tempo, *tempo);
+            if (*rate > 0) s.set(ParamId::SampleRate, *rate / 5);
             if (*voices > 0) s.setLiveVoices(*voices);
             if (!std::isnan(*gain)) s.setLiveGainDb(*gain);
             if (*octaveDown) s.setLiveOctaveDown(true);

@@ -36,7 +36,7 @@ void addRenderMidiCommand(CLI::App& app) {
     auto* gain = cmd->add_option("--gain", options->gainDb,
                                  "Gain from the voices' sum to 16 bits in dB, -96 to 48 (default: 1/voices, which "
                                  "never clips)")
-                     ->check(CLI::Range(-96.0, 48.0));
+                     ->check(CLI::Range(kLiveGainMinDb, kLiveGainMaxDb));
     cmd->add_flag("--octave-down", options->octaveDown, "Notes an octave below their true pitch (the old tuning)");
     cmd->add_option("--normalize", options->normalizeDb,
                     "Scale the finished render so its peak is at DB dBFS, -96 to 0 (alone: -1)")

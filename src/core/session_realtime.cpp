@@ -55,7 +55,7 @@ void Session::setLiveVoices(int voices) {
 void Session::setLiveGainDb(double db) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        settings_.liveGainDb = std::isnan(db) ? db : std::clamp(db, -96.0, 48.0);
+        settings_.liveGainDb = std::isnan(db) ? db : std::clamp(db, kLiveGainMinDb, kLiveGainMaxDb);
     }
     applyLiveSettings();
 }

@@ -65,7 +65,8 @@ struct VoiceEngine::Voice {
     int head = 0, count = 0;
     int64_t lastEffect = INT64_MIN;
     // Allocation state.
-    bool used = false, held = false, muted = false;
+    bool used = false, held = false;
+    int64_t mutedFrom = INT64_MAX;  // all sound off: silent from this sample until a later note
     uint8_t note = 0;
     uint64_t struck = 0, released = 0;
     std::vector<int16_t> out;
@@ -115,7 +116,7 @@ void VoiceEngine::setVoices(int n) { voices_.store(std::clamp(n, 1, kMaxVoices),
 
 int64_t VoiceEngine::gainFactor(double db) {
     if (!std::isfinite(db)) return 65536;
-    db = std::clamp(db, -96.0, 48.0);
+    db = std::clamp(db, kLiveGainMinDb, kLiveGainMaxDb);
     return roundHalfEven(std::pow(10.0L, static_cast<long double>(db) / 20.0L) * 65536.0L);
 }
 
@@ -141,7 +142,8 @@ void VoiceEngine::startVoice(Voice& v) {
     v.queue.reset();
     v.head = v.count = 0;
     v.lastEffect = INT64_MIN;
-    v.used = v.held = v.muted = false;
+    v.used = v.held = false;
+    v.mutedFrom = INT64_MAX;
     v.struck = v.released = 0;
     adoptVoice(v, s);
 }
@@ -250,7 +252,7 @@ bool VoiceEngine::midi(int32_t offset, uint32_t m) {
         bool ok = true;
         for (auto& vp : voice_) {
             Voice& v = *vp;
-            if (data1 == 120) v.muted = true;
+            if (data1 == 120) v.mutedFrom = std::min(v.mutedFrom, stamp + 1);
             if (!v.held) continue;
             v.held = false;
             v.released = counter_;
@@ -281,7 +283,7 @@ void VoiceEngine::applyPending(int32_t frames) {
             const MidiEvent& e = v.pending[static_cast<size_t>(v.head)];
             const int64_t effect = std::max({int64_t{e.time} + 1, v.lastEffect + 1, start});
             if (effect >= end) break;
-            if (v.muted && e.velocity() != 0) v.muted = false;
+            if (e.velocity() != 0 && int64_t{e.time} + 1 >= v.mutedFrom) v.mutedFrom = INT64_MAX;
             v.queue.push(e.time, e.message);
             v.lastEffect = effect;
             v.head = (v.head + 1) % kPending;
@@ -322,7 +324,7 @@ void VoiceEngine::renderVoices(int32_t frames) {
             std::memcpy(warning_.data(), m.data(), len);
             warning_[len] = 0;
         }
-        if (v.muted) continue;
+        if (v.mutedFrom < position_ + frames) continue;
         for (int32_t j = 0; j < frames; ++j) wide_[static_cast<size_t>(j)] += v.out[static_cast<size_t>(j)];
     }
     position_ += frames;

@@ -21,11 +21,12 @@
 #include "engine/random.h"
 #include "engine/records.h"
 #include "engine/tuning.h"
+#include "files/settings.h"
 #include "units/sound_scheme.h"
 
 namespace kf {
 
-inline constexpr int kMaxVoices = 16;
+inline constexpr int kMaxVoices = kMaxLiveVoices;
 
 // Everything a voice reads of the sound, fixed when it was published.
 struct SoundSnapshot {

@@ -139,12 +139,12 @@ Settings readSettings(const std::string& path) {
     readString("SaveDir", s.saveDir);
     readInt("BufSize", s.bufSize);
     const auto live = sectionEntries(lines, kLiveSection);
-    if (const std::string* v = lookup(live, "Voices")) s.liveVoices = std::clamp(parseSettingsInt(*v, 1), 1, 16);
+    if (const std::string* v = lookup(live, "Voices")) s.liveVoices = std::clamp(parseSettingsInt(*v, 1), 1, kMaxLiveVoices);
     if (const std::string* v = lookup(live, "GainDb"); v && !v->empty()) {
         // A number in dB; anything else keeps the default (1/voices).
         char* end = nullptr;
         const double db = std::strtod(v->c_str(), &end);
-        if (end && *end == 0 && std::isfinite(db)) s.liveGainDb = std::clamp(db, -96.0, 48.0);
+        if (end && *end == 0 && std::isfinite(db)) s.liveGainDb = std::clamp(db, kLiveGainMinDb, kLiveGainMaxDb);
     }
     if (const std::string* v = lookup(live, "OctaveDown")) s.octaveDown = parseSettingsInt(*v, 0) != 0;
     const auto recent = sectionEntries(lines, kRecentSection);
@@ -223,7 +223,8 @@ Status writeSettings(const std::string& path, const Settings& s) {
         out.push_back(std::string("[") + kFoldersSection + "]");
         for (const auto& [kind, folder] : s.lastFolders) out.push_back(oneLine(kind) + "=" + oneLine(folder));
     }
-    {
+    // Like the window's sections, written only when it holds something.
+    if (s.liveVoices != 1 || !std::isnan(s.liveGainDb) || s.octaveDown) {
         out.push_back(std::string("[") + kLiveSection + "]");
         out.push_back("Voices=" + std::to_string(s.liveVoices));
         char gain[32] = "";

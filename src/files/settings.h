@@ -13,6 +13,10 @@
 
 namespace kf {
 
+// The live instrument's ranges: voices, and the gain stage in dB.
+constexpr int32_t kMaxLiveVoices = 16;
+constexpr double kLiveGainMinDb = -96, kLiveGainMaxDb = 48;
+
 struct Settings {
     int32_t midiIn = 0, waveOut = 0;
     std::string util1, util1Path, util2, util2Path, saveDir = "./";

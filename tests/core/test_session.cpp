@@ -110,15 +110,18 @@ TEST(Session, StreamStartResetsStateAndTakesTheLengthFromTheTempo) {
     s.waitForRender();
     s.set(ParamId::Tempo, 112);
     s.setRealTimeMark(true);
-    std::vector<int16_t> scratch(1024);
-    s.renderBlock(SoundBuffer{1024, scratch.data()}, 0);
-    ASSERT_NE(s.timbre(0).oscillators[0].phaseAccumulator(), 0);
     s.midiQueue().push(5, 0x90u | 60u << 8 | 100u << 16);
     s.startStream();
     // 22050 / 112 * 0.000943529744775204 * 16384 * 32 notes.
-    EXPECT_EQ(s.timbre(0).renderLength, 97390);
-    EXPECT_EQ(s.timbre(0).oscillators[0].phaseAccumulator(), 0);
+    EXPECT_EQ(s.publishSnapshot()->timbre.renderLength, 97390);
     EXPECT_EQ(s.midiQueue().writeIndex(), 0);
+    // A start puts the voices back at rest: the first block again.
+    std::vector<int16_t> first(1024), again(1024);
+    s.renderBlock(SoundBuffer{1024, first.data()}, 0);
+    s.renderBlock(SoundBuffer{1024, again.data()}, 1024);
+    s.startStream();
+    s.renderBlock(SoundBuffer{1024, again.data()}, 0);
+    EXPECT_EQ(first, again);
     s.set(ParamId::Tempo, 0);
     EXPECT_EQ(s.timbre(0).renderLength, 1);
 
