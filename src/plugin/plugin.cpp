@@ -133,7 +133,7 @@ private:
 
 void Plugin::readEnginePorts() {
     auto port = [this](Port p, float fallback) { return controls_[p] ? *controls_[p] : fallback; };
-    const int voices = std::clamp(static_cast<int>(std::lround(port(kVoices, kEnginePorts[0].start))), 1, 16);
+    const int voices = std::clamp(static_cast<int>(std::lround(port(kVoices, kEnginePorts[0].start))), 1, kMaxVoices);
     const float gain = port(kGain, kEnginePorts[1].start);
     if (voices != voices_->voices() || gain != gainDb_) {
         voices_->setVoices(voices);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/voice_engine.h"
 #include "engine/param_table.h"
 
 namespace kf::lv2 {
@@ -43,7 +44,7 @@ struct EnginePort {
 
 // What a player sets on the engine itself (read every block).
 inline constexpr std::array<EnginePort, 3> kEnginePorts{{
-    {kVoices, "voices", "Voices", 1, 16, 8, true, false,
+    {kVoices, "voices", "Voices", 1, kMaxVoices, 8, true, false,
      "Notes that sound at once; 1 is the monophonic instrument"},
     {kGain, "gain", "Gain", -48, 24, 0, false, false,
      "Gain in dB of the summed voices, counted from 1/voices (at 0 dB they never clip)"},
