@@ -82,37 +82,37 @@ struct PlayOptions {
 void runPlay(const PlayOptions& o) {
     Session s;
     const Settings settings = readSettings(settingsPath());
-    s.setSettings(settings);
+    s.files().setSettings(settings);
     if (!loadPresetAndRender(s, o.preset)) return;
     StderrCapture quiet;
     RtAudioWaveOut wave(o.audio.audioApi);
     OutputDevice out(wave);
-    out.sampleRate = s.sampleRate();
+    out.sampleRate = s.files().sampleRate();
     out.deviceItem = deviceItem(o.audio, settings);
-    Playback playback(out, s.playBuffer());
-    s.setPlayback(&playback);
+    Playback playback(out, s.render().playBuffer());
+    s.live().setPlayback(&playback);
     catchInterrupt();
-    const int32_t count = s.playBuffer().count();
+    const int32_t count = s.render().playBuffer().count();
     if (o.once)
         playback.playOnce();
     else
         playback.playClick();
     const std::string libraries = quiet.finish();
     if (!playback.lastStatus()) {
-        s.setPlayback(nullptr);
+        s.live().setPlayback(nullptr);
         return fail(describe(playback.lastStatus(), wave, libraries));
     }
     if (count < 4) {
         std::cout << "Nothing to play (" << count << " samples)\n";
     } else {
-        const double seconds = static_cast<double>(count - 2) / s.sampleRate();
-        std::cout << "Playing " << count << " samples at " << s.sampleRate() << " Hz"
+        const double seconds = static_cast<double>(count - 2) / s.files().sampleRate();
+        std::cout << "Playing " << count << " samples at " << s.files().sampleRate() << " Hz"
                   << (o.once ? "" : ", looped; Ctrl+C stops") << "\n";
         // Once: the sound's length plus the device's own latency.
         waitFor(o.once ? seconds + 0.3 : 0);
     }
     playback.stopClick();
-    s.setPlayback(nullptr);
+    s.live().setPlayback(nullptr);
 }
 
 void addPlayCommand(CLI::App& app) {
@@ -157,32 +157,32 @@ void addLiveCommand(CLI::App& app) {
                 if (Status st = recording.open(); !st) return fail(st.message);
             Session s;
             const Settings settings = readSettings(settingsPath());
-            s.setSettings(settings);
-            s.startUpRender();
-            s.waitForRender();
+            s.files().setSettings(settings);
+            s.render().startUpRender();
+            s.render().waitForRender();
             if (!preset->empty()) {
                 if (!checkPresetFile(*preset)) return;
-                if (Status st = s.openPreset(*preset, false); !st) return fail(st.message);
+                if (Status st = s.files().openPreset(*preset, false); !st) return fail(st.message);
                 if (!checkPresetSamples(s, *preset)) return;
             }
             // The "Realtime" mark, stored into the current timbre as the
             // menu click does; from now on control changes only reach the stream.
-            s.setRealTimeMark(true);
-            if (*tempo >= 0) s.set(ParamId::Tempo, *tempo);
+            s.live().setRealTimeMark(true);
+            if (*tempo >= 0) s.params().set(ParamId::Tempo, *tempo);
             StderrCapture quiet;
             RtAudioWaveOut wave(audio->audioApi);
             RecordingWaveOut recorder(wave);
             WaveOut& device = record->empty() ? static_cast<WaveOut&>(wave) : recorder;
             OutputDevice out(device);
-            out.sampleRate = s.sampleRate();
+            out.sampleRate = s.files().sampleRate();
             out.deviceItem = deviceItem(*audio, settings);
-            RealTime realTime(out, s);
+            RealTime realTime(out, s.live().renderer());
             realTime.setBufferPosition(*buffer > 0 ? *buffer : std::clamp(settings.bufSize, 1, 32));
-            Playback playback(out, s.playBuffer(), &realTime);
+            Playback playback(out, s.render().playBuffer(), &realTime);
             playback.setRealTimeMark(true);
-            s.setPlayback(&playback);
+            s.live().setPlayback(&playback);
 
-            MidiIn midi(s.midiQueue(), s.midiControllers(), [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
+            MidiIn midi(s.live().midiQueue(), s.live().midiControllers(), [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
             const int item = *midiIn >= 0 ? *midiIn : settings.midiIn;
             std::string midiProblem;
             if (!midiVirtual->empty()) {
@@ -205,19 +205,19 @@ void addLiveCommand(CLI::App& app) {
             const std::string libraries = quiet.finish() + " " + opened;
             if (!playback.lastStatus()) {
                 midi.closeMidiIn();
-                s.setPlayback(nullptr);
+                s.live().setPlayback(nullptr);
                 return fail(describe(playback.lastStatus(), wave, libraries));
             }
-            std::cout << "Streaming at " << s.sampleRate() << " Hz, blocks of " << realTime.blockLength()
+            std::cout << "Streaming at " << s.files().sampleRate() << " Hz, blocks of " << realTime.blockLength()
                       << " samples" << (*seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
             waitFor(*seconds > 0 ? *seconds : 0);
             playback.stopClick();
             midi.closeMidiIn();
-            s.setPlayback(nullptr);
+            s.live().setPlayback(nullptr);
 
             const auto t = realTime.renderTiming();
             if (t.blocks > 0) {
-                const double blockNs = 1e9 * realTime.blockLength() / s.sampleRate();
+                const double blockNs = 1e9 * realTime.blockLength() / s.files().sampleRate();
                 std::cout << "Rendered " << t.blocks << " blocks; time per block: mean "
                           << static_cast<double>(t.totalNs) / static_cast<double>(t.blocks) / blockNs * 100
                           << "%, worst " << static_cast<double>(t.worstNs) / blockNs * 100
@@ -227,7 +227,7 @@ void addLiveCommand(CLI::App& app) {
                 std::vector<int16_t> sent = recorder.take();
                 Status st = recording.write([&](const std::string& file) {
                     return saveWav16(SoundBuffer{static_cast<int32_t>(sent.size()), sent.data()}, file,
-                                     s.sampleRate());
+                                     s.files().sampleRate());
                 });
                 if (!st) return fail(st.message);
                 std::cout << "Wrote " << *record << " (" << sent.size() << " samples)\n";

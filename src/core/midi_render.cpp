@@ -89,15 +89,15 @@ MidiRunState MidiVoices::silentStart() {
 }
 
 MidiVoices::MidiVoices(Session& s, int voices, int32_t blockCapacity) {
-    sampleRate_ = s.sampleRate();
-    for (size_t k = 0; k < 2; ++k) numbers_[k] = s.midiControllers().number[k].load();
+    sampleRate_ = s.files().sampleRate();
+    for (size_t k = 0; k < 2; ++k) numbers_[k] = s.live().midiControllers().number[k].load();
     // Each voice's engine is prepared as the stream prepares its own, and
     // starts from the timbre as a stream start resets it.
     for (int i = 0; i < std::max(voices, 1); ++i) {
         auto v = std::make_unique<Voice>();
         Engine& e = v->engine;
         if (blockCapacity > e.capacity()) e.allocate(blockCapacity);
-        v->timbre = s.prepareStreamEngine(e, &v->queue);
+        v->timbre = s.live().prepareStreamEngine(e, &v->queue);
         e.midiRun = silentStart();
         voices_.push_back(std::move(v));
     }

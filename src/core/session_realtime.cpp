@@ -4,13 +4,13 @@
 
 namespace kf {
 
-void Session::tempoChanged() {
+void SessionCore::tempoChanged() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     timbres_[static_cast<size_t>(currentTimbre_)].renderLength =
         renderLengthFromTempo(ratePosition_ * 5, panel_.tempo, units_.noteSequencer().noteCount);
 }
 
-void Session::startStream() {
+void SessionCore::startStream() {
     // An ordinary render still in flight would overwrite the render length
     // and the filter and effect memories the stream is about to start from.
     renderer_.waitIdle();
@@ -24,7 +24,7 @@ void Session::startStream() {
     clearSound(SoundBuffer{static_cast<int32_t>(ring.size()), ring.data()});
 }
 
-void Session::freshStreamEngine(const MidiRunState& midiRun) {
+void SessionCore::freshStreamEngine(const MidiRunState& midiRun) {
     renderer_.waitIdle();
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -32,7 +32,7 @@ void Session::freshStreamEngine(const MidiRunState& midiRun) {
     engine_.midiRun = midiRun;
 }
 
-TimbreRecord Session::prepareStreamEngine(Engine& e, MidiQueue* queue) {
+TimbreRecord SessionCore::prepareStreamEngine(Engine& e, MidiQueue* queue) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     prepareEngineInto(e);
     e.midiQueue = queue;
@@ -44,12 +44,12 @@ TimbreRecord Session::prepareStreamEngine(Engine& e, MidiQueue* queue) {
     return t;
 }
 
-bool Session::realTimeFlag() const {
+bool SessionCore::realTimeFlag() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return realTimeMark_;
 }
 
-void Session::renderBlock(SoundBuffer block, int32_t renderPosition) {
+void SessionCore::renderBlock(SoundBuffer block, int32_t renderPosition) {
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     TimbreRecord timbre;
     int index = 0;

@@ -28,11 +28,11 @@ uint32_t on(int note, int vel = 100) { return 0x90u | unsigned(note) << 8 | unsi
 
 // Oscillator 1 alone: a sine that follows the notes, at 22050 Hz.
 void sineTimbre(Session& s) {
-    s.selectOscillator(0);
-    s.set(ParamId::Active1, 1);
-    s.set(ParamId::OscWaveForm, kWaveSine);
-    s.renderClick();
-    s.waitForRender();
+    s.params().selectOscillator(0);
+    s.params().set(ParamId::Active1, 1);
+    s.params().set(ParamId::OscWaveForm, kWaveSine);
+    s.render().renderClick();
+    s.render().waitForRender();
 }
 
 std::vector<int16_t> render(Session& s, const std::vector<MidiFileEvent>& ev, MidiRenderOptions o,
@@ -84,14 +84,14 @@ TEST(MidiRender, OneVoiceEqualsTheLiveStreamFedTheSameEntries) {
     for (const std::string& preset : std::vector<std::string>{"", "examples/pad.kfp", "menv"}) {
         for (int32_t blockLength : {1024, 700, 5512}) {  // 5512: an entry stamped at a block's last sample
             Session s;
-            s.waitForRender();
+            s.render().waitForRender();
             if (preset == "menv") {
                 sineTimbre(s);
-                s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));  // note-gated: the envelopes' queue walk counts
-                s.waitForRender();
+                s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));  // note-gated: the envelopes' queue walk counts
+                s.render().waitForRender();
             } else if (!preset.empty()) {
-                ASSERT_TRUE(s.openPreset(kRoot + "/" + preset).ok);
-                s.waitForRender();
+                ASSERT_TRUE(s.files().openPreset(kRoot + "/" + preset).ok);
+                s.render().waitForRender();
             } else {
                 sineTimbre(s);
             }
@@ -104,18 +104,18 @@ TEST(MidiRender, OneVoiceEqualsTheLiveStreamFedTheSameEntries) {
 
             // The live stream: the session's own engine from a fresh state, the
             // same entries handed to its queue before the same blocks.
-            MidiPlan plan = planVoices(ev, 1, s.sampleRate());
+            MidiPlan plan = planVoices(ev, 1, s.files().sampleRate());
             std::vector<MidiEvent> entries;
             for (const auto& n : plan.notes) entries.push_back(n.event);
             QueueFeeder feeder(entries);
-            s.freshStreamEngine(MidiVoices::silentStart());
-            s.setRealTimeMark(true);
-            s.startStream();
+            s.live().freshStreamEngine(MidiVoices::silentStart());
+            s.live().setRealTimeMark(true);
+            s.live().startStream();
             std::vector<int16_t> live, block(static_cast<size_t>(blockLength));
             for (int32_t p = 0; live.size() < offline.size(); p += blockLength) {
-                feeder.feed(s.midiQueue(), p, blockLength);
+                feeder.feed(s.live().midiQueue(), p, blockLength);
                 clearSound(SoundBuffer{blockLength, block.data()});
-                s.renderBlock(SoundBuffer{blockLength, block.data()}, p);
+                s.live().renderBlock(SoundBuffer{blockLength, block.data()}, p);
                 live.insert(live.end(), block.begin(), block.end());
             }
             live.resize(offline.size());
@@ -131,8 +131,8 @@ TEST(MidiRender, EachScaleNoteChangesThePitchAtItsOwnSample) {
     sineTimbre(s);
     // Gated by the first MIDI envelope, which a note-on restarts from 0 at
     // the very sample it takes effect.
-    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
-    s.waitForRender();
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.render().waitForRender();
     // The scale's note-ons only: each takes effect alone at its sample.
     std::vector<MidiFileEvent> ev;
     for (const auto& e : midi("scale.mid"))
@@ -248,8 +248,8 @@ TEST(MidiRender, FeederHandsEveryEntryOverBeforeTheBlockThatTakesIt) {
 TEST(MidiRender, ControllerValuesCountFromTheBlockTheyFallIn) {
     Session s;
     sineTimbre(s);
-    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMidi1));  // level = controller 7 value x 256
-    s.waitForRender();
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMidi1));  // level = controller 7 value x 256
+    s.render().waitForRender();
     auto at = [](double t, uint32_t m) { return MidiFileEvent{t, m}; };
     std::vector<MidiFileEvent> ev{at(0, on(69)), at(0.2, 0xB5u | 7u << 8 | 0u << 16), at(0.4, on(69, 0))};
     MidiRenderOptions o;
@@ -279,7 +279,7 @@ TEST(MidiRender, LengthIsTheLastEventPlusTheTailAndOptionsAreChecked) {
     EXPECT_EQ(r.samples, 33075);
     EXPECT_EQ(r.notes, 1);
     EXPECT_EQ(r.sampleRate, 22050);
-    s.set(ParamId::MidiEnv2Release, 256);  // 32768 samples for a full release
+    s.params().set(ParamId::MidiEnv2Release, 256);  // 32768 samples for a full release
     x = render(s, ev, o);
     EXPECT_EQ(x.size(), 11025u + 32768u);
 
@@ -346,11 +346,11 @@ TEST(MidiRender, OnsetsLandOnTheTempoMapsSampleAtEveryBlockLength) {
     // between the notes, full level from the sample after a note-on.
     Session s;
     sineTimbre(s);
-    s.set(ParamId::OscWaveForm, kWaveSquare);
-    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
-    s.set(ParamId::MidiEnv1Attack, 0);
-    s.set(ParamId::MidiEnv1Release, 0);
-    s.waitForRender();
+    s.params().set(ParamId::OscWaveForm, kWaveSquare);
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.params().set(ParamId::MidiEnv1Attack, 0);
+    s.params().set(ParamId::MidiEnv1Release, 0);
+    s.render().waitForRender();
     for (int32_t block : {1, 100, 16384}) {
         MidiRenderOptions o;
         o.voices = 1;
@@ -369,8 +369,8 @@ TEST(MidiRender, OnsetsLandOnTheTempoMapsSampleAtEveryBlockLength) {
 
 TEST(MidiRender, TwoOscillatorsReadingOneEnvelopeSoundTheSameAtEveryBlockLength) {
     Session s;
-    ASSERT_TRUE(s.openPreset(kRoot + "/examples/keys.kfp").ok);
-    s.waitForRender();
+    ASSERT_TRUE(s.files().openPreset(kRoot + "/examples/keys.kfp").ok);
+    s.render().waitForRender();
     const auto ev = midi("chord.mid");
     std::vector<int16_t> first;
     for (int32_t block : {1, 512, 16384}) {
