@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -44,6 +46,23 @@ void waitFor(double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!g_interrupted && (seconds <= 0 || std::chrono::steady_clock::now() < end))
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// Until Ctrl+C or `seconds`: `rate` edits a second through the session (the
+// main volume one step down and back), each published to the live voices.
+void churnState(Session& s, double rate, double seconds) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto period = std::chrono::duration<double>(1.0 / rate);
+    const int32_t base = s.params().get(ParamId::MainVolume);
+    const int32_t other = base > 0 ? base - 1 : base + 1;
+    auto next = start;
+    for (int64_t n = 0; !g_interrupted; ++n) {
+        if (seconds > 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(seconds)) break;
+        s.params().set(ParamId::MainVolume, n % 2 ? base : other);
+        next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
+        std::this_thread::sleep_until(next);
+    }
+    s.params().set(ParamId::MainVolume, base);
 }
 
 // One line: the step's caption, the backend's text, and a hint when the
@@ -136,8 +155,26 @@ void addLiveCommand(CLI::App& app) {
         auto tempo = std::make_shared<int>(-1);
         auto seconds = std::make_shared<double>(0);
         auto record = std::make_shared<std::string>();
+        auto voices = std::make_shared<int>(0);
+        auto gain = std::make_shared<double>(std::numeric_limits<double>::quiet_NaN());
+        auto octaveDown = std::make_shared<bool>(false);
+        auto churn = std::make_shared<double>(0);
+        auto rate = std::make_shared<int>(0);
         cmd->add_option("preset", *preset, "Preset file (.kfp)");
         addAudioOptions(cmd, *audio);
+        cmd->add_option("--voices", *voices, "Voices, 1 to 16 (default: the settings file's, else 1)")
+            ->check(wholeNumber(1, kMaxLiveVoices));
+        cmd->add_option("--gain", *gain,
+                        "Gain from the voices' sum to 16 bits in dB, -96 to 48 (default: the settings file's, "
+                        "else 1/voices, which never clips)")
+            ->check(CLI::Range(kLiveGainMinDb, kLiveGainMaxDb));
+        cmd->add_flag("--octave-down", *octaveDown, "Notes an octave below their true pitch (the old tuning)");
+        cmd->add_option("--rate", *rate, "Sample rate of the sound in Hz, 1000 to 48000 (default: the preset's)")
+            ->check(wholeNumber(1000, 48000));
+        cmd->add_option("--churn", *churn,
+                        "Change the sound's state this many times a second through the session while streaming "
+                        "(a stress test of the hand-over to the voices)")
+            ->check(CLI::Range(0.0, 1000.0));
         auto* in = cmd->add_option("--midi-in", *midiIn, "MIDI-in item (see 'devices'; default: the settings file's)")
                        ->check(wholeNumber(0, 1000000));
         cmd->add_option("--midi-virtual", *midiVirtual, "Open a MIDI input port of this name for others to connect to")
@@ -169,6 +206,10 @@ void addLiveCommand(CLI::App& app) {
             // menu click does; from now on control changes only reach the stream.
             s.live().setRealTimeMark(true);
             if (*tempo >= 0) s.params().set(ParamId::Tempo, *tempo);
+            if (*rate > 0) s.params().set(ParamId::SampleRate, *rate / 5);
+            if (*voices > 0) s.live().setLiveVoices(*voices);
+            if (!std::isnan(*gain)) s.live().setLiveGainDb(*gain);
+            if (*octaveDown) s.live().setLiveOctaveDown(true);
             StderrCapture quiet;
             RtAudioWaveOut wave(audio->audioApi);
             RecordingWaveOut recorder(wave);
@@ -209,8 +250,12 @@ void addLiveCommand(CLI::App& app) {
                 return fail(describe(playback.lastStatus(), wave, libraries));
             }
             std::cout << "Streaming at " << s.files().sampleRate() << " Hz, blocks of " << realTime.blockLength()
-                      << " samples" << (*seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
-            waitFor(*seconds > 0 ? *seconds : 0);
+                      << " samples, " << s.files().settings().liveVoices << (s.files().settings().liveVoices == 1 ? " voice" : " voices")
+                      << (*seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
+            if (*churn > 0)
+                churnState(s, *churn, *seconds);
+            else
+                waitFor(*seconds > 0 ? *seconds : 0);
             playback.stopClick();
             midi.closeMidiIn();
             s.live().setPlayback(nullptr);
@@ -220,6 +265,7 @@ void addLiveCommand(CLI::App& app) {
                 const double blockNs = 1e9 * realTime.blockLength() / s.files().sampleRate();
                 std::cout << "Rendered " << t.blocks << " blocks; time per block: mean "
                           << static_cast<double>(t.totalNs) / static_cast<double>(t.blocks) / blockNs * 100
+                          << "%, median " << static_cast<double>(realTime.medianRenderNs()) / blockNs * 100
                           << "%, worst " << static_cast<double>(t.worstNs) / blockNs * 100
                           << "% of the block's duration\n";
             }

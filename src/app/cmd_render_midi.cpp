@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 
@@ -32,6 +33,17 @@ void addRenderMidiCommand(CLI::App& app) {
     cmd->add_option("--block", options->blockLength, "Samples per block, 1 to 16384")
         ->capture_default_str()
         ->check(wholeNumber(1, 16384));
+    auto* gain = cmd->add_option("--gain", options->gainDb,
+                                 "Gain from the voices' sum to 16 bits in dB, -96 to 48 (default: 1/voices, which "
+                                 "never clips)")
+                     ->check(CLI::Range(kLiveGainMinDb, kLiveGainMaxDb));
+    cmd->add_flag("--octave-down", options->octaveDown, "Notes an octave below their true pitch (the old tuning)");
+    cmd->add_option("--normalize", options->normalizeDb,
+                    "Scale the finished render so its peak is at DB dBFS, -96 to 0 (alone: -1)")
+        ->expected(0, 1)
+        ->default_str("-1")
+        ->check(CLI::Range(-96.0, 0.0))
+        ->excludes(gain);
     cmd->callback([=] {
         if (refuseSameFile(*out, {*song, *preset})) return;
         Session s;
@@ -60,7 +72,8 @@ void addRenderMidiCommand(CLI::App& app) {
         if (!result.warning.empty()) warn(result.warning);
         warnIfClipping(result.clipped, result.samples);
         std::cout << "Wrote " << *out << " (" << result.samples << " samples at " << result.sampleRate << " Hz, "
-                  << result.notes << " notes, " << options->voices << " voices)\n";
+                  << result.notes << " notes, " << options->voices << " voices, gain " << std::fixed
+                  << std::setprecision(2) << result.gainDb << " dB)\n";
     });
 }
 

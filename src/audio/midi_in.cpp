@@ -16,20 +16,20 @@ uint32_t packShortMessage(const unsigned char* bytes, size_t size) {
 
 void recordMidiMessage(uint32_t m, MidiQueue& queue, MidiControllers& controllers, int32_t timeStamp) {
     const uint32_t kind = m & 0xF0;
-    if (controllers.noteResponse.load() && kind == 0x90) {
-        const int32_t note = static_cast<int32_t>((m >> 8) & 0xFF);
-        const uint32_t velocity = (m >> 16) & 0xFF;
-        // Monophonic: a release (velocity 0) counts only for the last note.
-        if (velocity != 0 || note == controllers.lastNote.load()) {
-            queue.push(timeStamp, m);
-            controllers.lastNote.store(note);
-        }
+    // Notes and controllers go to the voice engine, which allocates voices
+    // and honours "all notes off" and "all sound off"; the controller values
+    // are kept here too for the window.
+    if (kind == 0x90 || kind == 0x80) {
+        if (!controllers.noteResponse.load()) return;
+        queue.push(timeStamp, m);
+        if (kind == 0x90 && ((m >> 16) & 0xFF) != 0) controllers.lastNote.store(static_cast<int32_t>((m >> 8) & 0xFF));
     }
     if (kind == 0xB0) {
         const int32_t c = static_cast<int32_t>((m >> 8) & 0xFF);
         const int32_t value = static_cast<int32_t>(m >> 16);
         if (c == controllers.number[0].load()) controllers.value[0].store(value);
         if (c == controllers.number[1].load()) controllers.value[1].store(value);
+        queue.push(timeStamp, m);
     }
 }
 
@@ -142,8 +142,7 @@ void MidiIn::closeMidiIn() {
 void MidiIn::onMessage(const unsigned char* bytes, size_t size) {
     uint32_t m = packShortMessage(bytes, size);
     if (m == 0) return;
-    const bool note = (m & 0xF0) == 0x90;
-    recordMidiMessage(m, queue_, controllers_, note && timeStamp_ ? timeStamp_() : 0);
+    recordMidiMessage(m, queue_, controllers_, timeStamp_ ? timeStamp_() : 0);
 }
 
 }  // namespace kf

@@ -69,22 +69,19 @@ void ManualTickSource::fire(int times, int32_t late) {
 // -------------------------------------------------------------------- ring
 
 int32_t RealTimeRing::read(int32_t pos, int16_t* dst, int32_t n) const {
-    std::lock_guard<std::mutex> lock(mutex_);
     if (pos < 0 || pos >= kSamples || n <= 0) return 0;
-    int32_t m = std::min(n, kSamples - pos);
-    std::copy(memory_.begin() + pos, memory_.begin() + pos + m, dst);
+    const int32_t m = std::min(n, kSamples - pos);
+    for (int32_t i = 0; i < m; ++i) dst[i] = memory_[static_cast<size_t>(pos + i)].load(std::memory_order_relaxed);
     return m;
 }
 
 void RealTimeRing::writeBlock(int32_t first, const int16_t* src, int32_t n) {
-    std::lock_guard<std::mutex> lock(mutex_);
     if (first < 0 || n <= 0 || first + n > kSamples) return;
-    std::copy(src, src + n, memory_.begin() + first);
+    for (int32_t i = 0; i < n; ++i) memory_[static_cast<size_t>(first + i)].store(src[i], std::memory_order_relaxed);
 }
 
 void RealTimeRing::clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::fill(memory_.begin(), memory_.end(), int16_t{0});
+    for (int32_t i = 0; i < kSamples; ++i) memory_[static_cast<size_t>(i)].store(0, std::memory_order_relaxed);
 }
 
 std::vector<int16_t> RealTimeRing::snapshot(int32_t first, int32_t n) const {
@@ -97,7 +94,7 @@ std::vector<int16_t> RealTimeRing::snapshot(int32_t first, int32_t n) const {
 
 RealTime::RealTime(OutputDevice& out, RealTimeRenderer& renderer, TickSource* ticks)
     : out_(out), renderer_(renderer), ticks_(ticks ? *ticks : ownTicks_),
-      scratch_(static_cast<size_t>(RealTimeRing::kSamples / kBlocks), 0) {}
+      scratch_(static_cast<size_t>(RealTimeRing::kSamples / kBlocks), 0), blockNs_(size_t{1} << 20, 0) {}
 
 RealTime::~RealTime() {
     if (timerRunning_) ticks_.stop();
@@ -130,7 +127,8 @@ void RealTime::renderInto(int block) {
     int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
     ring_.writeBlock(block * length, scratch_.data(), length);
     renderPosition_ += length;
-    blocks_.fetch_add(1, std::memory_order_relaxed);
+    const int64_t index = blocks_.fetch_add(1, std::memory_order_relaxed);
+    if (index < static_cast<int64_t>(blockNs_.size())) blockNs_[static_cast<size_t>(index)] = ns;
     lastNs_.store(ns, std::memory_order_relaxed);
     totalNs_.fetch_add(ns, std::memory_order_relaxed);
     if (ns > worstNs_.load(std::memory_order_relaxed)) worstNs_.store(ns, std::memory_order_relaxed);
@@ -179,6 +177,7 @@ void RealTime::stopRealTime() {
     if (timerRunning_) {
         ticks_.stop();
         timerRunning_ = false;
+        renderer_.stopStream();  // no hanging notes at the next start
     }
     if (out_.playing) {
         out_.wave.stop();
@@ -215,6 +214,14 @@ void RealTime::tick() {
 
 RealTime::RenderTiming RealTime::renderTiming() const {
     return RenderTiming{blocks_.load(), lastNs_.load(), worstNs_.load(), totalNs_.load()};
+}
+
+int64_t RealTime::medianRenderNs() const {
+    const auto n = static_cast<size_t>(std::min<int64_t>(blocks_.load(), static_cast<int64_t>(blockNs_.size())));
+    if (n == 0) return 0;
+    std::vector<int64_t> v(blockNs_.begin(), blockNs_.begin() + static_cast<std::ptrdiff_t>(n));
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(n / 2), v.end());
+    return v[n / 2];
 }
 
 void RealTime::resetRenderTiming() {

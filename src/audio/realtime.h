@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -60,20 +61,20 @@ private:
     bool failStart_ = false;
 };
 
-// The ring the device loops over; blocks are copied in under its lock and
-// the device reads through the same lock.
+// The ring the device loops over. Samples are single atomics: the device
+// never waits for a block being written (it may read a block half old, half
+// new, which the schedule keeps it from doing anyway).
 class RealTimeRing : public SampleSource {
 public:
     static constexpr int32_t kSamples = 262144;
-    RealTimeRing() : memory_(kSamples, 0) {}
+    RealTimeRing() : memory_(std::make_unique<std::atomic<int16_t>[]>(kSamples)) {}
     int32_t read(int32_t pos, int16_t* dst, int32_t n) const override;
     void writeBlock(int32_t first, const int16_t* src, int32_t n);
     void clear();
     std::vector<int16_t> snapshot(int32_t first, int32_t n) const;
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<int16_t> memory_;
+    std::unique_ptr<std::atomic<int16_t>[]> memory_;
 };
 
 class RealTime {
@@ -119,6 +120,8 @@ public:
     };
     RenderTiming renderTiming() const;
     void resetRenderTiming();
+    // The median time-to-render of the blocks so far (the first 2^20 kept).
+    int64_t medianRenderNs() const;
 
 private:
     void renderInto(int block);
@@ -143,6 +146,7 @@ private:
     bool timerRunning_ = false;
 
     std::atomic<int64_t> blocks_{0}, lastNs_{0}, worstNs_{0}, totalNs_{0};
+    std::vector<int64_t> blockNs_;  // allocated up front; written by the rendering thread only
 };
 
 }  // namespace kf

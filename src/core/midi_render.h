@@ -1,119 +1,45 @@
 // Renders a MIDI file with the session's current timbre into a WAV file,
-// exactly as the real-time stream would play the same notes live: every
-// voice is a stream of its own (engine state, timbre copy with oscillator
-// states, MIDI queue), fed time-stamped queue entries block by block and
-// rendered one run of the real-time chain per block; the voices' blocks are
-// mixed with the saturating add.
-//
-// Time stamps: an event at sample s of the stream is stamped s - 1, since
-// the stream lets an entry take effect at the first sample after its stamp.
+// through the voice engine the live stream plays: the same notes give the
+// same samples. Every event reaches the engine stamped with the sample it
+// falls on, in the block that holds that sample.
 #pragma once
 
-#include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/midi_state.h"
+#include "engine/sound_buffer.h"
 #include "engine/status.h"
 #include "files/midi_file.h"
 
 namespace kf {
 
 class Session;
-class SoundScheme;
+struct SoundSnapshot;
 
 struct MidiRenderOptions {
     int voices = 3;              // 1..16
     double tailSeconds = -1;     // after the last event; < 0: the longer of the MIDI envelopes' release and 1 s
     int32_t blockLength = 1024;  // samples per block, 1..16384
+    double gainDb = std::numeric_limits<double>::quiet_NaN();  // NaN: the voice engine's default (1/voices)
+    bool octaveDown = false;     // notes an octave below their frequency
+    // Set: the finished render scaled so its peak sits at this level (dBFS, <= 0); the gain is then unused.
+    double normalizeDb = std::numeric_limits<double>::quiet_NaN();
 };
 
-// A queue entry for one voice.
-struct VoiceEntry {
-    int voice = 0;
-    MidiEvent event;  // time = stamp
-};
-
-struct MidiPlan {
-    std::vector<VoiceEntry> notes;       // in time order
-    std::vector<MidiEvent> controllers;  // control changes, stamped alike
-    int64_t lastSample = 0;              // stream sample of the last event
-};
-
-// Voice allocation. A note-on takes a free voice (one never used, else the
-// one released longest ago), else the voice whose note started earliest; a
-// note-off (velocity-0 note-on) releases the voice holding that note, the
-// earliest struck if several do, and is dropped when none does (as the live
-// input drops a note-off for any other than the last note). Channels are
-// merged, as on the live input.
-MidiPlan planVoices(const std::vector<MidiFileEvent>& events, int voices, int32_t sampleRate);
-
-// Hands one voice's entries (time-ordered) to its queue block by block. An
-// entry is handed over before the block in which it takes effect: at the
-// first sample after its stamp and after the entry before it (the stream
-// takes at most one entry per sample). So no entry is ever skipped by the
-// read index moving past a block, and at most 255 wait in the queue.
-class QueueFeeder {
-public:
-    QueueFeeder() = default;
-    explicit QueueFeeder(std::vector<MidiEvent> entries) : entries_(std::move(entries)) {}
-    void feed(MidiQueue& q, int32_t blockStart, int32_t blockCount);
-    bool done() const { return next_ >= entries_.size(); }
-
-private:
-    std::vector<MidiEvent> entries_;
-    size_t next_ = 0;
-    int64_t lastEffect_ = std::numeric_limits<int64_t>::min();
-};
-
-// The voices, each prepared from the session as the stream prepares its
-// engine when it starts, except that the MIDI envelopes start released and
-// silent (a voice sounds nothing before its first note).
-class MidiVoices {
-public:
-    MidiVoices(Session& s, int voices, int32_t blockCapacity);
-    ~MidiVoices();
-    MidiVoices(const MidiVoices&) = delete;
-    MidiVoices& operator=(const MidiVoices&) = delete;
-
-    int count() const { return static_cast<int>(voices_.size()); }
-    int32_t sampleRate() const { return sampleRate_; }
-    MidiQueue& queue(int v);
-    // Controller values ("Midi1", "Midi2") for the blocks from now on.
-    void setController(int k, int32_t value);
-    std::array<int32_t, 2> controllerNumbers() const { return numbers_; }
-    // Release tail: the longer of the two MIDI envelopes' full release and 1 s.
-    int32_t defaultTail() const { return defaultTail_; }
-    // One voice's block: cleared, then one run of the real-time chain.
-    void renderVoice(int v, SoundBuffer block, int32_t renderPosition);
-    // All voices into out (out.count samples), mixed with the saturating add.
-    void renderMixed(SoundBuffer out, int32_t renderPosition);
-    // First sequencer-unit complaint of any block (empty when none).
-    const std::string& unitWarning() const { return warning_; }
-
-    // The initial state of a voice's MIDI envelopes and note follower.
-    static MidiRunState silentStart();
-
-private:
-    struct Voice;
-    std::vector<std::unique_ptr<Voice>> voices_;
-    std::vector<int16_t> scratch_;
-    std::array<int32_t, 2> numbers_{7, 10};
-    int32_t sampleRate_ = 0;
-    int32_t defaultTail_ = 0;
-    std::string warning_;
-};
+// The release tail a snapshot's MIDI envelopes need: the longer of their
+// full release from the top level and 1 s, in samples.
+int32_t midiReleaseTail(const SoundSnapshot& s);
 
 struct MidiRenderResult {
     int64_t samples = 0;
     int64_t clipped = 0;  // samples at full scale (+-32767)
     int32_t sampleRate = 0;
     int notes = 0;        // note-ons in the file
+    double gainDb = 0;    // the gain stage's setting (normalizing: the gain that reached the peak)
     std::string warning;  // e.g. a sequencer unit's message
 };
 

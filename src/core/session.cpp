@@ -89,6 +89,15 @@ void SessionCore::setWakeup(std::function<void()> wakeup) {
 }
 
 void SessionCore::notify(const Notification& n) {
+    switch (n.change) {
+        case Change::Param: case Change::Timbre: case Change::Oscillator: case Change::Units:
+        case Change::Curves: case Change::Samples: case Change::Preset:
+            // The live voices hear every change of the sound from their next block.
+            if (VoiceEngine* e = live_.load(); e && realTimeMark_.load()) e->publish(publishSnapshot());
+            break;
+        default:
+            break;
+    }
     std::function<void()> wake;
     {
         std::lock_guard<std::mutex> lock(notifyMutex_);

@@ -42,6 +42,7 @@
 #include "files/sample.h"
 #include "files/settings.h"
 #include "units/sound_scheme.h"
+#include "core/voice_engine.h"
 
 namespace kf {
 
@@ -189,22 +190,28 @@ public:
     // finished sound. Success when it can.
     Status liveModeRefusal(const std::string& what) const;
     void startStream() override;
-    // The stream's engine replaced by a fresh one whose MIDI envelopes start
-    // at `midiRun`, as each voice of a rendered MIDI file starts.
-    void freshStreamEngine(const MidiRunState& midiRun);
+    void stopStream() override;
+    // One block of the live voices: the MIDI queue's entries up to the
+    // block's end, then the voice engine. Takes no lock and allocates nothing.
     void renderBlock(SoundBuffer block, int32_t renderPosition) override;
     bool realTimeFlag() const override;
+    // The live instrument's voices (1..16), gain (NaN: 1/voices) and octave;
+    // kept in the settings and applied from the next block on.
+    void setLiveVoices(int voices);
+    void setLiveGainDb(double db);
+    void setLiveOctaveDown(bool on);
+    // The stream's voice engine (made by the first startStream; null before).
+    VoiceEngine* liveEngine() { return live_.load(); }
     MidiQueue& midiQueue() { return midiQueue_; }
-    // Prepares another engine as the stream prepares its own for a block
-    // (a MIDI file's voices), reading from `queue`, and returns the current
-    // timbre reset as a stream start resets it.
-    TimbreRecord prepareStreamEngine(Engine& e, MidiQueue* queue);
     // The computer keyboard as a MIDI keyboard: the note sequencer's key map
     // at its entry octave; a note-on (or note-off) into the queue at `stamp`.
     // False for a key the map does not know.
     bool keyboardNote(char key, bool down, int32_t stamp);
     MidiControllers& midiControllers() { return midi_; }
     void setPlayback(PlaybackControl* p);
+    // An immutable copy of everything a voice reads of the current sound
+    // (taken under the session lock, on the caller's thread).
+    std::shared_ptr<const SoundSnapshot> publishSnapshot();
 
     // ---- presets, samples, export -----------------------------------------
     PresetRecord getPreset();
@@ -345,7 +352,7 @@ private:
     std::string chordEdit_ = "C-5,E-5";
     int32_t ratePosition_ = 4410;  // FrequencyScrollBar: sample rate / 5
     bool autoRender_ = true;
-    bool realTimeMark_ = false;
+    std::atomic<bool> realTimeMark_{false};
     bool renderRequested_ = false;
     bool oscillatorsChanged_ = false;
     NoteTables tuning_;
@@ -366,6 +373,9 @@ private:
     std::atomic<bool> renderingLight_{false};
     PlaybackControl* playback_ = nullptr;
     Status lastError_;
+    std::unique_ptr<VoiceEngine> liveOwned_;
+    std::atomic<VoiceEngine*> live_{nullptr};
+    void applyLiveSettings();
 
     std::mutex notifyMutex_;
     std::deque<Notification> pending_;
@@ -416,6 +426,7 @@ public:
     void setChordText(const std::string& text) { c_.setChordText(text); }
     void editUnits(const std::function<void(SoundScheme&)>& f) { c_.editUnits(f); }
     void readUnits(const std::function<void(const SoundScheme&)>& f) const { c_.readUnits(f); }
+    std::shared_ptr<const SoundSnapshot> publishSnapshot() { return c_.publishSnapshot(); }
 
 private:
     SessionCore& c_;
@@ -467,11 +478,14 @@ public:
     // What the stream drives (the core itself: no hop on the audio path).
     RealTimeRenderer& renderer() { return c_; }
     void startStream() { c_.startStream(); }
-    void freshStreamEngine(const MidiRunState& midiRun) { c_.freshStreamEngine(midiRun); }
+    void stopStream() { c_.stopStream(); }
     void renderBlock(SoundBuffer block, int32_t renderPosition) { c_.renderBlock(block, renderPosition); }
     bool realTimeFlag() const { return c_.realTimeFlag(); }
     MidiQueue& midiQueue() { return c_.midiQueue(); }
-    TimbreRecord prepareStreamEngine(Engine& e, MidiQueue* queue) { return c_.prepareStreamEngine(e, queue); }
+    void setLiveVoices(int voices) { c_.setLiveVoices(voices); }
+    void setLiveGainDb(double db) { c_.setLiveGainDb(db); }
+    void setLiveOctaveDown(bool on) { c_.setLiveOctaveDown(on); }
+    VoiceEngine* liveEngine() { return c_.liveEngine(); }
     bool keyboardNote(char key, bool down, int32_t stamp) { return c_.keyboardNote(key, down, stamp); }
     MidiControllers& midiControllers() { return c_.midiControllers(); }
     void setPlayback(PlaybackControl* p) { c_.setPlayback(p); }

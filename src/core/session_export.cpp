@@ -46,8 +46,11 @@ Settings SessionCore::settings() const {
 }
 
 void SessionCore::setSettings(const Settings& s) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    settings_ = s;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        settings_ = s;
+    }
+    applyLiveSettings();
 }
 
 }  // namespace kf

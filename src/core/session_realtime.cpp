@@ -1,5 +1,8 @@
 // The session's real-time side: the stream start, one block per tick, and
 // the render length the tempo gives.
+#include <algorithm>
+#include <cmath>
+
 #include "core/session.h"
 
 namespace kf {
@@ -11,64 +14,103 @@ void SessionCore::tempoChanged() {
 }
 
 void SessionCore::startStream() {
-    // An ordinary render still in flight would overwrite the render length
-    // and the filter and effect memories the stream is about to start from.
-    renderer_.waitIdle();
-    std::lock_guard<std::mutex> engineLock(engineMutex_);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    for (auto& o : timbres_[static_cast<size_t>(currentTimbre_)].oscillators) o.resetState();
-    tempoChanged();
-    engine_.renderPosition = 0;
+    // Everything the voices need is made here, before any block runs.
+    if (!live_.load()) {
+        liveOwned_ = std::make_unique<VoiceEngine>(publishSnapshot(), 16384);
+        live_.store(liveOwned_.get());
+    } else {
+        live_.load()->publish(publishSnapshot());
+    }
+    applyLiveSettings();
     midiQueue_.reset();
-    auto& ring = engine_.effects.feedbackRing;
-    clearSound(SoundBuffer{static_cast<int32_t>(ring.size()), ring.data()});
+    live_.load()->reset();
 }
 
-void SessionCore::freshStreamEngine(const MidiRunState& midiRun) {
-    renderer_.waitIdle();
-    std::lock_guard<std::mutex> engineLock(engineMutex_);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    engine_ = Engine();
-    engine_.midiRun = midiRun;
+void SessionCore::stopStream() {
+    if (VoiceEngine* e = live_.load()) e->reset();
+    midiQueue_.reset();
 }
 
-TimbreRecord SessionCore::prepareStreamEngine(Engine& e, MidiQueue* queue) {
+void SessionCore::applyLiveSettings() {
+    VoiceEngine* e = live_.load();
+    if (!e) return;
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    prepareEngineInto(e);
-    e.midiQueue = queue;
-    e.renderPosition = 0;
-    TimbreRecord t = timbres_[static_cast<size_t>(currentTimbre_)];
-    for (auto& o : t.oscillators) o.resetState();
-    t.renderLength = renderLengthFromTempo(ratePosition_ * 5, panel_.tempo, units_.noteSequencer().noteCount);
-    t.realTime = 1;
-    return t;
+    e->setVoices(settings_.liveVoices);
+    if (std::isnan(settings_.liveGainDb))
+        e->setAutoGain();
+    else
+        e->setGainDb(settings_.liveGainDb);
+    e->setOctaveDown(settings_.octaveDown);
 }
 
-bool SessionCore::realTimeFlag() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return realTimeMark_;
+void SessionCore::setLiveVoices(int voices) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        settings_.liveVoices = std::clamp(voices, 1, kMaxVoices);
+    }
+    applyLiveSettings();
 }
+
+void SessionCore::setLiveGainDb(double db) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        settings_.liveGainDb = std::isnan(db) ? db : std::clamp(db, kLiveGainMinDb, kLiveGainMaxDb);
+    }
+    applyLiveSettings();
+}
+
+void SessionCore::setLiveOctaveDown(bool on) {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        settings_.octaveDown = on;
+    }
+    applyLiveSettings();
+}
+
+std::shared_ptr<const SoundSnapshot> SessionCore::publishSnapshot() {
+    auto snap = std::make_shared<SoundSnapshot>();
+    SoundSnapshot& s = *snap;
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    initEnvelopers();
+    s.gen = gen_;
+    for (size_t k = 0; k < 2; ++k) {
+        s.gen.midiValue[k] = midi_.value[k].load();
+        s.gen.midiSensitivity[k] = midi_.sensitivity[k].load();
+        s.controllerNumbers[k] = midi_.number[k].load();
+    }
+    for (int i = 0; i <= 1024; ++i)
+        s.customWave[static_cast<size_t>(i)] = wrap16(Curve::valueAt(waveFormGraph_.data(), i * 16));
+    s.sampleRate = ratePosition_ * 5;
+    s.random = random_;
+    s.tuning = tuning_;
+    s.units = units_;
+    const SoundBuffer v1 = sample1_.view(), v2 = sample2_.view();
+    s.sample1.assign(v1.samples, v1.samples + std::max(v1.count, 0));
+    s.sample2.assign(v2.samples, v2.samples + std::max(v2.count, 0));
+    s.timbre = timbres_[static_cast<size_t>(currentTimbre_)];
+    for (auto& o : s.timbre.oscillators) o.resetState();
+    s.timbre.renderLength = renderLengthFromTempo(ratePosition_ * 5, panel_.tempo, units_.noteSequencer().noteCount);
+    s.timbre.realTime = 1;
+    return snap;
+}
+
+bool SessionCore::realTimeFlag() const { return realTimeMark_.load(); }
 
 void SessionCore::renderBlock(SoundBuffer block, int32_t renderPosition) {
-    std::lock_guard<std::mutex> engineLock(engineMutex_);
-    TimbreRecord timbre;
-    int index = 0;
-    {
-        // A consistent snapshot of the controls for this block; the window's
-        // edits are heard from the next block on.
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        prepareEngine();
-        index = currentTimbre_;
-        timbre = timbres_[static_cast<size_t>(index)];
-        timbre.realTime = 1;
+    VoiceEngine* e = live_.load();
+    if (!e) return;
+    // Live input: an entry takes effect at the sample after its stamp; one
+    // for a later block waits in the queue.
+    uint8_t r = midiQueue_.readIndex();
+    const uint8_t w = midiQueue_.writeIndex();
+    for (; r != w; ++r) {
+        const MidiEvent ev = midiQueue_.at(r);
+        const int64_t offset = int64_t{ev.time} + 1 - renderPosition;
+        if (offset >= block.count) break;
+        e->midi(static_cast<int32_t>(std::max<int64_t>(offset, 0)), ev.message);
     }
-    engine_.progress = nullptr;
-    engine_.renderPosition = renderPosition;
-    engine_.renderTimbre(block, timbre, true);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    writeBackOscillatorState(timbres_[static_cast<size_t>(index)], timbre);
-    random_ = engine_.random;
-    lastError_ = engine_.lastUnitError;
+    midiQueue_.setReadIndex(r);
+    e->render(block.samples, block.count);
 }
 
 }  // namespace kf

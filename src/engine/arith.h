@@ -46,6 +46,14 @@ inline int32_t roundToInt32(double v) {
     return static_cast<int32_t>(rintNearest(v));
 }
 
+// a / 2^n rounded half to even (n = 1..62): a fixed-point gain's result.
+constexpr int64_t roundShiftHalfEven(int64_t a, int n) {
+    const int64_t q = a >> n;  // floors: C++20 shifts signed values arithmetically
+    const int64_t r = a - q * (int64_t{1} << n);
+    const int64_t half = int64_t{1} << (n - 1);
+    return (r > half || (r == half && (q & 1))) ? q + 1 : q;
+}
+
 // Keep the low 16 bits as a signed sample.
 constexpr int16_t wrap16(int64_t v) {
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(v) & 0xFFFFu));

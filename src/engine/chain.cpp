@@ -1,6 +1,7 @@
 // The oscillator bank and the timbre render chain.
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "engine/arith.h"
 #include "engine/curve.h"
@@ -46,6 +47,17 @@ void Engine::allocate(int32_t capacity) {
         v->assign(static_cast<size_t>(capacity_), 0);
     cacheCount_ = 0;
     cacheValid_ = false;
+}
+
+void Engine::reserveRealTime() {
+    const auto cap = static_cast<size_t>(capacity_);
+    for (auto& c : sourceCache_) c.samples.resize(cap);
+    for (auto& c : midiCurves_) c.samples.resize(cap);
+    effects.feedbackRing.resize(kFeedbackRingSize, 0);
+    effects.flangerRing.resize(kFlangerRingSize, 0);
+    effects.reverbAcc.resize(cap);
+    effects.reverbTaps.reserve(cap / 8 + 2);  // one tap per 8 samples at most
+    effects.chorusCopy.resize(cap + 2);
 }
 
 void Engine::resetRunningState() {
@@ -122,8 +134,8 @@ void Engine::renderOscillatorBank(TimbreRecord& timbre, SoundBuffer target, int 
     OscillatorInputs in;
     in.sampleRate = sampleRate;
     in.customWave = customWave.data();
-    in.sample1 = SoundBuffer{static_cast<int32_t>(sample1Data.size()), sample1Data.data()};
-    in.sample2 = SoundBuffer{static_cast<int32_t>(sample2Data.size()), sample2Data.data()};
+    in.sample1 = sample1Ref.samples ? sample1Ref : SoundBuffer{static_cast<int32_t>(sample1Data.size()), sample1Data.data()};
+    in.sample2 = sample2Ref.samples ? sample2Ref : SoundBuffer{static_cast<int32_t>(sample2Data.size()), sample2Data.data()};
     in.random = &random;
     in.fastMath = speed.fastMath;
 
@@ -252,12 +264,21 @@ void Engine::midiCurve(size_t k, SoundBuffer buf) {
     std::copy_n(c.samples.data(), buf.count, buf.samples);
 }
 
-int chordTokenToNote(std::string token) {
-    if (token.size() == 2) token.insert(token.begin() + 1, '-');
-    if (!token.empty()) token[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(token[0])));
+int chordTokenToNote(std::string_view token) {
+    // Note names have at most four characters ("G#10"); on a fixed buffer,
+    // since a real-time block parses the chord too.
+    if (token.size() > 4) return 0;
+    std::array<char, 5> t{};
+    size_t n = 0;
+    for (size_t i = 0; i < token.size(); ++i) {
+        if (token.size() == 2 && i == 1) t[n++] = '-';
+        t[n++] = token[i];
+    }
+    if (n > 0) t[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(t[0])));
+    const std::string_view name(t.data(), n);
     const auto& names = noteNames();
     for (int i = 1; i <= 129; ++i)
-        if (names[static_cast<size_t>(i)] == token) return i;
+        if (names[static_cast<size_t>(i)] == name) return i;
     return 0;
 }
 
@@ -267,15 +288,20 @@ void Engine::renderFilteredOscillators(TimbreRecord& timbre, SoundBuffer target,
     if (timbre.chordActive) {
         std::array<int32_t, 10> saved{};
         for (size_t k = 0; k < 10; ++k) saved[k] = timbre.oscillators[k].frequency;
-        std::string text = timbre.chordText() + ",";
-        if (text == ",") text = "C-5,";
+        // The chord text, cut at each comma; an empty text is "C-5".
+        std::array<char, 31> buf{};
+        const size_t len = std::min<size_t>(timbre.chord[0], buf.size() - 1);
+        std::copy_n(reinterpret_cast<const char*>(timbre.chord.data() + 1), len, buf.data());
+        std::string_view text(buf.data(), len);
+        if (text.empty()) text = "C-5";
         clearSound(cache);
         int32_t f = -1;  // a first token that names no note keeps the oscillators' own frequencies
-        while (!text.empty()) {
+        for (bool more = true; more;) {
             clearSound(target);
-            size_t comma = text.find(',');
-            std::string token = text.substr(0, comma);
-            text.erase(0, comma == std::string::npos ? text.size() : comma + 1);
+            const size_t comma = text.find(',');
+            const std::string_view token = text.substr(0, comma);
+            more = comma != std::string_view::npos;
+            if (more) text.remove_prefix(comma + 1);
             if (int idx = chordTokenToNote(token)) f = roundToInt32(tuning.frequency(idx));
             for (OscillatorRecord& o : timbre.oscillators) {
                 o.phaseAccumulator() = 0;

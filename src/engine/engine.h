@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/effects.h"
@@ -38,6 +39,11 @@ public:
     // live in the layer above; they get (buffer, start, total).
     std::function<Status(SoundBuffer&, int32_t, int32_t)> sequencerFrequency, sequencerEnvelope;
     std::vector<int16_t> sample1Data, sample2Data;  // the sample views' samples
+    // Borrowed samples (a voice reads its snapshot's): used instead of the
+    // vectors when set, so a voice never copies them on the audio path.
+    SoundBuffer sample1Ref{0, nullptr}, sample2Ref{0, nullptr};
+    // The note follower an octave below the note (presets tuned to it).
+    bool followerOctaveDown = false;
     MidiQueue* midiQueue = nullptr;     // shared with MIDI input; may be null
     std::function<void(int)> progress;  // progress positions 2..6 of ordinary renders
     // How to render (never what): vectorised harmonic terms, and how many
@@ -59,6 +65,9 @@ public:
     // Buffers: every work buffer gets this capacity (in samples).
     void allocate(int32_t capacity);
     int32_t capacity() const { return capacity_; }
+    // Sizes every buffer a real-time block grows on first use (source
+    // caches, effect scratch, reverb taps), so that blocks never allocate.
+    void reserveRealTime();
 
     // Samples the custom-waveform curve at i*16 for i = 0..1024.
     void initCustomWaveForm(const CurveData& wave);
@@ -161,6 +170,6 @@ private:
 
 // Parses one chord token as the chain does; returns the NoteName index
 // (1..129) or 0 when the token names no note.
-int chordTokenToNote(std::string token);
+int chordTokenToNote(std::string_view token);
 
 }  // namespace kf

@@ -10,11 +10,13 @@
 namespace kf {
 
 struct RealTimeRenderer {
-    // Zero the oscillator states, render length from the tempo, reset the
-    // MIDI queue indices, clear the feedback ring.
+    // Prepare the voices from the sound as it is now, released and at
+    // rest, and empty the MIDI queue. Called while no block renders.
     virtual void startStream() = 0;
     // One run of the render chain in real-time mode into a cleared block.
     virtual void renderBlock(SoundBuffer block, int32_t renderPosition) = 0;
+    // The stream stopped (no block runs): every note is released.
+    virtual void stopStream() {}
     // The selected timbre's real-time flag (read on the tick's thread).
     virtual bool realTimeFlag() const = 0;
     virtual ~RealTimeRenderer() = default;

@@ -241,9 +241,10 @@ void Engine::noteFollower(SoundBuffer buf, int32_t start) {
             if (ev.time < a) {
                 if (ev.velocity() != 0) {
                     int idx = std::min<int>(ev.note() + 1, 129);
-                    // From the unrounded frequency; the factor 4 (not 8
-                    // eighths) keeps the follower's octave.
-                    current = roundToInt32(tuning.frequency(idx) * 4);
+                    // In eighths of a hertz, from the unrounded frequency;
+                    // the octave-down flag keeps the old follower's factor 4.
+                    // The curve holds 16 bits: notes above 4095 Hz stay there.
+                    current = std::min(roundToInt32(tuning.frequency(idx) * (followerOctaveDown ? 4 : 8)), kSampleMax);
                 }
                 ++cursor;
             }

@@ -1,15 +1,16 @@
 #include "files/settings.h"
 
 #include <algorithm>
-
-#include "files/atomic_file.h"
-
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "files/atomic_file.h"
 
 namespace kf {
 
@@ -19,6 +20,7 @@ constexpr size_t kMaxStringValue = 1023;
 constexpr const char* kSection = "Main";
 constexpr const char* kRecentSection = "Recent";
 constexpr const char* kFoldersSection = "Folders";
+constexpr const char* kLiveSection = "Live";
 
 std::string trim(const std::string& s) {
     size_t b = 0, e = s.size();
@@ -136,6 +138,15 @@ Settings readSettings(const std::string& path) {
     readString("Util2Path", s.util2Path);
     readString("SaveDir", s.saveDir);
     readInt("BufSize", s.bufSize);
+    const auto live = sectionEntries(lines, kLiveSection);
+    if (const std::string* v = lookup(live, "Voices")) s.liveVoices = std::clamp(parseSettingsInt(*v, 1), 1, kMaxLiveVoices);
+    if (const std::string* v = lookup(live, "GainDb"); v && !v->empty()) {
+        // A number in dB; anything else keeps the default (1/voices).
+        char* end = nullptr;
+        const double db = std::strtod(v->c_str(), &end);
+        if (end && *end == 0 && std::isfinite(db)) s.liveGainDb = std::clamp(db, kLiveGainMinDb, kLiveGainMaxDb);
+    }
+    if (const std::string* v = lookup(live, "OctaveDown")) s.octaveDown = parseSettingsInt(*v, 0) != 0;
     const auto recent = sectionEntries(lines, kRecentSection);
     for (size_t n = 1; n <= kMaxRecentPresets; ++n)
         if (const std::string* v = lookup(recent, "File" + std::to_string(n)); v && !v->empty())
@@ -180,7 +191,8 @@ Status writeSettings(const std::string& path, const Settings& s) {
         std::string name;
         if (sectionName(line, name)) {
             // The window's two sections are written whole at the end.
-            inOwn = equalsNoCase(name, kRecentSection) || equalsNoCase(name, kFoldersSection);
+            inOwn = equalsNoCase(name, kRecentSection) || equalsNoCase(name, kFoldersSection) ||
+                    equalsNoCase(name, kLiveSection);
             if (inOwn) continue;
             inMain = equalsNoCase(name, kSection);
             if (inMain) {
@@ -210,6 +222,15 @@ Status writeSettings(const std::string& path, const Settings& s) {
     if (!s.lastFolders.empty()) {
         out.push_back(std::string("[") + kFoldersSection + "]");
         for (const auto& [kind, folder] : s.lastFolders) out.push_back(oneLine(kind) + "=" + oneLine(folder));
+    }
+    // Like the window's sections, written only when it holds something.
+    if (s.liveVoices != 1 || !std::isnan(s.liveGainDb) || s.octaveDown) {
+        out.push_back(std::string("[") + kLiveSection + "]");
+        out.push_back("Voices=" + std::to_string(s.liveVoices));
+        char gain[32] = "";
+        if (!std::isnan(s.liveGainDb)) std::snprintf(gain, sizeof gain, "%.2f", s.liveGainDb);
+        out.push_back(std::string("GainDb=") + gain);
+        out.push_back(std::string("OctaveDown=") + (s.octaveDown ? "1" : "0"));
     }
 
     std::error_code ec;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,10 +13,19 @@
 
 namespace kf {
 
+// The live instrument's ranges: voices, and the gain stage in dB.
+constexpr int32_t kMaxLiveVoices = 16;
+constexpr double kLiveGainMinDb = -96, kLiveGainMaxDb = 48;
+
 struct Settings {
     int32_t midiIn = 0, waveOut = 0;
     std::string util1, util1Path, util2, util2Path, saveDir = "./";
     int32_t bufSize = 2;
+    // The live instrument (section "Live"): voices 1..16, the gain stage in
+    // dB (NaN: 1/voices, which never clips) and notes an octave down.
+    int32_t liveVoices = 1;
+    double liveGainDb = std::numeric_limits<double>::quiet_NaN();
+    bool octaveDown = false;
     // The window's own memory, in sections of their own so that section
     // Main keeps its eight keys: the last presets opened or saved, newest
     // first (section "Recent", File1..File8), and the last folder of each

@@ -160,6 +160,7 @@ void MainWindow::readIni() {
     if (auto* l = deviceLists_[3]; s.midiIn >= 0 && s.midiIn < l->count()) l->setCurrentRow(s.midiIn);
     if (auto* bar = qobject_cast<QScrollBar*>(control("RealTimeDelayScrollBar")))
         bar->setValue(std::clamp(s.bufSize, 1, 32));
+    showLiveSettings();
 }
 
 void MainWindow::openMidiIn() {

@@ -153,6 +153,7 @@ private:
     QGridLayout* buildHarmonicsEditor(QGroupBox* group);
     void buildOptionsPage();
     void buildRealtimeExtras();
+    void showLiveSettings();  // the live voices' controls from the settings
     QGroupBox* groupOn(int page, int column, const QString& title);
     QGroupBox* findGroup(int page, const QString& title);
     QVBoxLayout* groupLayout(QGroupBox* g);

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "audio/midi_in.h"
 #include "audio/playback.h"
@@ -691,7 +693,47 @@ void MainWindow::buildOptionsPage() {
     registerControl("RealTimeDelayScrollBar", bar, {});
 }
 
+void MainWindow::showLiveSettings() {
+    const Settings s = session_->files().settings();
+    if (auto* v = qobject_cast<QSpinBox*>(control("LiveVoicesSpinEdit"))) v->setValue(s.liveVoices);
+    if (auto* g = qobject_cast<QDoubleSpinBox*>(control("LiveGainSpinEdit")))
+        g->setValue(std::isnan(s.liveGainDb) ? g->minimum() : s.liveGainDb);
+    if (auto* d = qobject_cast<QCheckBox*>(control("OctaveDownCheckBox"))) d->setChecked(s.octaveDown);
+}
+
 void MainWindow::buildRealtimeExtras() {
+    // The live instrument: voices, the gain from their sum to 16 bits and
+    // the old octave; kept in the settings, heard from the next block.
+    QGroupBox* live = groupOn(kRealtime, 2, "Live voices");
+    auto* voices = new QSpinBox(live);
+    voices->setRange(1, kMaxLiveVoices);
+    voices->setToolTip("Voices: notes that sound at once (1 plays one note at a time)");
+    auto* gain = new QDoubleSpinBox(live);
+    gain->setRange(kLiveGainMinDb - 0.5, kLiveGainMaxDb);  // the step below the range is "Auto"
+    gain->setSingleStep(0.5);
+    gain->setDecimals(1);
+    gain->setSuffix(" dB");
+    gain->setSpecialValueText("Auto (1/voices)");
+    gain->setToolTip("Gain from the voices' sum to 16 bits; Auto divides by the voices and never clips");
+    auto* down = new QCheckBox("Notes an octave down", live);
+    down->setToolTip("Play notes an octave below their true pitch, as presets tuned to the old tuning expect");
+    for (auto [caption, w] : {std::pair<const char*, QWidget*>{"Voices", voices}, {"Gain", gain}}) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(new QLabel(caption, live));
+        row->addWidget(w, 1);
+        groupLayout(live)->addLayout(row);
+    }
+    groupLayout(live)->addWidget(down);
+    connect(voices, &QSpinBox::valueChanged, this, [this](int v) { session_->live().setLiveVoices(v); });
+    connect(gain, &QDoubleSpinBox::valueChanged, this, [this, gain](double db) {
+        session_->live().setLiveGainDb(db < gain->minimum() + 0.25 ? std::numeric_limits<double>::quiet_NaN() : db);
+    });
+    connect(down, &QCheckBox::toggled, this, [this](bool on) { session_->live().setLiveOctaveDown(on); });
+    registerControl("LiveVoicesSpinEdit", voices, {});
+    registerControl("LiveGainSpinEdit", gain, {});
+    registerControl("OctaveDownCheckBox", down, {});
+    showLiveSettings();
+
     QGroupBox* midi = findGroup(kRealtime, "MIDI controllers");
     MidiControllers& mc = session_->live().midiControllers();
     auto* response = new QCheckBox("Oscillators response to MIDI In", midi);

@@ -9,6 +9,7 @@
 
 #include "core/midi_render.h"
 #include "core/session.h"
+#include "core/voice_engine.h"
 #include "engine/arith.h"
 
 using namespace kf;
@@ -61,10 +62,8 @@ double power(const std::vector<int16_t>& x, int64_t from, int64_t n, double f, d
     return s1 * s1 + s2 * s2 - c * s1 * s2;
 }
 
-// The pitch a MIDI note sounds at: the note follower hands the oscillators
-// four times the note's frequency in their eighths of a hertz, one octave
-// below the note.
-double noteHz(int n) { return 440.0 * std::pow(2.0, (n - 69 - 12) / 12.0); }
+// The pitch a MIDI note sounds at (A4 = 440 Hz, equal temperament).
+double noteHz(int n) { return 440.0 * std::pow(2.0, (n - 69) / 12.0); }
 
 // The note among `candidates` with the most power in the window.
 int loudest(const std::vector<int16_t>& x, int64_t from, int64_t n, const std::vector<int>& candidates) {
@@ -80,9 +79,9 @@ int loudest(const std::vector<int16_t>& x, int64_t from, int64_t n, const std::v
 
 }  // namespace
 
-TEST(MidiRender, OneVoiceEqualsTheLiveStreamFedTheSameEntries) {
+TEST(MidiRender, TheLiveStreamAndTheFileRendererGiveTheSameSamples) {
     for (const std::string& preset : std::vector<std::string>{"", "examples/pad.kfp", "menv"}) {
-        for (int32_t blockLength : {1024, 700, 5512}) {  // 5512: an entry stamped at a block's last sample
+        for (auto [voices, blockLength] : {std::pair{1, 1024}, {1, 5512}, {3, 700}}) {  // 5512: a stamp on a block's last sample
             Session s;
             s.render().waitForRender();
             if (preset == "menv") {
@@ -95,32 +94,28 @@ TEST(MidiRender, OneVoiceEqualsTheLiveStreamFedTheSameEntries) {
             } else {
                 sineTimbre(s);
             }
-            const auto ev = midi("scale.mid");
+            const auto ev = midi("chord.mid");
             MidiRenderOptions o;
-            o.voices = 1;
+            o.voices = voices;
             o.blockLength = blockLength;
             o.tailSeconds = 0.2;
             const std::vector<int16_t> offline = render(s, ev, o);
 
-            // The live stream: the session's own engine from a fresh state, the
-            // same entries handed to its queue before the same blocks.
-            MidiPlan plan = planVoices(ev, 1, s.files().sampleRate());
-            std::vector<MidiEvent> entries;
-            for (const auto& n : plan.notes) entries.push_back(n.event);
-            QueueFeeder feeder(entries);
-            s.live().freshStreamEngine(MidiVoices::silentStart());
+            // The live stream: the MIDI input's entries (stamped a sample
+            // before they sound) in the session's queue ahead of each block.
             s.live().setRealTimeMark(true);
+            s.live().setLiveVoices(voices);
             s.live().startStream();
             std::vector<int16_t> live, block(static_cast<size_t>(blockLength));
+            size_t next = 0;
             for (int32_t p = 0; live.size() < offline.size(); p += blockLength) {
-                feeder.feed(s.live().midiQueue(), p, blockLength);
-                clearSound(SoundBuffer{blockLength, block.data()});
+                for (; next < ev.size() && std::llround(ev[next].seconds * 22050) < p + blockLength; ++next)
+                    s.live().midiQueue().push(static_cast<int32_t>(std::llround(ev[next].seconds * 22050)) - 1, ev[next].message);
                 s.live().renderBlock(SoundBuffer{blockLength, block.data()}, p);
                 live.insert(live.end(), block.begin(), block.end());
             }
             live.resize(offline.size());
-            ASSERT_EQ(offline.size(), 44100u + 4410u);  // last event at 2 s, tail 0.2 s
-            EXPECT_TRUE(offline == live) << "preset '" << preset << "' block " << blockLength;
+            EXPECT_TRUE(offline == live) << "preset '" << preset << "' voices " << voices << " block " << blockLength;
             EXPECT_NE(offline, std::vector<int16_t>(offline.size(), 0));
         }
     }
@@ -188,15 +183,12 @@ TEST(MidiRender, VoiceAllocationTakesFreeVoicesAndStealsTheEarliest) {
     std::vector<MidiFileEvent> ev{at(0.0, on(60)), at(0.1, on(64)), at(0.2, on(67)), at(0.3, on(72)),
                                   at(0.4, on(60, 0)), at(0.5, on(64, 0)), at(0.6, on(74)), at(0.7, on(76)),
                                   at(0.8, 0xB0u | 7u << 8 | 5u << 16)};
-    MidiPlan plan = planVoices(ev, 3, 22050);
-    std::vector<std::pair<int, uint32_t>> got;
-    for (const auto& n : plan.notes) got.emplace_back(n.voice, n.event.message);
-    std::vector<std::pair<int, uint32_t>> want{{0, on(60)}, {1, on(64)}, {2, on(67)},    {0, on(72)},
-                                               {1, on(64, 0)}, {1, on(74)}, {2, on(76)}};
-    EXPECT_EQ(got, want);
-    ASSERT_EQ(plan.controllers.size(), 1u);
-    EXPECT_EQ(plan.controllers[0].time, 17640 - 1);
-    EXPECT_EQ(plan.lastSample, 17640);
+    VoiceEngine engine(nullptr, 64);
+    engine.setVoices(3);
+    std::vector<int> got;
+    for (const auto& e : ev) got.push_back(engine.midi(0, e.message) ? engine.lastVoice() : -1);
+    got.pop_back();  // the controller takes no voice
+    EXPECT_EQ(got, (std::vector<int>{0, 1, 2, 0, -1, 1, 1, 2}));
 
     // Heard: after the steal C4 is gone, C5 sounds with E4 and G4.
     Session s;
@@ -213,36 +205,11 @@ TEST(MidiRender, VoiceAllocationTakesFreeVoicesAndStealsTheEarliest) {
 }
 
 TEST(MidiRender, TempoChangesPlaceNotesAtTheTempoMapsSamples) {
-    const auto ev = midi("tempo_two_tracks.mid");
-    MidiPlan plan = planVoices(ev, 3, 22050);
-    std::vector<int32_t> melodyOns;
-    for (const auto& n : plan.notes)
-        if ((n.event.message & 0x0F) == 0 && n.event.velocity() != 0) melodyOns.push_back(n.event.time + 1);
+    std::vector<int64_t> melodyOns;
+    for (const auto& e : midi("tempo_two_tracks.mid"))
+        if ((e.message & 0x0F) == 0 && e.isNoteOn()) melodyOns.push_back(std::llround(e.seconds * 22050));
     // 0, 0.5, 1, 2 and 3 s: the last two after the change to 60 bpm.
-    EXPECT_EQ(melodyOns, (std::vector<int32_t>{0, 11025, 22050, 44100, 66150}));
-    EXPECT_EQ(plan.lastSample, 77175);  // the last note-off at 3.5 s
-}
-
-TEST(MidiRender, FeederHandsEveryEntryOverBeforeTheBlockThatTakesIt) {
-    // Five entries stamped at the last sample of block 0 take effect one
-    // per sample at 4..8: none in block 0, four in block 1, one in block 2.
-    std::vector<MidiEvent> entries{{3, on(60)}, {3, on(62)}, {3, on(64)}, {3, on(65)}, {3, on(67)}};
-    QueueFeeder f(entries);
-    MidiQueue q;
-    f.feed(q, 0, 4);
-    EXPECT_EQ(q.writeIndex(), 0);
-    f.feed(q, 4, 4);
-    EXPECT_EQ(q.writeIndex(), 4);  // effects at 4, 5, 6, 7
-    f.feed(q, 8, 4);
-    EXPECT_EQ(q.writeIndex(), 5);  // the fifth at 8
-    EXPECT_TRUE(f.done());
-
-    // Never more than 255 waiting in one block, whatever the block length.
-    std::vector<MidiEvent> many(600, MidiEvent{0, on(60)});
-    QueueFeeder g(many);
-    MidiQueue r;
-    g.feed(r, 0, 16384);
-    EXPECT_EQ(r.writeIndex(), 255);
+    EXPECT_EQ(melodyOns, (std::vector<int64_t>{0, 11025, 22050, 44100, 66150}));
 }
 
 TEST(MidiRender, ControllerValuesCountFromTheBlockTheyFallIn) {
@@ -397,4 +364,71 @@ TEST(MidiRender, TheSongLastsToItsEndOfTrack) {
                     return Status::success();
                 }).ok);
     EXPECT_EQ(n, static_cast<size_t>(10.5 * 22050));  // not the last note-off (0.5 s) plus 1 s
+}
+
+TEST(MidiRender, NotesSoundAtTheirTruePitchUnlessAnOctaveDown) {
+    Session s;
+    sineTimbre(s);
+    s.params().set(ParamId::SampleRate, 8820);  // 44100 Hz
+    s.render().waitForRender();
+    // note, heard frequency (127 is above what the 16-bit curve holds: 4095.875 Hz)
+    const std::vector<std::pair<int, double>> table{{69, 440.0}, {0, noteHz(0)}, {107, noteHz(107)}, {127, 4095.875}};
+    for (bool down : {false, true})
+        for (auto [note, hz] : table) {
+            MidiRenderOptions o;
+            o.voices = 1;
+            o.tailSeconds = 0;
+            o.octaveDown = down;
+            const double f = down && note != 127 ? hz / 2 : hz;
+            const auto x = render(s, {MidiFileEvent{0, on(note)}, MidiFileEvent{2.0, on(note, 0)}}, o);
+            const double p = power(x, 0, 88200, f, 44100);
+            EXPECT_GT(p, 100 * power(x, 0, 88200, f * 2, 44100)) << note << " down " << down;
+            EXPECT_GT(p, 100 * power(x, 0, 88200, f / 2, 44100)) << note << " down " << down;
+        }
+}
+
+TEST(MidiRender, EveryNoteOffIsHeardWhateverSampleOfTheBlockItFallsOn) {
+    // A square gated by MIDI envelope 1 with no attack or release.
+    Session s;
+    sineTimbre(s);
+    s.params().set(ParamId::OscWaveForm, kWaveSquare);
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.params().set(ParamId::MidiEnv1Attack, 0);
+    s.params().set(ParamId::MidiEnv1Release, 0);
+    s.render().waitForRender();
+    constexpr int32_t kBlock = 16;
+    std::vector<int16_t> block(kBlock);
+    auto silentFrom = [&](VoiceEngine& e, int32_t blocks) {
+        int32_t last = -1;
+        for (int32_t b = 0; b < blocks; ++b) {
+            e.render(block.data(), kBlock);
+            for (int32_t i = 0; i < kBlock; ++i)
+                if (block[static_cast<size_t>(i)] != 0) last = b * kBlock + i;
+        }
+        return last + 1;
+    };
+    // What ends the note, at each sample of the second block: a note-off, a
+    // velocity-0 note-on, all notes off, all sound off.
+    const std::vector<std::vector<uint8_t>> enders{{0x80, 69, 0}, {0x90, 69, 0}, {0xB0, 123, 0}, {0xB0, 120, 0}};
+    for (size_t k = 0; k < enders.size(); ++k)
+        for (int32_t at = 0; at < kBlock; ++at) {
+            VoiceEngine e(s.params().publishSnapshot(), kBlock);
+            e.setVoices(2);
+            const uint8_t noteOn[] = {0x90, 69, 100};
+            e.midi(0, noteOn, 3);
+            e.render(block.data(), kBlock);
+            e.midi(at, enders[k].data(), 3);
+            const int32_t end = silentFrom(e, 4) + kBlock;
+            if (k == 3)
+                EXPECT_EQ(end, kBlock) << "all sound off silences from its block";
+            else
+                EXPECT_EQ(end, kBlock + at + 1) << "ender " << k << " at " << at;  // the envelope is 0 the sample after
+        }
+    // Stopping releases everything: the next start is silent until a note.
+    VoiceEngine e(s.params().publishSnapshot(), kBlock);
+    const uint8_t noteOn[] = {0x90, 60, 100};
+    e.midi(0, noteOn, 3);
+    EXPECT_GT(silentFrom(e, 2), 0);
+    e.reset();
+    EXPECT_EQ(silentFrom(e, 4), 0);
 }

@@ -110,15 +110,18 @@ TEST(Session, StreamStartResetsStateAndTakesTheLengthFromTheTempo) {
     s.render().waitForRender();
     s.params().set(ParamId::Tempo, 112);
     s.live().setRealTimeMark(true);
-    std::vector<int16_t> scratch(1024);
-    s.live().renderBlock(SoundBuffer{1024, scratch.data()}, 0);
-    ASSERT_NE(s.params().timbre(0).oscillators[0].phaseAccumulator(), 0);
     s.live().midiQueue().push(5, 0x90u | 60u << 8 | 100u << 16);
     s.live().startStream();
     // 22050 / 112 * 0.000943529744775204 * 16384 * 32 notes.
-    EXPECT_EQ(s.params().timbre(0).renderLength, 97390);
-    EXPECT_EQ(s.params().timbre(0).oscillators[0].phaseAccumulator(), 0);
+    EXPECT_EQ(s.params().publishSnapshot()->timbre.renderLength, 97390);
     EXPECT_EQ(s.live().midiQueue().writeIndex(), 0);
+    // A start puts the voices back at rest: the first block again.
+    std::vector<int16_t> first(1024), again(1024);
+    s.live().renderBlock(SoundBuffer{1024, first.data()}, 0);
+    s.live().renderBlock(SoundBuffer{1024, again.data()}, 1024);
+    s.live().startStream();
+    s.live().renderBlock(SoundBuffer{1024, again.data()}, 0);
+    EXPECT_EQ(first, again);
     s.params().set(ParamId::Tempo, 0);
     EXPECT_EQ(s.params().timbre(0).renderLength, 1);
 

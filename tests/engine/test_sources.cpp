@@ -180,7 +180,11 @@ TEST(Sources, NoteFollowerTracksNoteOnsOnly) {
     Buf b(10);
     e.noteFollower(b.sb(), 0);
     EXPECT_EQ(b[0], 2088);
-    EXPECT_EQ(b[5], 440 * 4);
+    EXPECT_EQ(b[5], 440 * 8);  // eighths of a hertz
+    EXPECT_EQ(b[9], 440 * 8);
+    EXPECT_EQ(e.midiRun.followerCurrent, 3520);
+    e.followerOctaveDown = true;  // the old tuning: an octave below
+    q.push(12, 0x00644590);
+    e.noteFollower(b.sb(), 10);
     EXPECT_EQ(b[9], 440 * 4);
-    EXPECT_EQ(e.midiRun.followerCurrent, 1760);
 }

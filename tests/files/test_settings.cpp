@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <fstream>
 
 #include "files/settings.h"
 #include "files_test_util.h"
@@ -156,6 +158,26 @@ TEST(Settings, RecentPresetsAndFoldersKeepTheirOwnSections) {
               (std::vector<std::string>{"/p/4.kfp", "/p/8.kfp", "/p/7.kfp", "/p/6.kfp", "/p/5.kfp", "/p/3.kfp",
                                         "/p/2.kfp", "/p/1.kfp"}));
     EXPECT_EQ(back.lastFolders, s.lastFolders);
+}
+
+TEST(Settings, LiveVoicesGainAndOctaveRoundTrip) {
+    TempDir dir;
+    const std::string path = dir.file("Kestra.Ini");
+    Settings s;
+    s.liveVoices = 5;
+    s.liveGainDb = -6.5;
+    s.octaveDown = true;
+    ASSERT_TRUE(writeSettings(path, s).ok);
+    Settings back = readSettings(path);
+    EXPECT_EQ(back.liveVoices, 5);
+    EXPECT_EQ(back.liveGainDb, -6.5);
+    EXPECT_TRUE(back.octaveDown);
+    // Bad values keep the defaults (1/voices, true pitch); voices are held to 16.
+    std::ofstream(path) << "[Live]\nVoices=40\nGainDb=loud\nOctaveDown=x\n";
+    back = readSettings(path);
+    EXPECT_EQ(back.liveVoices, 16);
+    EXPECT_TRUE(std::isnan(back.liveGainDb));
+    EXPECT_FALSE(back.octaveDown);
 }
 
 }  // namespace

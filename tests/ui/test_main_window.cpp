@@ -99,6 +99,7 @@ private slots:
         Settings stored;
         stored.waveOut = 1;
         stored.bufSize = 5;
+        stored.liveVoices = 4;
         QVERIFY(writeSettings(ini, stored).ok);
         CaptureWaveOut waveOut({"Only card"});
         {
@@ -109,6 +110,10 @@ private slots:
             MainWindow w(p);
             QCOMPARE(w.deviceList(0)->currentRow(), 1);
             QCOMPARE(w.control("RealTimeDelayScrollBar")->property("value").toInt(), 5);
+            QCOMPARE(w.control("LiveVoicesSpinEdit")->property("value").toInt(), 4);
+            w.control("LiveVoicesSpinEdit")->setProperty("value", 6);  // the live voices follow the controls
+            w.control("LiveGainSpinEdit")->setProperty("value", -6.0);
+            w.control("OctaveDownCheckBox")->setProperty("checked", true);
             w.deviceList(0)->setCurrentRow(0);
             w.session().render().waitForRender();  // a sound to play
             w.action("Play/Play")->trigger();  // playing when the window goes
@@ -118,6 +123,9 @@ private slots:
         const Settings after = readSettings(ini);
         QCOMPARE(after.waveOut, 0);
         QCOMPARE(after.bufSize, 5);
+        QCOMPARE(after.liveVoices, 6);
+        QCOMPARE(after.liveGainDb, -6.0);
+        QVERIFY(after.octaveDown);
     }
 
     void editMenuUndoesNamedStepsAndTheTitleMarksUnsavedWork() {
