@@ -220,6 +220,9 @@ public:
     // Another kind of file (JSON, WAV, MIDI, XI, text) is refused and nothing
     // changes; a preset of another size opens with `warning` saying so.
     Status openPreset(const std::string& fileName, bool render = true, std::string* warning = nullptr);
+    // The same from a preset file's bytes held in memory (a plugin host's
+    // saved state); `fileName` names it in the caption.
+    Status openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render = true);
     Status savePreset(const std::string& fileName);  // "Save preset..." after the question
     void newPreset();
     const PresetRecord& defaultPreset() const { return defaultPreset_; }

@@ -71,18 +71,25 @@ Status SessionCore::openPreset(const std::string& fileName, bool render, std::st
     const PresetFileCheck check = checkPresetFile(fileName);
     if (!check.refusal) return check.refusal;
     if (warning) *warning = check.warning;
+    std::vector<uint8_t> bytes;
+    if (Status st = readPresetFileBytes(fileName, bytes); !st) return st;
+    return openPresetBytes(bytes, fileName, render);
+}
+
+Status Session::openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render) {
     SessionSnapshot before = snapshot();
     PresetRecord rec;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         bool rememberedAuto = autoRender_;
         autoRender_ = false;
-        // The units read their blocks straight from the file: into a copy,
+        // The units read their blocks straight from the bytes: into a copy,
         // so that a refused preset leaves them as they were.
         SoundScheme loaded = units_;
-        Status st = kf::openPreset(fileName, defaultPreset_, rec, loaded);
-        if (st) st = checkSoundLength(rec.timbre.length);
-        if (!st) {
+        PresetRecord stored = toStoredForm(defaultPreset_);
+        readPresetBytes(bytes.data(), bytes.size(), stored, loaded);
+        rec = fromStoredForm(stored);
+        if (Status st = checkSoundLength(rec.timbre.length); !st) {
             autoRender_ = rememberedAuto;
             return st;  // nothing applied, name and caption unchanged
         }

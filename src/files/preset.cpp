@@ -117,10 +117,15 @@ Status savePresetFile(const std::string& path, const PresetRecord& storedForm, c
     return writeFileBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
-Status loadPresetFile(const std::string& path, PresetRecord& rec, SoundScheme& scheme) {
-    std::vector<uint8_t> bytes;
+Status readPresetFileBytes(const std::string& path, std::vector<uint8_t>& bytes) {
     Status st = readFileBytes(path, kPresetFileSize, bytes);
     if (!st) return Status::error("Cannot open preset " + st.message, st.caption);
+    return st;
+}
+
+Status loadPresetFile(const std::string& path, PresetRecord& rec, SoundScheme& scheme) {
+    std::vector<uint8_t> bytes;
+    if (Status st = readPresetFileBytes(path, bytes); !st) return st;
     readPresetBytes(bytes.data(), bytes.size(), rec, scheme);
     return Status::success();
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/records.h"
 #include "engine/status.h"
@@ -63,6 +64,8 @@ Status savePresetFile(const std::string& path, const PresetRecord& storedForm, c
 // envelope). Longer files: the first 4263 bytes count. A file that cannot be
 // opened is an error and nothing is changed.
 Status loadPresetFile(const std::string& path, PresetRecord& rec, SoundScheme& scheme);
+// The first 4263 bytes of a preset file, failing in the words every opener uses.
+Status readPresetFileBytes(const std::string& path, std::vector<uint8_t>& bytes);
 // The same from bytes in memory (n <= 4263 of them count).
 void readPresetBytes(const uint8_t* bytes, size_t n, PresetRecord& rec, SoundScheme& scheme);
 // "Open preset": the file over `base` (held in memory form) and the result

@@ -1,6 +1,7 @@
 # Installs the build into a fresh prefix and checks the desktop files there:
 # the entry validates, the MIME package compiles into a database that knows
-# *.kfp, and the icons and the bank are in place.
+# *.kfp, and the icons and the bank are in place; lv2info finds the plugin
+# in lib/lv2 with its ports.
 #   cmake -DBUILD=<build dir> -DPREFIX=<scratch dir> -P install_check.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
@@ -30,5 +31,12 @@ execute_process(COMMAND update-mime-database ${PREFIX}/share/mime RESULT_VARIABL
 file(READ ${PREFIX}/share/mime/globs2 globs)
 if(rc OR NOT globs MATCHES "application/x-kestrafon-preset:\\*\\.kfp")
   message(FATAL_ERROR "the MIME type for *.kfp is not in the database")
+endif()
+if(EXISTS ${BUILD}/lv2/kestrafon.lv2)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LV2_PATH=${PREFIX}/lib/lv2 lv2info urn:kestrafon:instrument
+    OUTPUT_VARIABLE info RESULT_VARIABLE rc ERROR_QUIET)
+  if(rc OR NOT info MATCHES "Symbol: +voices")
+    message(FATAL_ERROR "lv2info does not show the installed plugin")
+  endif()
 endif()
 file(REMOVE_RECURSE ${PREFIX})
