@@ -506,6 +506,9 @@ public:
     Status openPreset(const std::string& fileName, bool render = true, std::string* warning = nullptr) {
         return c_.openPreset(fileName, render, warning);
     }
+    Status openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render = true) {
+        return c_.openPresetBytes(bytes, fileName, render);
+    }
     Status savePreset(const std::string& fileName) { return c_.savePreset(fileName); }
     void newPreset() { c_.newPreset(); }
     const PresetRecord& defaultPreset() const { return c_.defaultPreset(); }

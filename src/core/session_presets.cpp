@@ -76,7 +76,7 @@ Status SessionCore::openPreset(const std::string& fileName, bool render, std::st
     return openPresetBytes(bytes, fileName, render);
 }
 
-Status Session::openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render) {
+Status SessionCore::openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render) {
     SessionSnapshot before = snapshot();
     PresetRecord rec;
     {
