@@ -1,8 +1,10 @@
 // The session: the sound being designed (both timbres, the envelope bars,
 // the sequencer units, samples, sample rate) and the operations the
-// window's and the command line's commands call. Parameters are read and
-// written by id (see engine/param_table.h): `set` holds the value to its
-// range, runs the parameter's reaction and queues a notification.
+// window's and the command line's commands call, reached through the
+// session's parts (params(), render(), live(), files(), tools(), history()).
+// Parameters are read and written by id (see engine/param_table.h):
+// `params().set` holds the value to its range, runs the parameter's
+// reaction and queues a notification.
 //
 // Threading: one owner thread (the window's, or the command line's) calls the
 // operations; renders run on the render thread on a snapshot taken under the
