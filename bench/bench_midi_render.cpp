@@ -35,12 +35,12 @@ std::vector<MidiFileEvent> song(double seconds) {
 
 void BM_RenderMidiPad3Voices(benchmark::State& state) {
     Session s;
-    s.waitForRender();
-    if (!s.openPreset(std::string(KF_SOURCE_DIR) + "/examples/pad.kfp", false)) {
+    s.render().waitForRender();
+    if (!s.files().openPreset(std::string(KF_SOURCE_DIR) + "/examples/pad.kfp", false)) {
         state.SkipWithError("cannot open examples/pad.kfp");
         return;
     }
-    s.waitForRender();
+    s.render().waitForRender();
     const auto ev = song(180);
     MidiRenderOptions o;
     o.voices = 3;

@@ -19,21 +19,21 @@ namespace {
 
 void BM_PluginRun(benchmark::State& state) {
     Session s;
-    if (!s.openPreset(std::string(KF_SOURCE_DIR) + "/examples/pad.kfp", false)) {
+    if (!s.files().openPreset(std::string(KF_SOURCE_DIR) + "/examples/pad.kfp", false)) {
         state.SkipWithError("cannot open examples/pad.kfp");
         return;
     }
-    const double host = state.range(0) ? static_cast<double>(state.range(0)) : s.sampleRate();
+    const double host = state.range(0) ? static_cast<double>(state.range(0)) : s.files().sampleRate();
     const auto block = static_cast<uint32_t>(state.range(1));
-    VoiceEngine voices(s.publishSnapshot(), 1024);
+    VoiceEngine voices(s.params().publishSnapshot(), 1024);
     voices.setVoices(8);
     PluginStream stream(voices, host, 1024);
-    stream.setSoundRate(s.sampleRate());
+    stream.setSoundRate(s.files().sampleRate());
     for (int k = 0; k < 8; ++k) {
         const uint8_t on[3] = {0x90, static_cast<uint8_t>(48 + 3 * k), 100};
         stream.midi(0, on, 3);
     }
-    state.SetLabel("sound at " + std::to_string(s.sampleRate()) + " Hz");
+    state.SetLabel("sound at " + std::to_string(s.files().sampleRate()) + " Hz");
     std::vector<float> out(block);
     int64_t frames = 0;
     for (auto _ : state) {

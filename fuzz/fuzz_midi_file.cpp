@@ -9,8 +9,8 @@ namespace {
 struct Harness {
     kf::Session session;
     Harness() {
-        session.setAutoRender(false);
-        if (!session.openPreset(KF_SOURCE_DIR "/examples/keys.kfp", false)) std::abort();
+        session.render().setAutoRender(false);
+        if (!session.files().openPreset(KF_SOURCE_DIR "/examples/keys.kfp", false)) std::abort();
     }
 };
 
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kf::MidiRenderOptions o;
     o.voices = 4;
     o.blockLength = 512;
-    const int32_t second = h->session.sampleRate();
+    const int32_t second = h->session.files().sampleRate();
     // Cancelled once the first second is out.
     kf::renderMidiSong(
         h->session, song, o, [](kf::SoundBuffer) { return kf::Status::success(); },

@@ -13,8 +13,8 @@ struct Harness {
     kf::SoundScheme startUnits;
     std::string path = kf::fuzz::tempFile(".kfp");
     Harness() {
-        session.setAutoRender(false);
-        session.readUnits([this](const kf::SoundScheme& u) { startUnits = u; });
+        session.render().setAutoRender(false);
+        session.params().readUnits([this](const kf::SoundScheme& u) { startUnits = u; });
     }
 };
 
@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Harness* h = new Harness;
     kf::Session& s = h->session;
     kf::fuzz::writeFile(h->path, data, size);
-    s.editUnits([](kf::SoundScheme& u) { u = h->startUnits; });
-    if (!s.openPreset(h->path, false)) return 0;
-    s.set(kf::ParamId::Length, std::min(s.get(kf::ParamId::Length), 1));
-    s.set(kf::ParamId::AdditionalSilence, std::min(s.get(kf::ParamId::AdditionalSilence), 1));
+    s.params().editUnits([](kf::SoundScheme& u) { u = h->startUnits; });
+    if (!s.files().openPreset(h->path, false)) return 0;
+    s.params().set(kf::ParamId::Length, std::min(s.params().get(kf::ParamId::Length), 1));
+    s.params().set(kf::ParamId::AdditionalSilence, std::min(s.params().get(kf::ParamId::AdditionalSilence), 1));
     kf::fuzz::renderOnce(s);
     return 0;
 }

@@ -29,10 +29,10 @@ inline void writeFile(const std::string& path, const uint8_t* data, size_t size)
 
 // One render from the same seed, its notifications consumed.
 inline void renderOnce(Session& s) {
-    s.setSeed(0);
-    s.renderClick();
-    s.waitForRender();
-    s.drainNotifications();
+    s.render().setSeed(0);
+    s.render().renderClick();
+    s.render().waitForRender();
+    s.params().drainNotifications();
 }
 
 }  // namespace kf::fuzz

@@ -77,12 +77,12 @@ bool checkPresetSamples(const Session& s, const std::string& presetPath) {
     // A longer file reads its first bytes only; any other failure was reported by the opening.
     if (!readInput(presetPath, kPresetFileSize, bytes) && bytes.size() <= static_cast<size_t>(kPresetFileSize))
         return true;
-    PresetRecord rec = s.defaultPreset();
+    PresetRecord rec = s.files().defaultPreset();
     readPresetOver(rec, bytes.data(), std::min<size_t>(bytes.size(), kPresetRecordSize));
     bool ok = true;
     for (int n = 1; n <= 2; ++n) {
         const std::string path = rec.samplePath(n);
-        if (path.empty() || !s.samplePath(n).empty()) continue;
+        if (path.empty() || !s.files().samplePath(n).empty()) continue;
         const std::string problem = sampleFileProblem(path);
         const std::string name = "sample " + std::to_string(n) + " file '" + path + "'";
         if (problem.find("over the limit") != std::string::npos) {

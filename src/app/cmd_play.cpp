@@ -53,16 +53,16 @@ void waitFor(double seconds) {
 void churnState(Session& s, double rate, double seconds) {
     const auto start = std::chrono::steady_clock::now();
     const auto period = std::chrono::duration<double>(1.0 / rate);
-    const int32_t base = s.get(ParamId::MainVolume);
+    const int32_t base = s.params().get(ParamId::MainVolume);
     const int32_t other = base > 0 ? base - 1 : base + 1;
     auto next = start;
     for (int64_t n = 0; !g_interrupted; ++n) {
         if (seconds > 0 && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(seconds)) break;
-        s.set(ParamId::MainVolume, n % 2 ? base : other);
+        s.params().set(ParamId::MainVolume, n % 2 ? base : other);
         next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
         std::this_thread::sleep_until(next);
     }
-    s.set(ParamId::MainVolume, base);
+    s.params().set(ParamId::MainVolume, base);
 }
 
 // One line: the step's caption, the backend's text, and a hint when the
@@ -101,37 +101,37 @@ struct PlayOptions {
 void runPlay(const PlayOptions& o) {
     Session s;
     const Settings settings = readSettings(settingsPath());
-    s.setSettings(settings);
+    s.files().setSettings(settings);
     if (!loadPresetAndRender(s, o.preset)) return;
     StderrCapture quiet;
     RtAudioWaveOut wave(o.audio.audioApi);
     OutputDevice out(wave);
-    out.sampleRate = s.sampleRate();
+    out.sampleRate = s.files().sampleRate();
     out.deviceItem = deviceItem(o.audio, settings);
-    Playback playback(out, s.playBuffer());
-    s.setPlayback(&playback);
+    Playback playback(out, s.render().playBuffer());
+    s.live().setPlayback(&playback);
     catchInterrupt();
-    const int32_t count = s.playBuffer().count();
+    const int32_t count = s.render().playBuffer().count();
     if (o.once)
         playback.playOnce();
     else
         playback.playClick();
     const std::string libraries = quiet.finish();
     if (!playback.lastStatus()) {
-        s.setPlayback(nullptr);
+        s.live().setPlayback(nullptr);
         return fail(describe(playback.lastStatus(), wave, libraries));
     }
     if (count < 4) {
         std::cout << "Nothing to play (" << count << " samples)\n";
     } else {
-        const double seconds = static_cast<double>(count - 2) / s.sampleRate();
-        std::cout << "Playing " << count << " samples at " << s.sampleRate() << " Hz"
+        const double seconds = static_cast<double>(count - 2) / s.files().sampleRate();
+        std::cout << "Playing " << count << " samples at " << s.files().sampleRate() << " Hz"
                   << (o.once ? "" : ", looped; Ctrl+C stops") << "\n";
         // Once: the sound's length plus the device's own latency.
         waitFor(o.once ? seconds + 0.3 : 0);
     }
     playback.stopClick();
-    s.setPlayback(nullptr);
+    s.live().setPlayback(nullptr);
 }
 
 void addPlayCommand(CLI::App& app) {
@@ -194,36 +194,36 @@ void addLiveCommand(CLI::App& app) {
                 if (Status st = recording.open(); !st) return fail(st.message);
             Session s;
             const Settings settings = readSettings(settingsPath());
-            s.setSettings(settings);
-            s.startUpRender();
-            s.waitForRender();
+            s.files().setSettings(settings);
+            s.render().startUpRender();
+            s.render().waitForRender();
             if (!preset->empty()) {
                 if (!checkPresetFile(*preset)) return;
-                if (Status st = s.openPreset(*preset, false); !st) return fail(st.message);
+                if (Status st = s.files().openPreset(*preset, false); !st) return fail(st.message);
                 if (!checkPresetSamples(s, *preset)) return;
             }
             // The "Realtime" mark, stored into the current timbre as the
             // menu click does; from now on control changes only reach the stream.
-            s.setRealTimeMark(true);
-            if (*tempo >= 0) s.set(ParamId::Tempo, *tempo);
-            if (*rate > 0) s.set(ParamId::SampleRate, *rate / 5);
-            if (*voices > 0) s.setLiveVoices(*voices);
-            if (!std::isnan(*gain)) s.setLiveGainDb(*gain);
-            if (*octaveDown) s.setLiveOctaveDown(true);
+            s.live().setRealTimeMark(true);
+            if (*tempo >= 0) s.params().set(ParamId::Tempo, *tempo);
+            if (*rate > 0) s.params().set(ParamId::SampleRate, *rate / 5);
+            if (*voices > 0) s.live().setLiveVoices(*voices);
+            if (!std::isnan(*gain)) s.live().setLiveGainDb(*gain);
+            if (*octaveDown) s.live().setLiveOctaveDown(true);
             StderrCapture quiet;
             RtAudioWaveOut wave(audio->audioApi);
             RecordingWaveOut recorder(wave);
             WaveOut& device = record->empty() ? static_cast<WaveOut&>(wave) : recorder;
             OutputDevice out(device);
-            out.sampleRate = s.sampleRate();
+            out.sampleRate = s.files().sampleRate();
             out.deviceItem = deviceItem(*audio, settings);
-            RealTime realTime(out, s);
+            RealTime realTime(out, s.live().renderer());
             realTime.setBufferPosition(*buffer > 0 ? *buffer : std::clamp(settings.bufSize, 1, 32));
-            Playback playback(out, s.playBuffer(), &realTime);
+            Playback playback(out, s.render().playBuffer(), &realTime);
             playback.setRealTimeMark(true);
-            s.setPlayback(&playback);
+            s.live().setPlayback(&playback);
 
-            MidiIn midi(s.midiQueue(), s.midiControllers(), [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
+            MidiIn midi(s.live().midiQueue(), s.live().midiControllers(), [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
             const int item = *midiIn >= 0 ? *midiIn : settings.midiIn;
             std::string midiProblem;
             if (!midiVirtual->empty()) {
@@ -246,11 +246,11 @@ void addLiveCommand(CLI::App& app) {
             const std::string libraries = quiet.finish() + " " + opened;
             if (!playback.lastStatus()) {
                 midi.closeMidiIn();
-                s.setPlayback(nullptr);
+                s.live().setPlayback(nullptr);
                 return fail(describe(playback.lastStatus(), wave, libraries));
             }
-            std::cout << "Streaming at " << s.sampleRate() << " Hz, blocks of " << realTime.blockLength()
-                      << " samples, " << s.settings().liveVoices << (s.settings().liveVoices == 1 ? " voice" : " voices")
+            std::cout << "Streaming at " << s.files().sampleRate() << " Hz, blocks of " << realTime.blockLength()
+                      << " samples, " << s.files().settings().liveVoices << (s.files().settings().liveVoices == 1 ? " voice" : " voices")
                       << (*seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
             if (*churn > 0)
                 churnState(s, *churn, *seconds);
@@ -258,11 +258,11 @@ void addLiveCommand(CLI::App& app) {
                 waitFor(*seconds > 0 ? *seconds : 0);
             playback.stopClick();
             midi.closeMidiIn();
-            s.setPlayback(nullptr);
+            s.live().setPlayback(nullptr);
 
             const auto t = realTime.renderTiming();
             if (t.blocks > 0) {
-                const double blockNs = 1e9 * realTime.blockLength() / s.sampleRate();
+                const double blockNs = 1e9 * realTime.blockLength() / s.files().sampleRate();
                 std::cout << "Rendered " << t.blocks << " blocks; time per block: mean "
                           << static_cast<double>(t.totalNs) / static_cast<double>(t.blocks) / blockNs * 100
                           << "%, median " << static_cast<double>(realTime.medianRenderNs()) / blockNs * 100
@@ -273,7 +273,7 @@ void addLiveCommand(CLI::App& app) {
                 std::vector<int16_t> sent = recorder.take();
                 Status st = recording.write([&](const std::string& file) {
                     return saveWav16(SoundBuffer{static_cast<int32_t>(sent.size()), sent.data()}, file,
-                                     s.sampleRate());
+                                     s.files().sampleRate());
                 });
                 if (!st) return fail(st.message);
                 std::cout << "Wrote " << *record << " (" << sent.size() << " samples)\n";

@@ -68,17 +68,17 @@ void addRenderCommand(CLI::App& app) {
         if (Status st = file.open(); !st) return fail(st.message);
         Session s(*seed);
         if (!loadPresetAndRender(s, *preset, *threads)) return;
-        if (refuseSameFile(*out, {s.samplePath(1), s.samplePath(2)})) return;
-        std::vector<int16_t> sound = s.playBuffer().copy();
-        const std::string presetName = s.presetName();
+        if (refuseSameFile(*out, {s.files().samplePath(1), s.files().samplePath(2)})) return;
+        std::vector<int16_t> sound = s.render().playBuffer().copy();
+        const std::string presetName = s.files().presetName();
         std::string base = presetName.substr(0, presetName.find('.'));
         Status st = file.write([&](const std::string& name) {
             return saveSound(name, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, f,
-                             s.sampleRate(), base);
+                             s.files().sampleRate(), base);
         });
         if (!st) return fail(st.message);
         (file.toStdout() ? std::cerr : std::cout) << "Wrote " << file.shownName() << " (" << sound.size()
-                                                  << " samples at " << s.sampleRate() << " Hz)\n";
+                                                  << " samples at " << s.files().sampleRate() << " Hz)\n";
     });
 }
 
@@ -103,10 +103,10 @@ void addSaveCommand(CLI::App& app) {
         Session s(*seed);
         Settings settings = readSettings(settingsPath());
         if (!dir->empty()) settings.saveDir = *dir;
-        s.setSettings(settings);
+        s.files().setSettings(settings);
         if (!loadPresetAndRender(s, *preset, *threads)) return;
         std::string name;
-        Status st = s.saveSoundFile(it->second, &name);
+        Status st = s.files().saveSoundFile(it->second, &name);
         if (!st) return fail(st.message);
         std::cout << name << "\n";
     });
@@ -119,10 +119,10 @@ void addDefaultPresetCommand(CLI::App& app) {
     cmd->add_option("-o,--output", *out, "Output preset file ('-': standard output)")->required();
     cmd->callback([=] {
         Session s;
-        s.startUpRender();  // the preset carries the start-up render's length
-        s.waitForRender();
+        s.render().startUpRender();  // the preset carries the start-up render's length
+        s.render().waitForRender();
         OutputFile file(*out);
-        Status st = file.write([&s](const std::string& name) { return s.savePreset(name); });
+        Status st = file.write([&s](const std::string& name) { return s.files().savePreset(name); });
         if (!st) return fail(st.message);
         (file.toStdout() ? std::cerr : std::cout) << "Wrote " << file.shownName() << "\n";
     });

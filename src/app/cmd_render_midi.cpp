@@ -48,9 +48,9 @@ void addRenderMidiCommand(CLI::App& app) {
         if (refuseSameFile(*out, {*song, *preset})) return;
         Session s;
         if (!preset->empty()) {
-            s.setAutoRender(false);
+            s.render().setAutoRender(false);
             // Opening renders nothing here: only the timbre is wanted.
-            if (Status st = s.openPreset(*preset, false); !st) return fail(st.message);
+            if (Status st = s.files().openPreset(*preset, false); !st) return fail(st.message);
         }
         const bool terminal = isatty(STDERR_FILENO) != 0;
         int shown = -1;

@@ -64,7 +64,7 @@ bool saveSample(Session& s, const std::vector<std::string>& w) {
         return false;
     }
     // The files layer writes it under a temporary name and replaces the file only when complete.
-    if (!check(s.exportSound(w[1], f))) return false;
+    if (!check(s.files().exportSound(w[1], f))) return false;
     std::cout << "Wrote " << w[1] << "\n";
     return true;
 }
@@ -89,11 +89,11 @@ bool runLine(Session& s, const std::vector<std::string>& w) {
     const std::string& c = w[0];
     if (c == "open") {
         if (!wantArgs(w, 1, 1, "open FILE") || !checkPresetFile(w[1])) return false;
-        return check(s.openPreset(w[1]));
+        return check(s.files().openPreset(w[1]));
     }
     if (c == "new") {
         if (!wantArgs(w, 0, 0, "new")) return false;
-        s.newPreset();
+        s.files().newPreset();
         return true;
     }
     if (c == "set") {
@@ -102,11 +102,11 @@ bool runLine(Session& s, const std::vector<std::string>& w) {
     }
     if (c == "render") {
         if (!wantArgs(w, 0, 0, "render")) return false;
-        return check(s.renderClick());
+        return check(s.render().renderClick());
     }
     if (c == "seed") {
         if (!wantArgs(w, 0, 0, "seed")) return false;
-        std::cout << "seed " << s.seed() << "\n";
+        std::cout << "seed " << s.render().seed() << "\n";
         return true;
     }
     if (c == "timbre" || c == "oscillator") {
@@ -115,21 +115,21 @@ bool runLine(Session& s, const std::vector<std::string>& w) {
         if (!wantArgs(w, 1, 1, timbre ? "timbre 1|2" : "oscillator 1..10") ||
             !parseWholeNumber(w[1], c.c_str(), 1, timbre ? 2 : 10, n))
             return false;
-        if (timbre) s.selectTimbre(static_cast<int>(n - 1));
-        else s.selectOscillator(static_cast<int>(n - 1));
+        if (timbre) s.params().selectTimbre(static_cast<int>(n - 1));
+        else s.params().selectOscillator(static_cast<int>(n - 1));
         return true;
     }
     if (c == "tool") return wantArgs(w, 1, 8, "tool OPTIONS") && runTool(s, w);
     if (c == "save-preset") {
         if (!wantArgs(w, 1, 1, "save-preset FILE")) return false;
-        if (!check(s.savePreset(w[1]))) return false;
+        if (!check(s.files().savePreset(w[1]))) return false;
         std::cout << "Wrote " << w[1] << "\n";
         return true;
     }
     if (c == "save-sample") return saveSample(s, w);
     if (c == "undo" || c == "redo") {
         if (!wantArgs(w, 0, 0, c == "undo" ? "undo" : "redo")) return false;
-        if (c == "undo" ? s.undo() : s.redo()) return true;
+        if (c == "undo" ? s.history().undo() : s.history().redo()) return true;
         fail("nothing to " + c);
         return false;
     }
@@ -138,7 +138,7 @@ bool runLine(Session& s, const std::vector<std::string>& w) {
             if (w.size() == 2) fail("auto-render takes on or off, got '" + w[1] + "'");
             return false;
         }
-        s.setAutoRender(w[1] == "on");
+        s.render().setAutoRender(w[1] == "on");
         return true;
     }
     fail("unknown command '" + c + "'");
@@ -154,8 +154,8 @@ void runScript(const std::string& path, uint32_t seed) {
     }
     std::istream& in = path == "-" ? std::cin : file;
     Session s(seed);
-    s.startUpRender();
-    s.waitForRender();
+    s.render().startUpRender();
+    s.render().waitForRender();
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -165,13 +165,13 @@ void runScript(const std::string& path, uint32_t seed) {
         const bool ok = runLine(s, w);
         // Every line ends with its render done: the next line, and the
         // generator state `seed` prints, never depend on timing.
-        s.waitForRender();
-        s.drainNotifications();
+        s.render().waitForRender();
+        s.params().drainNotifications();
         if (!ok) {
             setExitCode(kExitFailure);
             return;
         }
-        if (Status e = s.lastError(); !e) warn(e.message);
+        if (Status e = s.render().lastError(); !e) warn(e.message);
     }
 }
 

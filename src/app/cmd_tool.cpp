@@ -61,28 +61,28 @@ bool applyToolOptions(Session& s, const ToolOptions& o) {
     }
 
     if (octave) {
-        s.melodicOscillatorsToC(octave);
+        s.tools().melodicOscillatorsToC(octave);
     } else if (!o.octave.empty()) {
-        s.octaveShift(o.octave == "up");
+        s.tools().octaveShift(o.octave == "up");
     } else if (o.fat) {
         FatWizard w;
         w.range = static_cast<int32_t>(range);
         w.detune = static_cast<int32_t>(detune);
-        s.setFatWizard(w);
+        s.tools().setFatWizard(w);
         if (seed >= 0) {
-            s.makeFatSound(static_cast<uint32_t>(seed));
+            s.tools().makeFatSound(static_cast<uint32_t>(seed));
         } else {
-            std::cout << "Fat wizard seed " << s.makeFatSound() << "\n";
+            std::cout << "Fat wizard seed " << s.tools().makeFatSound() << "\n";
         }
     } else if (o.tb303) {
-        s.tb303Model();
-    } else if (Status st = s.processSoundFile(o.processSample); !st) {
+        s.tools().tb303Model();
+    } else if (Status st = s.tools().processSoundFile(o.processSample); !st) {
         fail(st.message);
         return false;
-    } else if (s.sampleClipped(1) > 0) {
-        warn(o.processSample + ": " + s.sampleDetails(1) + " (the 16-bit conversion limited them)");
+    } else if (s.files().sampleClipped(1) > 0) {
+        warn(o.processSample + ": " + s.files().sampleDetails(1) + " (the 16-bit conversion limited them)");
     }
-    s.waitForRender();
+    s.render().waitForRender();
     return true;
 }
 
@@ -107,24 +107,24 @@ void runTool(const ToolOptions& o) {
         refuseSameFile(o.render, {o.preset, o.processSample}))
         return;
     Session s;
-    s.waitForRender();
-    s.setAutoRender(false);  // the command renders once, at the end, if asked to
-    if (Status st = s.openPreset(o.preset, false); !st) return fail(st.message);
+    s.render().waitForRender();
+    s.render().setAutoRender(false);  // the command renders once, at the end, if asked to
+    if (Status st = s.files().openPreset(o.preset, false); !st) return fail(st.message);
     if (!applyToolOptions(s, o)) return;
 
-    if (Status st = s.savePreset(o.out); !st) return fail(st.message);
+    if (Status st = s.files().savePreset(o.out); !st) return fail(st.message);
     std::cout << "Wrote " << o.out << "\n";
     if (o.render.empty()) return;
 
     // The written preset's sound, exactly as "render OUT.kfp" makes it.
     Session r;
     if (!loadPresetAndRender(r, o.out)) return;
-    std::vector<int16_t> sound = r.playBuffer().copy();
+    std::vector<int16_t> sound = r.render().playBuffer().copy();
     if (Status st = saveWav16(SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, o.render,
-                              r.sampleRate());
+                              r.files().sampleRate());
         !st)
         return fail(st.message);
-    std::cout << "Wrote " << o.render << " (" << sound.size() << " samples at " << r.sampleRate() << " Hz)\n";
+    std::cout << "Wrote " << o.render << " (" << sound.size() << " samples at " << r.files().sampleRate() << " Hz)\n";
 }
 
 }  // namespace

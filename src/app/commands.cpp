@@ -22,11 +22,11 @@ void registerAll(CLI::App& app) {
 }
 
 bool loadPresetAndRender(Session& s, const std::string& preset, int threads) {
-    s.setRenderThreads(threads);
+    s.render().setRenderThreads(threads);
     if (!preset.empty() && !checkPresetFile(preset)) return false;
     Status st;
     {
-        ProgressLine line("rendering", [&s] { return s.progress(); }, 6);
+        ProgressLine line("rendering", [&s] { return s.render().progress(); }, 6);
         st = renderFreshlyOpened(s, preset);
     }
     if (!st) {
@@ -34,8 +34,8 @@ bool loadPresetAndRender(Session& s, const std::string& preset, int threads) {
         return false;
     }
     if (!preset.empty() && !checkPresetSamples(s, preset)) return false;
-    if (Status e = s.lastError(); !e) warn(e.message);
-    warnIfClipping(s.playBuffer().copy());
+    if (Status e = s.render().lastError(); !e) warn(e.message);
+    warnIfClipping(s.render().playBuffer().copy());
     return true;
 }
 

@@ -15,7 +15,7 @@ class Session;
 // preset as "Open preset..." does and waits for the one render opening
 // starts. The sound is then in s.playBuffer. Fails only when the preset
 // cannot be opened; a sequencer unit's message from the render is in
-// s.lastError().
+// s.render().lastError().
 Status renderFreshlyOpened(Session& s, const std::string& preset);
 
 }  // namespace kf

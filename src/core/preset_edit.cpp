@@ -48,24 +48,24 @@ Status applyDifferences(Session& s, const PresetRecord& to, const SoundScheme& u
     auto keep = [&result](const Status& st) {
         if (result && !st) result = st;
     };
-    const PresetRecord from = s.getPreset();
+    const PresetRecord from = s.files().getPreset();
     for (const ParamInfo& p : paramTable()) {
         switch (p.scope) {
             case ParamScope::Timbre: {
                 const long double v = readStored(p, to.timbre);
-                if (readStored(p, from.timbre) != v) keep(s.set(p.id, v));
+                if (readStored(p, from.timbre) != v) keep(s.params().set(p.id, v));
                 break;
             }
             case ParamScope::Envelope:
                 if (from.envelopeBars[p.offset] != to.envelopeBars[p.offset])
-                    keep(s.set(p.id, to.envelopeBars[p.offset]));
+                    keep(s.params().set(p.id, to.envelopeBars[p.offset]));
                 break;
             case ParamScope::Rate:
-                if (from.ratePosition() != to.ratePosition()) keep(s.set(p.id, to.ratePosition()));
+                if (from.ratePosition() != to.ratePosition()) keep(s.params().set(p.id, to.ratePosition()));
                 break;
             case ParamScope::Light:
                 if (from.timbre.oscillators[p.offset].active != to.timbre.oscillators[p.offset].active)
-                    keep(s.set(p.id, to.timbre.oscillators[p.offset].active));
+                    keep(s.params().set(p.id, to.timbre.oscillators[p.offset].active));
                 break;
             default: break;
         }
@@ -77,38 +77,38 @@ Status applyDifferences(Session& s, const PresetRecord& to, const SoundScheme& u
         writeOscillator(oa, ia.data());
         writeOscillator(ob, ib.data());
         if (ia == ib) continue;
-        s.selectOscillator(k);
+        s.params().selectOscillator(k);
         for (const ParamInfo& p : paramTable()) {
             if (p.scope != ParamScope::Oscillator) continue;
             const long double v = readStored(p, ob);
-            if (readStored(p, oa) != v) keep(s.set(p.id, v));
+            if (readStored(p, oa) != v) keep(s.params().set(p.id, v));
         }
     }
     if (!(from.timbre.envelopeGraph.points == to.timbre.envelopeGraph.points &&
           from.timbre.envelopeGraph.count == to.timbre.envelopeGraph.count))
-        s.setEnvelopeGraph(to.timbre.envelopeGraph);
+        s.params().setEnvelopeGraph(to.timbre.envelopeGraph);
     if (!(from.timbre.waveFormGraph.points == to.timbre.waveFormGraph.points &&
           from.timbre.waveFormGraph.count == to.timbre.waveFormGraph.count))
-        s.setWaveFormGraph(to.timbre.waveFormGraph);
-    if (from.timbre.chordText() != to.timbre.chordText()) s.setChordText(to.timbre.chordText());
+        s.params().setWaveFormGraph(to.timbre.waveFormGraph);
+    if (from.timbre.chordText() != to.timbre.chordText()) s.params().setChordText(to.timbre.chordText());
     for (int n = 1; n <= 2; ++n) {
-        if (from.samplePath(n) != to.samplePath(n)) (void)s.loadSample(n, to.samplePath(n));
-        if (s.getPreset().byteSwapFlag(n) != to.byteSwapFlag(n)) s.byteSwapSample(n);
+        if (from.samplePath(n) != to.samplePath(n)) (void)s.files().loadSample(n, to.samplePath(n));
+        if (s.files().getPreset().byteSwapFlag(n) != to.byteSwapFlag(n)) s.files().byteSwapSample(n);
     }
     bool unitsDiffer = false;
-    s.readUnits([&](const SoundScheme& cur) {
+    s.params().readUnits([&](const SoundScheme& cur) {
         unitsDiffer = cur.noteSequencer().block() != units.noteSequencer().block() ||
                       cur.frequencySequencer().block() != units.frequencySequencer().block() ||
                       cur.envelopeSequencer().block() != units.envelopeSequencer().block();
     });
-    if (unitsDiffer) s.editUnits([&](SoundScheme& cur) { cur = units; });
+    if (unitsDiffer) s.params().editUnits([&](SoundScheme& cur) { cur = units; });
     return result;
 }
 
 }  // namespace
 
 Status setByKey(Session& s, const std::string& key, const std::string& value) {
-    const std::vector<uint8_t> before = s.presetBytes();
+    const std::vector<uint8_t> before = s.history().presetBytes();
     json j = presetFileToJson(before.data());
     json* at = nullptr;
     if (Status st = walk(j, key, at); !st) return st;
@@ -126,20 +126,20 @@ Status setByKey(Session& s, const std::string& key, const std::string& value) {
         if (st.message.starts_with(prefix)) st.message.erase(0, prefix.size());
         return st;
     }
-    PresetRecord stored = s.defaultPreset();
+    PresetRecord stored = s.files().defaultPreset();
     stored = toStoredForm(stored);
     SoundScheme units;
-    s.readUnits([&](const SoundScheme& cur) { units = cur; });
+    s.params().readUnits([&](const SoundScheme& cur) { units = cur; });
     readPresetBytes(bytes.data(), bytes.size(), stored, units);
     const json wanted = presetFileToJson(bytes.data());
-    s.beginCompoundStep(key);
+    s.history().beginCompoundStep(key);
     const Status applied = applyDifferences(s, fromStoredForm(stored), units);
-    s.endCompoundStep();
+    s.history().endCompoundStep();
     if (!applied) return applied;
-    s.waitForRender();
+    s.render().waitForRender();
     // The value must have arrived as given: a field no control holds (or
     // one its control holds to a narrower range) is said, not dropped.
-    json now = presetFileToJson(s.presetBytes().data());
+    json now = presetFileToJson(s.history().presetBytes().data());
     json *got = nullptr, *want = nullptr;
     json copy = wanted;
     // A text field shows as an object when bytes are left after its text;

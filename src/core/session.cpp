@@ -47,7 +47,7 @@ void clampToControls(TimbreRecord& t, const TimbreRecord& before) {
 
 }  // namespace
 
-Session::Session(uint32_t randomSeed) : renderer_([this] { renderBackground(); }) {
+SessionCore::SessionCore(uint32_t randomSeed) : renderer_([this] { renderBackground(); }) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     random_.seed = randomSeed;
     tuning_.buildTemperedScale();
@@ -67,28 +67,28 @@ Session::Session(uint32_t randomSeed) : renderer_([this] { renderBackground(); }
     pending_.clear();  // nothing has been shown yet
 }
 
-Session::~Session() { renderer_.stop(); }
+SessionCore::~SessionCore() { renderer_.stop(); }
 
 // ---------------------------------------------------------------------------
 // Notifications
 
-int Session::subscribe(Listener l) {
+int SessionCore::subscribe(Listener l) {
     std::lock_guard<std::mutex> lock(notifyMutex_);
     listeners_.emplace_back(nextListener_, std::move(l));
     return nextListener_++;
 }
 
-void Session::unsubscribe(int id) {
+void SessionCore::unsubscribe(int id) {
     std::lock_guard<std::mutex> lock(notifyMutex_);
     std::erase_if(listeners_, [id](const auto& p) { return p.first == id; });
 }
 
-void Session::setWakeup(std::function<void()> wakeup) {
+void SessionCore::setWakeup(std::function<void()> wakeup) {
     std::lock_guard<std::mutex> lock(notifyMutex_);
     wakeup_ = std::move(wakeup);
 }
 
-void Session::notify(const Notification& n) {
+void SessionCore::notify(const Notification& n) {
     switch (n.change) {
         case Change::Param: case Change::Timbre: case Change::Oscillator: case Change::Units:
         case Change::Curves: case Change::Samples: case Change::Preset:
@@ -114,7 +114,7 @@ void Session::notify(const Notification& n) {
     if (wake) wake();
 }
 
-void Session::drainNotifications() {
+void SessionCore::drainNotifications() {
     for (;;) {
         std::deque<Notification> batch;
         std::vector<Listener> ls;
@@ -132,7 +132,7 @@ void Session::drainNotifications() {
 // ---------------------------------------------------------------------------
 // Parameters by id
 
-long double Session::readParam(ParamId id) const {
+long double SessionCore::readParam(ParamId id) const {
     const ParamInfo& p = paramInfo(id);
     switch (p.scope) {
         case ParamScope::Timbre: return readStored(p, panel_);
@@ -158,7 +158,7 @@ long double Session::readParam(ParamId id) const {
 }
 
 // Stores an already clamped value; false when nothing changed.
-bool Session::writeParam(ParamId id, long double v) {
+bool SessionCore::writeParam(ParamId id, long double v) {
     if (readParam(id) == v) return false;
     const ParamInfo& p = paramInfo(id);
     switch (p.scope) {
@@ -190,17 +190,17 @@ bool Session::writeParam(ParamId id, long double v) {
     return true;
 }
 
-long double Session::value(ParamId id) const {
+long double SessionCore::value(ParamId id) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return readParam(id);
 }
 
-std::string Session::label(ParamId id) const {
+std::string SessionCore::label(ParamId id) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return paramLabel(id, readParam(id), &tuning_, ratePosition_ * 5);
 }
 
-Status Session::set(ParamId id, long double v) {
+Status SessionCore::set(ParamId id, long double v) {
     const ParamInfo& p = paramInfo(id);
     const long double c = clampParam(id, v);
     if (p.type == ParamType::Choice && c != v) return Status::success();  // no item stands for it
@@ -225,7 +225,7 @@ Status Session::set(ParamId id, long double v) {
     return Status::success();
 }
 
-void Session::react(ParamId id, long double v) {
+void SessionCore::react(ParamId id, long double v) {
     switch (paramInfo(id).reaction) {
         case Reaction::Render: generateSoundBuf(); break;
         case Reaction::Oscillator:
@@ -269,7 +269,7 @@ void Session::react(ParamId id, long double v) {
 // ---------------------------------------------------------------------------
 // Reactions
 
-void Session::oscillatorControlChanged() {
+void SessionCore::oscillatorControlChanged() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     oscillatorsChanged_ = true;
     if (loadingCount_ > 0) return;
@@ -279,7 +279,7 @@ void Session::oscillatorControlChanged() {
 
 // Length and additional silence size the buffers: stop playback and the
 // render, reallocate, render anew and play again if it was playing.
-void Session::resizeSound(ParamId id, long double v, bool always) {
+void SessionCore::resizeSound(ParamId id, long double v, bool always) {
     bool wasPlaying = playback_ && playback_->playing();
     if (playback_) playback_->stopClick();
     stopRender();
@@ -294,7 +294,7 @@ void Session::resizeSound(ParamId id, long double v, bool always) {
     if (wasPlaying && playback_) playback_->playClick();
 }
 
-void Session::sampleStartChanged(int slot) {
+void SessionCore::sampleStartChanged(int slot) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (slot == 2) sample2_.reload(panel_.sample2StartPos);
     else sample1_.reload(panel_.sample1StartPos);
@@ -303,7 +303,7 @@ void Session::sampleStartChanged(int slot) {
     generateSoundBuf();
 }
 
-void Session::scaleChanged(Scale s) {
+void SessionCore::scaleChanged(Scale s) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (s != tuning_.scale()) recordStep("Scale");
     tuning_.build(s);
@@ -312,22 +312,22 @@ void Session::scaleChanged(Scale s) {
     generateSoundBuf();
 }
 
-Scale Session::scale() const {
+Scale SessionCore::scale() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return tuning_.scale();
 }
 
-NoteTables Session::tuning() const {
+NoteTables SessionCore::tuning() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return tuning_;
 }
 
-void Session::parametersChanged() {
+void SessionCore::parametersChanged() {
     notify(Change::Units);
     generateSoundBuf();
 }
 
-void Session::editUnits(const std::function<void(SoundScheme&)>& f) {
+void SessionCore::editUnits(const std::function<void(SoundScheme&)>& f) {
     recordStep("Sequencer", "units");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -336,7 +336,7 @@ void Session::editUnits(const std::function<void(SoundScheme&)>& f) {
     parametersChanged();
 }
 
-void Session::readUnits(const std::function<void(const SoundScheme&)>& f) const {
+void SessionCore::readUnits(const std::function<void(const SoundScheme&)>& f) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     f(units_);
 }
@@ -344,7 +344,7 @@ void Session::readUnits(const std::function<void(const SoundScheme&)>& f) const 
 // ---------------------------------------------------------------------------
 // Timbre <-> controls
 
-void Session::captureTimbre(TimbreRecord& rec) {
+void SessionCore::captureTimbre(TimbreRecord& rec) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     getOscillatorParams();
     panel_.waveFormGraph = waveFormGraph_.data();
@@ -354,7 +354,7 @@ void Session::captureTimbre(TimbreRecord& rec) {
     rec.realTime = realTimeMark_ ? 1 : 0;
 }
 
-void Session::fillControls(const TimbreRecord& rec) {
+void SessionCore::fillControls(const TimbreRecord& rec) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     ++loadingCount_;
     const TimbreRecord before = panel_;
@@ -369,12 +369,12 @@ void Session::fillControls(const TimbreRecord& rec) {
     notify(Change::Timbre);
 }
 
-void Session::setTimbre(const TimbreRecord& rec) {
+void SessionCore::setTimbre(const TimbreRecord& rec) {
     fillControls(rec);
     generateSoundBuf();
 }
 
-void Session::replaceTimbre(const TimbreRecord& rec) {
+void SessionCore::replaceTimbre(const TimbreRecord& rec) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         timbres_[static_cast<size_t>(currentTimbre_)] = rec;
@@ -384,19 +384,19 @@ void Session::replaceTimbre(const TimbreRecord& rec) {
     generateSoundBuf();
 }
 
-TimbreRecord Session::timbre() {
+TimbreRecord SessionCore::timbre() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
     captureTimbre(cur);  // the record holds what the controls show, as before a render
     return cur;
 }
 
-TimbreRecord Session::timbre(int index) const {
+TimbreRecord SessionCore::timbre(int index) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return timbres_[static_cast<size_t>(std::clamp(index, 0, 1))];
 }
 
-void Session::getOscillatorParams() {
+void SessionCore::getOscillatorParams() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (loadingCount_ > 0) return;
     TimbreRecord& t = timbres_[static_cast<size_t>(currentTimbre_)];
@@ -406,7 +406,7 @@ void Session::getOscillatorParams() {
     for (size_t k = 0; k < 10; ++k) t.oscillators[k].active = activeLights_[k] ? 1 : 0;
 }
 
-void Session::setOscillatorParams() {
+void SessionCore::setOscillatorParams() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     ++loadingCount_;
     const TimbreRecord& t = timbres_[static_cast<size_t>(currentTimbre_)];
@@ -419,12 +419,12 @@ void Session::setOscillatorParams() {
     notify(Change::Oscillator);
 }
 
-int Session::selectedOscillator() const {
+int SessionCore::selectedOscillator() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return selectedOscillator_;
 }
 
-void Session::selectOscillator(int k) {
+void SessionCore::selectOscillator(int k) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (k < 0 || k > 9) return;
     getOscillatorParams();
@@ -432,12 +432,12 @@ void Session::selectOscillator(int k) {
     setOscillatorParams();
 }
 
-int Session::currentTimbre() const {
+int SessionCore::currentTimbre() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return currentTimbre_;
 }
 
-void Session::selectTimbre(int t) {
+void SessionCore::selectTimbre(int t) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (t < 0 || t > 1) return;
     if (t != currentTimbre_) recordStep("Timbre " + std::to_string(t + 1));
@@ -447,12 +447,12 @@ void Session::selectTimbre(int t) {
     setTimbre(timbres_[static_cast<size_t>(currentTimbre_)]);
 }
 
-CurveData Session::envelopeGraph() const {
+CurveData SessionCore::envelopeGraph() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return envelopeGraph_.data();
 }
 
-void Session::setEnvelopeGraph(const CurveData& c) {
+void SessionCore::setEnvelopeGraph(const CurveData& c) {
     recordStep("GraphEnv", "curve graph");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -462,13 +462,13 @@ void Session::setEnvelopeGraph(const CurveData& c) {
     generateSoundBuf();
 }
 
-CurveData Session::waveFormGraph() const {
+CurveData SessionCore::waveFormGraph() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return waveFormGraph_.data();
 }
 
 // The custom waveform is rebuilt from the curve at the next render.
-void Session::setWaveFormGraph(const CurveData& c) {
+void SessionCore::setWaveFormGraph(const CurveData& c) {
     recordStep("Waveform", "curve wave");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -479,12 +479,12 @@ void Session::setWaveFormGraph(const CurveData& c) {
     generateSoundBuf();
 }
 
-std::string Session::chordText() const {
+std::string SessionCore::chordText() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return chordEdit_;
 }
 
-void Session::setChordText(const std::string& text) {
+void SessionCore::setChordText(const std::string& text) {
     if (text.substr(0, 30) == chordText()) return;
     recordStep("Chord", "chord text");
     {
@@ -494,22 +494,22 @@ void Session::setChordText(const std::string& text) {
     generateSoundBuf();
 }
 
-bool Session::autoRender() const {
+bool SessionCore::autoRender() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return autoRender_;
 }
 
-void Session::setAutoRender(bool on) {
+void SessionCore::setAutoRender(bool on) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     autoRender_ = on;
 }
 
-bool Session::realTimeMark() const {
+bool SessionCore::realTimeMark() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return realTimeMark_;
 }
 
-void Session::setRealTimeMark(bool on) {
+void SessionCore::setRealTimeMark(bool on) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         if (realTimeMark_ == on) return;
@@ -519,28 +519,28 @@ void Session::setRealTimeMark(bool on) {
     notify(Change::RealTime);
 }
 
-Status Session::liveModeRefusal(const std::string& what) const {
+Status SessionCore::liveModeRefusal(const std::string& what) const {
     if (!realTimeMark()) return Status::success();
     return Status::error(what + " is not possible while Realtime is on: the live stream has no finished sound. "
                                 "Switch Realtime off to render.");
 }
 
-void Session::setPlayback(PlaybackControl* p) {
+void SessionCore::setPlayback(PlaybackControl* p) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     playback_ = p;
 }
 
-int32_t Session::sampleRate() const {
+int32_t SessionCore::sampleRate() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return ratePosition_ * 5;
 }
 
-uint32_t Session::seed() const {
+uint32_t SessionCore::seed() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return random_.seed;
 }
 
-void Session::setSeed(uint32_t seed) {
+void SessionCore::setSeed(uint32_t seed) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     random_.seed = seed;
 }

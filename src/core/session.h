@@ -1,8 +1,10 @@
 // The session: the sound being designed (both timbres, the envelope bars,
 // the sequencer units, samples, sample rate) and the operations the
-// window's and the command line's commands call. Parameters are read and
-// written by id (see engine/param_table.h): `set` holds the value to its
-// range, runs the parameter's reaction and queues a notification.
+// window's and the command line's commands call, reached through the
+// session's parts (params(), render(), live(), files(), tools(), history()).
+// Parameters are read and written by id (see engine/param_table.h):
+// `params().set` holds the value to its range, runs the parameter's
+// reaction and queues a notification.
 //
 // Threading: one owner thread (the window's, or the command line's) calls the
 // operations; renders run on the render thread on a snapshot taken under the
@@ -89,15 +91,27 @@ struct NormalizeStep {
 };
 NormalizeStep normalizeStep(int32_t position, int32_t peak);
 
-class Session : public RealTimeRenderer {
+// What the wave display's curve views run their generators on: copies, so a
+// running render is not disturbed and no lock is held while drawing.
+struct CurveSources {
+    GeneratorParams gen;
+    int32_t sampleRate = 0;
+    Random random;
+    SoundScheme units;
+};
+
+// The session's shared state and the work behind its parts. The owner never
+// holds one: it holds a Session (below) and reaches the work through its
+// parts, each of which holds this by reference.
+class SessionCore : public RealTimeRenderer {
 public:
     // The start-up state (scale, buffers, timbres, samples, default preset),
     // with the random generator seeded first. No render starts until the
     // owner asks (`startUpRender`, `renderClick`).
-    explicit Session(uint32_t randomSeed = 0);
-    ~Session() override;
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    explicit SessionCore(uint32_t randomSeed = 0);
+    ~SessionCore() override;
+    SessionCore(const SessionCore&) = delete;
+    SessionCore& operator=(const SessionCore&) = delete;
 
     // ---- parameters by id -------------------------------------------------
     long double value(ParamId id) const;
@@ -279,10 +293,11 @@ public:
     // The lock a render's snapshot is taken under; callers outside the
     // session rarely need it.
     std::recursive_mutex& mutex() const { return mutex_; }
+    // The generator settings, sample rate, random state and units, with the
+    // envelopes brought up to the bars, copied under the lock.
+    CurveSources curveSources();
 
 private:
-    friend class WaveViewer;  // the wave display's curve views read the generator settings
-
     // controls <-> records
     void captureTimbre(TimbreRecord& rec);  // GetTimbre
     void fillControls(const TimbreRecord& rec);  // SetTimbre without the render
@@ -378,6 +393,224 @@ private:
     int historyHold_ = 0;  // > 0: the changes belong to a step already recorded
     std::vector<uint8_t> savedBytes_;  // what was last opened, created or saved, for `modified`
     RenderThread renderer_;  // last: stopped first, before the state it reads
+};
+
+// ---- the parts ---------------------------------------------------------------
+// Each part is one job's view of the session; all hold the same core.
+
+// Parameters by id, the notifications their changes raise, the timbres,
+// the selected oscillator, the curves, the chord and the sequencer units.
+// It also publishes the sound snapshots the live voices read.
+class ParamStore {
+public:
+    explicit ParamStore(SessionCore& c) : c_(c) {}
+    long double value(ParamId id) const { return c_.value(id); }
+    int32_t get(ParamId id) const { return c_.get(id); }
+    Status set(ParamId id, long double v) { return c_.set(id, v); }
+    std::string label(ParamId id) const { return c_.label(id); }
+
+    using Listener = SessionCore::Listener;
+    int subscribe(Listener l) { return c_.subscribe(std::move(l)); }
+    void unsubscribe(int id) { c_.unsubscribe(id); }
+    void setWakeup(std::function<void()> wakeup) { c_.setWakeup(std::move(wakeup)); }
+    void drainNotifications() { c_.drainNotifications(); }
+
+    int currentTimbre() const { return c_.currentTimbre(); }
+    void selectTimbre(int t) { c_.selectTimbre(t); }
+    int selectedOscillator() const { return c_.selectedOscillator(); }
+    void selectOscillator(int k) { c_.selectOscillator(k); }
+    TimbreRecord timbre() { return c_.timbre(); }
+    TimbreRecord timbre(int index) const { return c_.timbre(index); }
+    void setTimbre(const TimbreRecord& rec) { c_.setTimbre(rec); }
+    void replaceTimbre(const TimbreRecord& rec) { c_.replaceTimbre(rec); }
+    CurveData envelopeGraph() const { return c_.envelopeGraph(); }
+    void setEnvelopeGraph(const CurveData& c) { c_.setEnvelopeGraph(c); }
+    CurveData waveFormGraph() const { return c_.waveFormGraph(); }
+    void setWaveFormGraph(const CurveData& c) { c_.setWaveFormGraph(c); }
+    std::string chordText() const { return c_.chordText(); }
+    void setChordText(const std::string& text) { c_.setChordText(text); }
+    void editUnits(const std::function<void(SoundScheme&)>& f) { c_.editUnits(f); }
+    void readUnits(const std::function<void(const SoundScheme&)>& f) const { c_.readUnits(f); }
+    std::shared_ptr<const SoundSnapshot> publishSnapshot() { return c_.publishSnapshot(); }
+
+private:
+    SessionCore& c_;
+};
+
+// Rendering the sound: automatic and requested renders, waiting and
+// stopping, the meters, the play buffer, the seed, threads and tuning.
+class RenderDriver {
+public:
+    explicit RenderDriver(SessionCore& c) : c_(c) {}
+    bool autoRender() const { return c_.autoRender(); }
+    void setAutoRender(bool on) { c_.setAutoRender(on); }
+    void startUpRender() { c_.startUpRender(); }
+    void generateSoundBuf() { c_.generateSoundBuf(); }
+    Status renderClick() { return c_.renderClick(); }
+    void waitForRender() { c_.waitForRender(); }
+    void stopRender() { c_.stopRender(); }
+    void renderNow() { c_.renderNow(); }
+    void normalize() { c_.normalize(); }
+    uint64_t rendersDone() const { return c_.rendersDone(); }
+    int progress() const { return c_.progress(); }
+    bool renderingLight() const { return c_.renderingLight(); }
+    bool clip() const { return c_.clip(); }
+    int32_t meterLevel() const { return c_.meterLevel(); }
+    const PlayBuffer& playBuffer() const { return c_.playBuffer(); }
+    PlayBuffer& playBuffer() { return c_.playBuffer(); }
+    Status lastError() const { return c_.lastError(); }
+    void setSeed(uint32_t seed) { c_.setSeed(seed); }
+    uint32_t seed() const { return c_.seed(); }
+    void setRenderThreads(int threads) { c_.setRenderThreads(threads); }
+    void scaleChanged(Scale s) { c_.scaleChanged(s); }
+    Scale scale() const { return c_.scale(); }
+    NoteTables tuning() const { return c_.tuning(); }
+    CurveSources curveSources() { return c_.curveSources(); }
+    std::recursive_mutex& mutex() const { return c_.mutex(); }
+
+private:
+    SessionCore& c_;
+};
+
+// The live mode: the stream the sound card or a host drives, its MIDI
+// queue and controllers, and the computer keyboard's notes.
+class LiveStream {
+public:
+    explicit LiveStream(SessionCore& c) : c_(c) {}
+    bool realTimeMark() const { return c_.realTimeMark(); }
+    void setRealTimeMark(bool on) { c_.setRealTimeMark(on); }
+    Status liveModeRefusal(const std::string& what) const { return c_.liveModeRefusal(what); }
+    // What the stream drives (the core itself: no hop on the audio path).
+    RealTimeRenderer& renderer() { return c_; }
+    void startStream() { c_.startStream(); }
+    void stopStream() { c_.stopStream(); }
+    void renderBlock(SoundBuffer block, int32_t renderPosition) { c_.renderBlock(block, renderPosition); }
+    bool realTimeFlag() const { return c_.realTimeFlag(); }
+    MidiQueue& midiQueue() { return c_.midiQueue(); }
+    void setLiveVoices(int voices) { c_.setLiveVoices(voices); }
+    void setLiveGainDb(double db) { c_.setLiveGainDb(db); }
+    void setLiveOctaveDown(bool on) { c_.setLiveOctaveDown(on); }
+    VoiceEngine* liveEngine() { return c_.liveEngine(); }
+    bool keyboardNote(char key, bool down, int32_t stamp) { return c_.keyboardNote(key, down, stamp); }
+    MidiControllers& midiControllers() { return c_.midiControllers(); }
+    void setPlayback(PlaybackControl* p) { c_.setPlayback(p); }
+
+private:
+    SessionCore& c_;
+};
+
+// Presets, samples, sound files, the settings and the sample rate.
+class PresetFiles {
+public:
+    explicit PresetFiles(SessionCore& c) : c_(c) {}
+    PresetRecord getPreset() { return c_.getPreset(); }
+    void setPreset(const PresetRecord& rec) { c_.setPreset(rec); }
+    Status openPreset(const std::string& fileName, bool render = true, std::string* warning = nullptr) {
+        return c_.openPreset(fileName, render, warning);
+    }
+    Status openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render = true) {
+        return c_.openPresetBytes(bytes, fileName, render);
+    }
+    Status savePreset(const std::string& fileName) { return c_.savePreset(fileName); }
+    void newPreset() { c_.newPreset(); }
+    const PresetRecord& defaultPreset() const { return c_.defaultPreset(); }
+    std::string presetName() const { return c_.presetName(); }
+    std::string caption() const { return c_.caption(); }
+    Status loadSample(int slot, const std::string& fileName) { return c_.loadSample(slot, fileName); }
+    void byteSwapSample(int slot) { c_.byteSwapSample(slot); }
+    std::string sampleLabel(int slot) const { return c_.sampleLabel(slot); }
+    std::string samplePath(int slot) const { return c_.samplePath(slot); }
+    int32_t sampleCount(int slot) const { return c_.sampleCount(slot); }
+    std::string sampleDetails(int slot) const { return c_.sampleDetails(slot); }
+    int64_t sampleClipped(int slot) const { return c_.sampleClipped(slot); }
+    Status saveSoundFile(SaveFormat format, std::string* writtenName = nullptr) {
+        return c_.saveSoundFile(format, writtenName);
+    }
+    Status saveSampleAs(const std::string& fileName, int filterIndex) { return c_.saveSampleAs(fileName, filterIndex); }
+    Status exportSound(const std::string& fileName, SaveFormat format) { return c_.exportSound(fileName, format); }
+    Settings settings() const { return c_.settings(); }
+    void setSettings(const Settings& s) { c_.setSettings(s); }
+    int32_t sampleRate() const { return c_.sampleRate(); }
+
+private:
+    SessionCore& c_;
+};
+
+// The "Tools" menu, the harmonics presets, the setup dialog and utilities.
+class SoundTools {
+public:
+    explicit SoundTools(SessionCore& c) : c_(c) {}
+    void applyHarmonicsPreset(HarmonicsPreset preset) { c_.applyHarmonicsPreset(preset); }
+    FatWizard fatWizard() const { return c_.fatWizard(); }
+    void setFatWizard(const FatWizard& w) { c_.setFatWizard(w); }
+    void melodicOscillatorsToC(int octave) { c_.melodicOscillatorsToC(octave); }
+    void octaveShift(bool up) { c_.octaveShift(up); }
+    void makeFatSound(uint32_t seed) { c_.makeFatSound(seed); }
+    uint32_t makeFatSound() { return c_.makeFatSound(); }
+    void tb303Model() { c_.tb303Model(); }
+    Status processSoundFile(const std::string& sampleFile) { return c_.processSoundFile(sampleFile); }
+    SetupValues setupValues() const { return c_.setupValues(); }
+    void applySetup(const SetupValues& v) { c_.applySetup(v); }
+    std::string utilityName(int n) const { return c_.utilityName(n); }
+    Status runUtility(int n) { return c_.runUtility(n); }
+
+private:
+    SessionCore& c_;
+};
+
+// Undo and redo, the steps' names, and whether the sound was saved.
+class EditHistory {
+public:
+    explicit EditHistory(SessionCore& c) : c_(c) {}
+    bool undo() { return c_.undo(); }
+    bool redo() { return c_.redo(); }
+    bool canUndo() const { return c_.canUndo(); }
+    bool canRedo() const { return c_.canRedo(); }
+    std::string undoLabel() const { return c_.undoLabel(); }
+    std::string redoLabel() const { return c_.redoLabel(); }
+    void endEditRun() { c_.endEditRun(); }
+    void beginCompoundStep(const std::string& label) { c_.beginCompoundStep(label); }
+    void endCompoundStep() { c_.endCompoundStep(); }
+    std::vector<uint8_t> presetBytes() { return c_.presetBytes(); }
+    std::vector<uint8_t> settingsBytes() { return c_.settingsBytes(); }
+    bool modified() { return c_.modified(); }
+    std::string windowTitle() { return c_.windowTitle(); }
+
+private:
+    SessionCore& c_;
+};
+
+// The session the window, the command line, the plugin and the tests hold:
+// the core and its parts, nothing else.
+class Session {
+public:
+    explicit Session(uint32_t randomSeed = 0)
+        : core_(randomSeed), params_(core_), render_(core_), live_(core_), files_(core_), tools_(core_),
+          history_(core_) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    ParamStore& params() { return params_; }
+    const ParamStore& params() const { return params_; }
+    RenderDriver& render() { return render_; }
+    const RenderDriver& render() const { return render_; }
+    LiveStream& live() { return live_; }
+    const LiveStream& live() const { return live_; }
+    PresetFiles& files() { return files_; }
+    const PresetFiles& files() const { return files_; }
+    SoundTools& tools() { return tools_; }
+    const SoundTools& tools() const { return tools_; }
+    EditHistory& history() { return history_; }
+    const EditHistory& history() const { return history_; }
+
+private:
+    SessionCore core_;
+    ParamStore params_;
+    RenderDriver render_;
+    LiveStream live_;
+    PresetFiles files_;
+    SoundTools tools_;
+    EditHistory history_;
 };
 
 }  // namespace kf

@@ -6,7 +6,7 @@
 
 namespace kf {
 
-void Session::applyHarmonicsPreset(HarmonicsPreset preset) {
+void SessionCore::applyHarmonicsPreset(HarmonicsPreset preset) {
     recordStep("Harmonics");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -51,7 +51,7 @@ void Session::applyHarmonicsPreset(HarmonicsPreset preset) {
     oscillatorControlChanged();
 }
 
-bool Session::keyboardNote(char key, bool down, int32_t stamp) {
+bool SessionCore::keyboardNote(char key, bool down, int32_t stamp) {
     const int semitone = keyToSemitone(key);
     if (semitone < 0) return false;
     int octave = 4;

@@ -3,7 +3,7 @@
 
 namespace kf {
 
-Status Session::saveSoundFile(SaveFormat format, std::string* writtenName) {
+Status SessionCore::saveSoundFile(SaveFormat format, std::string* writtenName) {
     if (Status st = liveModeRefusal("Save"); !st) return st;
     std::string name, base;
     int32_t rate = 0;
@@ -20,7 +20,7 @@ Status Session::saveSoundFile(SaveFormat format, std::string* writtenName) {
     return st;
 }
 
-Status Session::saveSampleAs(const std::string& fileName, int filterIndex) {
+Status SessionCore::saveSampleAs(const std::string& fileName, int filterIndex) {
     if (Status st = liveModeRefusal("Save sample as"); !st) return st;
     std::vector<int16_t> sound = playBuffer_.copy();
     const int32_t rate = playBuffer_.rate() > 0 ? playBuffer_.rate() : sampleRate();
@@ -28,7 +28,7 @@ Status Session::saveSampleAs(const std::string& fileName, int filterIndex) {
                             rate);
 }
 
-Status Session::exportSound(const std::string& fileName, SaveFormat format) {
+Status SessionCore::exportSound(const std::string& fileName, SaveFormat format) {
     if (Status st = liveModeRefusal("Save"); !st) return st;
     std::string base;
     {
@@ -40,12 +40,12 @@ Status Session::exportSound(const std::string& fileName, SaveFormat format) {
     return saveSound(fileName, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, format, rate, base);
 }
 
-Settings Session::settings() const {
+Settings SessionCore::settings() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return settings_;
 }
 
-void Session::setSettings(const Settings& s) {
+void SessionCore::setSettings(const Settings& s) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         settings_ = s;

@@ -17,7 +17,7 @@ std::vector<uint8_t> comparableBytes(PresetRecord rec, const SoundScheme& units)
 
 }  // namespace
 
-SessionSnapshot Session::snapshot() {
+SessionSnapshot SessionCore::snapshot() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     SessionSnapshot s;
     s.preset = getPreset();
@@ -31,7 +31,7 @@ SessionSnapshot Session::snapshot() {
     return s;
 }
 
-void Session::restore(const SessionSnapshot& s) {
+void SessionCore::restore(const SessionSnapshot& s) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         ++loadingCount_;
@@ -56,7 +56,7 @@ void Session::restore(const SessionSnapshot& s) {
     notify(Change::History);
 }
 
-void Session::recordStep(const std::string& label, const std::string& runKey) {
+void SessionCore::recordStep(const std::string& label, const std::string& runKey) {
     if (historyHold_ > 0) return;
     SessionSnapshot before = snapshot();
     {
@@ -66,25 +66,25 @@ void Session::recordStep(const std::string& label, const std::string& runKey) {
     notify(Change::History);
 }
 
-void Session::beginCompoundStep(const std::string& label) {
+void SessionCore::beginCompoundStep(const std::string& label) {
     recordStep(label);
     ++historyHold_;
 }
 
-void Session::endCompoundStep() {
+void SessionCore::endCompoundStep() {
     --historyHold_;
     endEditRun();
 }
 
-void Session::endEditRun() {
+void SessionCore::endEditRun() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     history_.endRun();
 }
 
-bool Session::undo() { return stepHistory(false); }
-bool Session::redo() { return stepHistory(true); }
+bool SessionCore::undo() { return stepHistory(false); }
+bool SessionCore::redo() { return stepHistory(true); }
 
-bool Session::stepHistory(bool redo) {
+bool SessionCore::stepHistory(bool redo) {
     std::optional<SessionSnapshot> to;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -95,33 +95,33 @@ bool Session::stepHistory(bool redo) {
     return true;
 }
 
-std::string Session::undoLabel() const {
+std::string SessionCore::undoLabel() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return history_.undoLabel();
 }
 
-std::string Session::redoLabel() const {
+std::string SessionCore::redoLabel() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return history_.redoLabel();
 }
 
-bool Session::canUndo() const {
+bool SessionCore::canUndo() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return history_.canUndo();
 }
 
-bool Session::canRedo() const {
+bool SessionCore::canRedo() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return history_.canRedo();
 }
 
-std::vector<uint8_t> Session::presetBytes() {
+std::vector<uint8_t> SessionCore::presetBytes() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const auto bytes = presetFileBytes(toStoredForm(getPreset()), units_);
     return {bytes.begin(), bytes.end()};
 }
 
-void Session::markSaved() {
+void SessionCore::markSaved() {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         savedBytes_ = comparableBytes(getPreset(), units_);
@@ -129,14 +129,14 @@ void Session::markSaved() {
     notify(Change::History);
 }
 
-bool Session::modified() { return settingsBytes() != savedBytes_; }
+bool SessionCore::modified() { return settingsBytes() != savedBytes_; }
 
-std::vector<uint8_t> Session::settingsBytes() {
+std::vector<uint8_t> SessionCore::settingsBytes() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return comparableBytes(getPreset(), units_);
 }
 
-std::string Session::windowTitle() {
+std::string SessionCore::windowTitle() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     std::string title = "Kestrafon - " + presetName_;
     if (modified()) title += " *";

@@ -8,7 +8,7 @@
 
 namespace kf {
 
-PresetRecord Session::getPreset() {
+PresetRecord SessionCore::getPreset() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     getOscillatorParams();
     TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
@@ -25,9 +25,9 @@ PresetRecord Session::getPreset() {
     return out;
 }
 
-void Session::setPreset(const PresetRecord& rec) { applyPreset(rec, true); }
+void SessionCore::setPreset(const PresetRecord& rec) { applyPreset(rec, true); }
 
-void Session::applyPreset(const PresetRecord& rec, bool reloadSamples) {
+void SessionCore::applyPreset(const PresetRecord& rec, bool reloadSamples) {
     bool restart = false;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -65,7 +65,7 @@ void Session::applyPreset(const PresetRecord& rec, bool reloadSamples) {
     if (restart) playback_->playClick();
 }
 
-Status Session::openPreset(const std::string& fileName, bool render, std::string* warning) {
+Status SessionCore::openPreset(const std::string& fileName, bool render, std::string* warning) {
     // Another kind of file would fill the controls with its bytes: refuse it
     // before anything changes.
     const PresetFileCheck check = checkPresetFile(fileName);
@@ -76,7 +76,7 @@ Status Session::openPreset(const std::string& fileName, bool render, std::string
     return openPresetBytes(bytes, fileName, render);
 }
 
-Status Session::openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render) {
+Status SessionCore::openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render) {
     SessionSnapshot before = snapshot();
     PresetRecord rec;
     {
@@ -111,7 +111,7 @@ Status Session::openPresetBytes(const std::vector<uint8_t>& bytes, const std::st
     return Status::success();
 }
 
-Status Session::savePreset(const std::string& fileName) {
+Status SessionCore::savePreset(const std::string& fileName) {
     PresetRecord stored = toStoredForm(getPreset());
     Status st;
     {
@@ -126,7 +126,7 @@ Status Session::savePreset(const std::string& fileName) {
     return st;
 }
 
-void Session::newPreset() {
+void SessionCore::newPreset() {
     recordStep("New preset");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -141,17 +141,17 @@ void Session::newPreset() {
     notify(Change::Preset);
 }
 
-std::string Session::presetName() const {
+std::string SessionCore::presetName() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return presetName_;
 }
 
-std::string Session::caption() const {
+std::string SessionCore::caption() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return caption_;
 }
 
-Status Session::loadSample(int slot, const std::string& fileName) {
+Status SessionCore::loadSample(int slot, const std::string& fileName) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     recordStep("Open sample " + std::to_string(slot == 2 ? 2 : 1));
     SampleSlot& s = slot == 2 ? sample2_ : sample1_;
@@ -164,7 +164,7 @@ Status Session::loadSample(int slot, const std::string& fileName) {
     return Status::success();
 }
 
-void Session::byteSwapSample(int slot) {
+void SessionCore::byteSwapSample(int slot) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     recordStep("Byte swap sample " + std::to_string(slot == 2 ? 2 : 1));
     (slot == 2 ? sample2_ : sample1_).byteSwap();
@@ -173,22 +173,22 @@ void Session::byteSwapSample(int slot) {
     generateSoundBuf();
 }
 
-std::string Session::sampleLabel(int slot) const {
+std::string SessionCore::sampleLabel(int slot) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return (slot == 2 ? sample2_ : sample1_).label();
 }
 
-std::string Session::samplePath(int slot) const {
+std::string SessionCore::samplePath(int slot) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return (slot == 2 ? sample2_ : sample1_).storedPath();
 }
 
-int32_t Session::sampleCount(int slot) const {
+int32_t SessionCore::sampleCount(int slot) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return (slot == 2 ? sample2_ : sample1_).view().count;
 }
 
-std::string Session::sampleDetails(int slot) const {
+std::string SessionCore::sampleDetails(int slot) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const SampleSlot& s = slot == 2 ? sample2_ : sample1_;
     std::string text = std::to_string(s.view().count) + " samples";
@@ -197,7 +197,7 @@ std::string Session::sampleDetails(int slot) const {
     return text;
 }
 
-int64_t Session::sampleClipped(int slot) const {
+int64_t SessionCore::sampleClipped(int slot) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return (slot == 2 ? sample2_ : sample1_).clipped();
 }

@@ -7,13 +7,13 @@
 
 namespace kf {
 
-void Session::tempoChanged() {
+void SessionCore::tempoChanged() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     timbres_[static_cast<size_t>(currentTimbre_)].renderLength =
         renderLengthFromTempo(ratePosition_ * 5, panel_.tempo, units_.noteSequencer().noteCount);
 }
 
-void Session::startStream() {
+void SessionCore::startStream() {
     // Everything the voices need is made here, before any block runs.
     if (!live_.load()) {
         liveOwned_ = std::make_unique<VoiceEngine>(publishSnapshot(), 16384);
@@ -26,12 +26,12 @@ void Session::startStream() {
     live_.load()->reset();
 }
 
-void Session::stopStream() {
+void SessionCore::stopStream() {
     if (VoiceEngine* e = live_.load()) e->reset();
     midiQueue_.reset();
 }
 
-void Session::applyLiveSettings() {
+void SessionCore::applyLiveSettings() {
     VoiceEngine* e = live_.load();
     if (!e) return;
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -43,7 +43,7 @@ void Session::applyLiveSettings() {
     e->setOctaveDown(settings_.octaveDown);
 }
 
-void Session::setLiveVoices(int voices) {
+void SessionCore::setLiveVoices(int voices) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         settings_.liveVoices = std::clamp(voices, 1, kMaxVoices);
@@ -51,7 +51,7 @@ void Session::setLiveVoices(int voices) {
     applyLiveSettings();
 }
 
-void Session::setLiveGainDb(double db) {
+void SessionCore::setLiveGainDb(double db) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         settings_.liveGainDb = std::isnan(db) ? db : std::clamp(db, kLiveGainMinDb, kLiveGainMaxDb);
@@ -59,7 +59,7 @@ void Session::setLiveGainDb(double db) {
     applyLiveSettings();
 }
 
-void Session::setLiveOctaveDown(bool on) {
+void SessionCore::setLiveOctaveDown(bool on) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         settings_.octaveDown = on;
@@ -67,7 +67,7 @@ void Session::setLiveOctaveDown(bool on) {
     applyLiveSettings();
 }
 
-std::shared_ptr<const SoundSnapshot> Session::publishSnapshot() {
+std::shared_ptr<const SoundSnapshot> SessionCore::publishSnapshot() {
     auto snap = std::make_shared<SoundSnapshot>();
     SoundSnapshot& s = *snap;
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -94,9 +94,9 @@ std::shared_ptr<const SoundSnapshot> Session::publishSnapshot() {
     return snap;
 }
 
-bool Session::realTimeFlag() const { return realTimeMark_.load(); }
+bool SessionCore::realTimeFlag() const { return realTimeMark_.load(); }
 
-void Session::renderBlock(SoundBuffer block, int32_t renderPosition) {
+void SessionCore::renderBlock(SoundBuffer block, int32_t renderPosition) {
     VoiceEngine* e = live_.load();
     if (!e) return;
     // Live input: an entry takes effect at the sample after its stamp; one

@@ -11,18 +11,24 @@
 
 namespace kf {
 
-int32_t Session::wantedCapacity() const {
+int32_t SessionCore::wantedCapacity() const {
     int64_t units = int64_t{panel_.length} + panel_.additionalSilence;
     int64_t cap = std::clamp<int64_t>(units * 1024, 16384, (int64_t{kMaxLengthUnits} + 256) * 1024);
     return static_cast<int32_t>(cap);
 }
 
-void Session::reallocIfNeeded() {
+void SessionCore::reallocIfNeeded() {
     int32_t want = wantedCapacity();
     if (want != engine_.capacity()) engine_.allocate(want);
 }
 
-void Session::initEnvelopers() {
+CurveSources SessionCore::curveSources() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    initEnvelopers();
+    return CurveSources{gen_, sampleRate(), random_, units_};
+}
+
+void SessionCore::initEnvelopers() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     for (int e = 0; e < 3; ++e) {
         EnvelopeParams& p = gen_.env[static_cast<size_t>(e)];
@@ -61,13 +67,13 @@ void Session::initEnvelopers() {
     getOscillatorParams();
 }
 
-void Session::startUpRender() {
+void SessionCore::startUpRender() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     renderRequested_ = true;
     generateSoundBuf();
 }
 
-void Session::generateSoundBuf() {
+void SessionCore::generateSoundBuf() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (loadingCount_ > 0) return;
     captureTimbre(timbres_[static_cast<size_t>(currentTimbre_)]);
@@ -79,7 +85,7 @@ void Session::generateSoundBuf() {
     renderer_.request();
 }
 
-Status Session::renderClick() {
+Status SessionCore::renderClick() {
     if (Status st = liveModeRefusal("Render"); !st) return st;
     stopRender();
     std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -88,17 +94,17 @@ Status Session::renderClick() {
     return Status::success();
 }
 
-void Session::waitForRender() { renderer_.waitIdle(); }
+void SessionCore::waitForRender() { renderer_.waitIdle(); }
 
-void Session::stopRender() {
+void SessionCore::stopRender() {
     renderer_.stop();
     progress_ = 6;
     renderingLight_ = false;
 }
 
-void Session::renderBackground() { renderLocked(); }
+void SessionCore::renderBackground() { renderLocked(); }
 
-void Session::renderNow() {
+void SessionCore::renderNow() {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         renderRequested_ = false;
@@ -109,13 +115,13 @@ void Session::renderNow() {
 // Everything a render takes from the session besides the timbre: generator
 // parameters, controller values, custom wave, tables, units and samples.
 // Called under mutex_ with engineMutex_ held.
-void Session::prepareEngine() {
+void SessionCore::prepareEngine() {
     reallocIfNeeded();
     prepareEngineInto(engine_);
     engine_.midiQueue = &midiQueue_;
 }
 
-void Session::prepareEngineInto(Engine& e) {
+void SessionCore::prepareEngineInto(Engine& e) {
     initEnvelopers();
     e.gen = gen_;
     for (size_t k = 0; k < 2; ++k) {
@@ -154,7 +160,7 @@ void appendCurve(std::string& key, const CurveData& c) {
 // Everything the filtered oscillators are made of: the oscillators, the
 // generators they can read, the custom wave, samples, tuning, units, rate
 // and the generator state. Called under mutex_ after prepareEngine.
-std::string Session::bankKey(const TimbreRecord& t) const {
+std::string SessionCore::bankKey(const TimbreRecord& t) const {
     std::string key;
     key.reserve(4096);
     for (const OscillatorRecord& o : t.oscillators) {
@@ -188,7 +194,7 @@ std::string Session::bankKey(const TimbreRecord& t) const {
     return key;
 }
 
-void Session::renderLocked() {
+void SessionCore::renderLocked() {
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     TimbreRecord timbre;
     int index = 0;
@@ -252,13 +258,13 @@ void Session::renderLocked() {
     notify(Change::RenderFinished);
 }
 
-void Session::setRenderThreads(int threads) {
+void SessionCore::setRenderThreads(int threads) {
     renderer_.waitIdle();
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     engine_.speed.threads = std::max(threads, 0);
 }
 
-Status Session::lastError() const {
+Status SessionCore::lastError() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return lastError_;
 }
@@ -274,7 +280,7 @@ NormalizeStep normalizeStep(int32_t position, int32_t peak) {
     return {position, false, false};
 }
 
-void Session::normalize() {
+void SessionCore::normalize() {
     recordStep("Normalize");
     stopRender();
     for (;;) {

@@ -11,7 +11,7 @@ namespace kf {
 
 // The common frame of the oscillator rewrites: edit the current record with
 // the controls held still, show the selected oscillator again, and render.
-void Session::rewriteOscillators(const std::function<void(TimbreRecord&)>& edit) {
+void SessionCore::rewriteOscillators(const std::function<void(TimbreRecord&)>& edit) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     ++loadingCount_;
     edit(timbres_[static_cast<size_t>(currentTimbre_)]);
@@ -23,29 +23,29 @@ void Session::rewriteOscillators(const std::function<void(TimbreRecord&)>& edit)
     generateSoundBuf();
 }
 
-FatWizard Session::fatWizard() const {
+FatWizard SessionCore::fatWizard() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return fatWizard_;
 }
 
-void Session::setFatWizard(const FatWizard& w) {
+void SessionCore::setFatWizard(const FatWizard& w) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     fatWizard_ = w;
 }
 
-void Session::melodicOscillatorsToC(int octave) {
+void SessionCore::melodicOscillatorsToC(int octave) {
     const int32_t hz = melodicCFrequency(octave);
     if (hz == 0) return;
     recordStep("Melodic oscillators to C-" + std::to_string(octave));
     rewriteOscillators([hz](TimbreRecord& t) { setMelodicFrequency(t, hz); });
 }
 
-void Session::octaveShift(bool up) {
+void SessionCore::octaveShift(bool up) {
     recordStep(up ? "Octave up" : "Octave down");
     rewriteOscillators([up](TimbreRecord& t) { shiftOctave(t, up); });
 }
 
-void Session::makeFatSound(uint32_t seed) {
+void SessionCore::makeFatSound(uint32_t seed) {
     recordStep("Fat wizard");
     rewriteOscillators([this, seed](TimbreRecord& t) {
         random_.seed = seed;
@@ -53,13 +53,13 @@ void Session::makeFatSound(uint32_t seed) {
     });
 }
 
-uint32_t Session::makeFatSound() {
+uint32_t SessionCore::makeFatSound() {
     const uint32_t seed = fatWizardSeed();
     makeFatSound(seed);
     return seed;
 }
 
-void Session::tb303Model() {
+void SessionCore::tb303Model() {
     recordStep("TB-303 model");
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -81,7 +81,7 @@ void Session::tb303Model() {
     resizeSound(ParamId::Length, 40, true);
 }
 
-Status Session::processSoundFile(const std::string& sampleFile) {
+Status SessionCore::processSoundFile(const std::string& sampleFile) {
     recordStep("Process sound file");
     // The sample it opens is part of this one step.
     ++historyHold_;
@@ -101,12 +101,12 @@ Status Session::processSoundFile(const std::string& sampleFile) {
     return Status::success();
 }
 
-SetupValues Session::setupValues() const {
+SetupValues SessionCore::setupValues() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return kf::setupValues(settings_);
 }
 
-void Session::applySetup(const SetupValues& v) {
+void SessionCore::applySetup(const SetupValues& v) {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         kf::applySetup(settings_, v);
@@ -114,12 +114,12 @@ void Session::applySetup(const SetupValues& v) {
     notify(Change::Setup);
 }
 
-std::string Session::utilityName(int n) const {
+std::string SessionCore::utilityName(int n) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return n == 2 ? settings_.util2 : settings_.util1;
 }
 
-Status Session::runUtility(int n) {
+Status SessionCore::runUtility(int n) {
     std::string command;
     int32_t rate = 0;
     {

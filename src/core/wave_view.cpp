@@ -28,22 +28,18 @@ void fullView(const std::vector<int16_t>& sound, DisplayBuffer& display) {
 
 void WaveViewer::fill(Session& session, WaveView view, int32_t trackPosition, DisplayBuffer& display) {
     if (view == WaveView::Zoomed || view == WaveView::Full) {
-        const std::vector<int16_t> sound = session.playBuffer().copy();
+        const std::vector<int16_t> sound = session.render().playBuffer().copy();
         if (view == WaveView::Zoomed)
             zoomedView(sound, trackPosition, display);
         else
             fullView(sound, display);
         return;
     }
-    SoundScheme units;
-    {
-        std::lock_guard<std::recursive_mutex> lock(session.mutex());
-        session.initEnvelopers();
-        engine_.gen = session.gen_;
-        engine_.sampleRate = session.sampleRate();
-        engine_.random = session.random_;
-        units = session.units_;
-    }
+    CurveSources sources = session.render().curveSources();
+    engine_.gen = sources.gen;
+    engine_.sampleRate = sources.sampleRate;
+    engine_.random = sources.random;
+    SoundScheme& units = sources.units;
     SoundBuffer buf{kDisplaySamples, display.data()};
     switch (view) {
         case WaveView::Env1: engine_.envelope(1, buf, 0, kDisplaySamples); break;

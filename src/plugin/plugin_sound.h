@@ -24,15 +24,15 @@ public:
     // The host's saved state: the preset's bytes, then the samples from the
     // paths the host handed back (empty: as the preset names them).
     Status restore(const std::vector<uint8_t>& bytes, const std::string& sample1, const std::string& sample2);
-    std::vector<uint8_t> presetBytes() { return session_.presetBytes(); }
-    std::string samplePath(int slot) const { return session_.samplePath(slot); }
+    std::vector<uint8_t> presetBytes() { return session_.history().presetBytes(); }
+    std::string samplePath(int slot) const { return session_.files().samplePath(slot); }
 
     void set(ParamId id, long double v) {
-        session_.set(id, v);
-        session_.drainNotifications();
+        session_.params().set(id, v);
+        session_.params().drainNotifications();
     }
-    long double value(ParamId id) const { return session_.value(id); }
-    int32_t sampleRate() const { return session_.sampleRate(); }
+    long double value(ParamId id) const { return session_.params().value(id); }
+    int32_t sampleRate() const { return session_.files().sampleRate(); }
     std::shared_ptr<const SoundSnapshot> snapshot();
 
 private:

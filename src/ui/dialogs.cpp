@@ -144,7 +144,7 @@ SetupDialog::SetupDialog(Session& s, QWidget* parent) : QDialog(parent), session
 }
 
 void SetupDialog::fill() {
-    const SetupValues sv = session_.setupValues();
+    const SetupValues sv = session_.tools().setupValues();
     const std::array<const std::string*, 5> values{&sv.util1Name, &sv.util1Command, &sv.util2Name, &sv.util2Command,
                                                    &sv.saveDir};
     for (size_t k = 0; k < values.size(); ++k) edits_[k]->setText(QString::fromStdString(*values[k]));
@@ -152,7 +152,7 @@ void SetupDialog::fill() {
 
 void SetupDialog::store() {
     auto text = [this](int k) { return edit(k)->text().toStdString(); };
-    session_.applySetup(SetupValues{text(0), text(1), text(2), text(3), text(4)});
+    session_.tools().applySetup(SetupValues{text(0), text(1), text(2), text(3), text(4)});
     emit stored();
 }
 
@@ -256,7 +256,7 @@ Tools::Tools(MainWindow& window, Session& session) : QObject(&window), window_(w
     };
     fatWizard_ = new FatWizardDialog(&window_);
     connect(fatWizard_, &FatWizardDialog::helpRequested, this, [this] { rtfmAt("\"Make fat sound\" opens"); });
-    fatWizard_->setValues(session_.fatWizard());
+    fatWizard_->setValues(session_.tools().fatWizard());
     setup_ = new SetupDialog(session_, &window_);
     instructions_ = new InstructionsWindow(&window_);
     // The manual is read once; a missing one is reported once the window
@@ -272,7 +272,7 @@ Tools::Tools(MainWindow& window, Session& session) : QObject(&window), window_(w
             box->open();
         });
     }
-    listener_ = session_.subscribe([this](const Notification& n) {
+    listener_ = session_.params().subscribe([this](const Notification& n) {
         if (n.change == Change::Setup) refreshUtilityCaptions();
     });
 }
@@ -282,7 +282,7 @@ Tools::~Tools() { shutDown(); }
 void Tools::shutDown() {
     midiCancel_ = true;
     if (midiThread_.joinable()) midiThread_.join();
-    if (listener_) session_.unsubscribe(std::exchange(listener_, 0));
+    if (listener_) session_.params().unsubscribe(std::exchange(listener_, 0));
 }
 
 void Tools::attachUtilityButtons(QPushButton* util1, QPushButton* util2) {
@@ -301,25 +301,25 @@ void Tools::attachUtilityButtons(QPushButton* util1, QPushButton* util2) {
 void Tools::refreshUtilityCaptions() {
     for (int n = 1; n <= 2; ++n)
         if (QPushButton* b = utilButtons_[static_cast<size_t>(n - 1)])
-            b->setText(QString::fromStdString(session_.utilityName(n)));
+            b->setText(QString::fromStdString(session_.tools().utilityName(n)));
 }
 
-void Tools::melodicToC(int octave) { session_.melodicOscillatorsToC(octave); }
+void Tools::melodicToC(int octave) { session_.tools().melodicOscillatorsToC(octave); }
 
-void Tools::octave(bool up) { session_.octaveShift(up); }
+void Tools::octave(bool up) { session_.tools().octaveShift(up); }
 
 void Tools::makeFatSound() {
     if (fatWizard_->exec() != QDialog::Accepted) return;
-    session_.setFatWizard(fatWizard_->values());
-    session_.makeFatSound();
+    session_.tools().setFatWizard(fatWizard_->values());
+    session_.tools().makeFatSound();
 }
 
-void Tools::tb303() { session_.tb303Model(); }
+void Tools::tb303() { session_.tools().tb303Model(); }
 
 void Tools::processSoundFile() {
     const QString name = chooseFile("Open sample 1", {});
     if (name.isEmpty()) return;  // a cancelled open changes nothing
-    if (Status st = session_.processSoundFile(name.toStdString()); !st) reportError(st);
+    if (Status st = session_.tools().processSoundFile(name.toStdString()); !st) reportError(st);
 }
 
 void Tools::options() {
@@ -329,7 +329,7 @@ void Tools::options() {
 }
 
 void Tools::utility(int n) {
-    if (Status st = session_.runUtility(n); !st) reportError(st);
+    if (Status st = session_.tools().runUtility(n); !st) reportError(st);
 }
 
 void Tools::rtfm() { instructions_->exec(); }
@@ -365,7 +365,7 @@ void Tools::renderMidi(const QString& file) {
     const QString name = file.isEmpty() ? chooseFile({}, "Midi files (*.mid)") : file;
     if (name.isEmpty()) return;
     const QString target = chooseSaveFile(
-        "Render MIDI to", QString::fromStdString(midiOutputPath(session_.setupValues().saveDir)), "WAV files (*.wav)");
+        "Render MIDI to", QString::fromStdString(midiOutputPath(session_.tools().setupValues().saveDir)), "WAV files (*.wav)");
     if (target.isEmpty()) return;
     const std::string in = name.toStdString();
     const std::string out = target.toStdString();

@@ -40,14 +40,14 @@ bool KeyboardPlay::eventFilter(QObject* watched, QEvent* e) {
     const char key = static_cast<char>(text[0].unicode());
     if (press) {
         if (!active_() || focusEdits() || down_.contains(k->key())) return false;
-        if (!session_.keyboardNote(key, true, stamp_())) return false;
+        if (!session_.live().keyboardNote(key, true, stamp_())) return false;
         down_.insert(k->key());
         return true;
     }
     // The release of a key that played: its note-off, even if real time
     // stopped meanwhile, so no note hangs.
     if (!down_.remove(k->key())) return false;
-    session_.keyboardNote(key, false, stamp_());
+    session_.live().keyboardNote(key, false, stamp_());
     return true;
 }
 

@@ -72,18 +72,18 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     session_ = std::make_unique<Session>();
     // Notifications may be raised on the render thread or the tick: the
     // wake-up only queues a drain on this thread, where the listener runs.
-    session_->setWakeup([this] {
-        QMetaObject::invokeMethod(this, [this] { session_->drainNotifications(); }, Qt::QueuedConnection);
+    session_->params().setWakeup([this] {
+        QMetaObject::invokeMethod(this, [this] { session_->params().drainNotifications(); }, Qt::QueuedConnection);
     });
-    listener_ = session_->subscribe([this](const Notification& n) { onNotification(n); });
+    listener_ = session_->params().subscribe([this](const Notification& n) { onNotification(n); });
     out_ = std::make_unique<OutputDevice>(*platform_.waveOut);
-    out_->sampleRate = session_->sampleRate();
-    realTime_ = std::make_unique<RealTime>(*out_, *session_);
-    playback_ = std::make_unique<Playback>(*out_, session_->playBuffer(), realTime_.get());
+    out_->sampleRate = session_->files().sampleRate();
+    realTime_ = std::make_unique<RealTime>(*out_, session_->live().renderer());
+    playback_ = std::make_unique<Playback>(*out_, session_->render().playBuffer(), realTime_.get());
     playback_->setErrorReporter([this](const Status& s) { showPlayError(s); });
-    session_->setPlayback(playback_.get());
+    session_->live().setPlayback(playback_.get());
     if (platform_.midiInput)
-        midiIn_ = std::make_unique<MidiIn>(session_->midiQueue(), session_->midiControllers(),
+        midiIn_ = std::make_unique<MidiIn>(session_->live().midiQueue(), session_->live().midiControllers(),
                                            [rt = realTime_.get()] { return rt->midiTimeStamp(); });
 
     buildMenus();
@@ -101,7 +101,7 @@ MainWindow::MainWindow(Platform platform, QWidget* parent) : QMainWindow(parent)
     setAcceptDrops(true);
 
     fillDeviceLists();
-    session_->startUpRender();
+    session_->render().startUpRender();
     refreshControls();
     readIni();
     openMidiIn();
@@ -146,16 +146,16 @@ void MainWindow::shutDown() {
     playback_->stopClick();
     tools_->shutDown();
     if (midiIn_) midiIn_->closeMidiIn();
-    session_->stopRender();
-    session_->setWakeup(nullptr);
-    session_->unsubscribe(listener_);
-    session_->setPlayback(nullptr);
-    if (!platform_.settingsPath.empty()) (void)writeSettings(platform_.settingsPath, session_->settings());
+    session_->render().stopRender();
+    session_->params().setWakeup(nullptr);
+    session_->params().unsubscribe(listener_);
+    session_->live().setPlayback(nullptr);
+    if (!platform_.settingsPath.empty()) (void)writeSettings(platform_.settingsPath, session_->files().settings());
 }
 
 void MainWindow::readIni() {
-    if (!platform_.settingsPath.empty()) session_->setSettings(readSettings(platform_.settingsPath));
-    const Settings s = session_->settings();
+    if (!platform_.settingsPath.empty()) session_->files().setSettings(readSettings(platform_.settingsPath));
+    const Settings s = session_->files().settings();
     if (auto* l = deviceLists_[0]; s.waveOut >= 0 && s.waveOut < l->count()) l->setCurrentRow(s.waveOut);
     if (auto* l = deviceLists_[3]; s.midiIn >= 0 && s.midiIn < l->count()) l->setCurrentRow(s.midiIn);
     if (auto* bar = qobject_cast<QScrollBar*>(control("RealTimeDelayScrollBar")))
@@ -240,7 +240,7 @@ void MainWindow::buildSoundMenus(QMenuBar* bar) {
     timbreGroup_ = new QActionGroup(this);
     for (int t = 0; t < 2; ++t) {
         QAction* a = addCommand(timbres, QString("Timbre %1").arg(t + 1), QKeySequence(Qt::CTRL | (t ? Qt::Key_F2 : Qt::Key_F1)),
-                         [this, t] { session_->selectTimbre(t); });
+                         [this, t] { session_->params().selectTimbre(t); });
         a->setCheckable(true);
         a->setChecked(t == 0);
         timbreGroup_->addAction(a);
@@ -253,8 +253,8 @@ void MainWindow::buildSoundMenus(QMenuBar* bar) {
     addCommand(play, "Render", Qt::Key_F4, [this] { renderClick(); });
 
     QMenu* convert = bar->addMenu("&Convert");
-    addCommand(convert, "Byte swap - sample 1", {}, [this] { session_->byteSwapSample(1); });
-    addCommand(convert, "Byte swap - sample 2", {}, [this] { session_->byteSwapSample(2); });
+    addCommand(convert, "Byte swap - sample 1", {}, [this] { session_->files().byteSwapSample(1); });
+    addCommand(convert, "Byte swap - sample 2", {}, [this] { session_->files().byteSwapSample(2); });
 }
 
 // Tools and Scale.
@@ -276,7 +276,7 @@ void MainWindow::buildToolMenus(QMenuBar* bar) {
     const std::array<std::pair<const char*, Scale>, 3> scaleItems{
         {{"Tempered", Scale::Tempered}, {"Natural #", Scale::NaturalSharp}, {"Natural b", Scale::NaturalFlat}}};
     for (const auto& [caption, s] : scaleItems) {
-        QAction* a = addCommand(scale, caption, {}, [this, s = s] { session_->scaleChanged(s); });
+        QAction* a = addCommand(scale, caption, {}, [this, s = s] { session_->render().scaleChanged(s); });
         a->setCheckable(true);
         a->setChecked(s == Scale::Tempered);
         scales->addAction(a);
@@ -357,8 +357,8 @@ QHBoxLayout* MainWindow::buildRenderStrip(QWidget* host) {
     autoRender_ = new QCheckBox("Auto Render", host);
     autoRender_->setChecked(true);
     connect(autoRender_, &QCheckBox::toggled, this, [this](bool on) {
-        session_->setAutoRender(on);
-        session_->generateSoundBuf();
+        session_->render().setAutoRender(on);
+        session_->render().generateSoundBuf();
     });
     renderButton_ = new QPushButton("Render", host);
     connect(renderButton_, &QPushButton::clicked, this, [this] { renderClick(); });
@@ -501,7 +501,7 @@ void MainWindow::onNotification(const Notification& n) {
         case Change::Param:
             updateControl(n.id);
             if (n.id == ParamId::SampleRate) {
-                out_->sampleRate = session_->sampleRate();
+                out_->sampleRate = session_->files().sampleRate();
                 // Times and rates are labelled at the sound's rate.
                 for (int i = 0; i < kParamCount; ++i) updateControl(static_cast<ParamId>(i));
             }
@@ -516,8 +516,8 @@ void MainWindow::onNotification(const Notification& n) {
             showHistory();
             break;
         case Change::RealTime:
-            realTimeAction_->setChecked(session_->realTimeMark());
-            liveNote_->setVisible(session_->realTimeMark());
+            realTimeAction_->setChecked(session_->live().realTimeMark());
+            liveNote_->setVisible(session_->live().realTimeMark());
             break;
         default:
             refreshControls();
@@ -527,33 +527,33 @@ void MainWindow::onNotification(const Notification& n) {
 }
 
 void MainWindow::renderClick() {
-    if (session_->renderingLight()) {
+    if (session_->render().renderingLight()) {
         pendingRenderClick_ = true;
         return;
     }
-    if (Status st = session_->renderClick(); !st) showError(st);
+    if (Status st = session_->render().renderClick(); !st) showError(st);
 }
 
 void MainWindow::runDeferred() {
-    if (session_->renderingLight()) return;
+    if (session_->render().renderingLight()) return;
     auto held = std::move(deferred_);
     deferred_.clear();
     for (const auto& [id, v] : held) {
-        session_->set(id, v);
+        session_->params().set(id, v);
         updateControl(id);
     }
-    if (std::exchange(pendingRenderClick_, false)) session_->renderClick();
+    if (std::exchange(pendingRenderClick_, false)) session_->render().renderClick();
 }
 
 void MainWindow::showRenderState() {
-    progress_->setValue(session_->progress());
-    const bool rendering = session_->renderingLight();
+    progress_->setValue(session_->render().progress());
+    const bool rendering = session_->render().renderingLight();
     renderingLight_->setChecked(rendering);
     QPalette pal = renderingLight_->palette();
     pal.setColor(QPalette::WindowText, rendering ? QColor(255, 0, 0) : QColor(96, 96, 96));
     renderingLight_->setPalette(pal);
-    clip_->setChecked(session_->clip());
-    levelBox_->setLevel(session_->meterLevel());
+    clip_->setChecked(session_->render().clip());
+    levelBox_->setLevel(session_->render().meterLevel());
     playingLight_->setChecked(playback_->playingLight());
 }
 
@@ -579,13 +579,13 @@ void MainWindow::showError(const Status& s) {
 }
 
 void MainWindow::playClick() {
-    out_->sampleRate = session_->sampleRate();
+    out_->sampleRate = session_->files().sampleRate();
     playback_->playClick();
     playingLight_->setChecked(playback_->playingLight());
 }
 
 void MainWindow::playOnceClick() {
-    out_->sampleRate = session_->sampleRate();
+    out_->sampleRate = session_->files().sampleRate();
     playback_->playOnce();
     playingLight_->setChecked(playback_->playingLight());
 }
@@ -602,7 +602,7 @@ void MainWindow::exitClick() {
 
 void MainWindow::realTimeClick() {
     playback_->toggleRealTime();
-    session_->setRealTimeMark(playback_->realTimeMark());
+    session_->live().setRealTimeMark(playback_->realTimeMark());
     realTimeAction_->setChecked(playback_->realTimeMark());
     liveNote_->setVisible(playback_->realTimeMark());
     playingLight_->setChecked(playback_->playingLight());
@@ -619,7 +619,7 @@ SaveFormat MainWindow::saveFormat() const {
 
 void MainWindow::saveClick() {
     std::string written;
-    if (Status st = session_->saveSoundFile(saveFormat(), &written); !st) showError(st);
+    if (Status st = session_->files().saveSoundFile(saveFormat(), &written); !st) showError(st);
     else statusBar()->showMessage("Saved " + QString::fromStdString(written), 8000);
 }
 
@@ -634,7 +634,7 @@ void MainWindow::showPlayError(const Status& s) {
 
 bool MainWindow::openPresetFile(const QString& path) {
     std::string warning;
-    if (Status st = session_->openPreset(path.toStdString(), true, &warning); !st) {
+    if (Status st = session_->files().openPreset(path.toStdString(), true, &warning); !st) {
         showError(st);  // refused: the current sound stays
         return false;
     }
@@ -656,11 +656,11 @@ void MainWindow::saveSampleAsClick() {
     const int filter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
     const QString name = dialog.selectedFiles().front();
     rememberFolder("export", name);
-    if (Status st = session_->saveSampleAs(name.toStdString(), filter); !st) showError(st);
+    if (Status st = session_->files().saveSampleAs(name.toStdString(), filter); !st) showError(st);
 }
 
 void MainWindow::newPresetClick() {
-    if (maySwitchPreset()) session_->newPreset();
+    if (maySwitchPreset()) session_->files().newPreset();
 }
 
 void MainWindow::openPresetClick(const QString& fileName) {
@@ -675,11 +675,11 @@ void MainWindow::openPresetClick(const QString& fileName) {
 }
 
 bool MainWindow::maySwitchPreset() {
-    if (!session_->modified()) return true;
+    if (!session_->history().modified()) return true;
     const UnsavedAnswer a = askUnsaved ? askUnsaved() : [this] {
         const auto b = QMessageBox::question(
             this, "Kestrafon",
-            QString::fromStdString("The preset " + session_->presetName() + " has unsaved changes. Save them?"),
+            QString::fromStdString("The preset " + session_->files().presetName() + " has unsaved changes. Save them?"),
             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
         return b == QMessageBox::Save ? UnsavedAnswer::Save
                : b == QMessageBox::Discard ? UnsavedAnswer::Discard : UnsavedAnswer::Cancel;
@@ -687,19 +687,19 @@ bool MainWindow::maySwitchPreset() {
     if (a == UnsavedAnswer::Cancel) return false;
     if (a == UnsavedAnswer::Save) {
         savePresetClick();
-        return !session_->modified();  // a cancelled or failed save keeps the edits
+        return !session_->history().modified();  // a cancelled or failed save keeps the edits
     }
     return true;
 }
 
 void MainWindow::undoClick(bool redo) {
-    if (redo ? session_->redo() : session_->undo()) refreshControls();
+    if (redo ? session_->history().redo() : session_->history().undo()) refreshControls();
 }
 
 // The Edit menu names the steps; the title names the preset and marks unsaved work.
 void MainWindow::showHistory() {
-    setWindowTitle(QString::fromStdString(session_->windowTitle()));
-    const std::string u = session_->undoLabel(), r = session_->redoLabel();
+    setWindowTitle(QString::fromStdString(session_->history().windowTitle()));
+    const std::string u = session_->history().undoLabel(), r = session_->history().redoLabel();
     undoAction_->setText(QString::fromStdString(u.empty() ? "Undo" : "Undo " + u));
     redoAction_->setText(QString::fromStdString(r.empty() ? "Redo" : "Redo " + r));
     undoAction_->setEnabled(!u.empty());
@@ -713,7 +713,7 @@ void MainWindow::savePresetClick() {
     if (name.isEmpty()) return;
     if (!name.contains('.')) name += ".kfp";
     rememberFolder("preset", name);
-    if (Status st = session_->savePreset(name.toStdString()); !st) return showError(st);
+    if (Status st = session_->files().savePreset(name.toStdString()); !st) return showError(st);
     rememberRecent(name);
 }
 
@@ -722,7 +722,7 @@ void MainWindow::openSampleClick(int slot) {
                                                       kSampleFileFilter);
     if (name.isEmpty()) return;
     rememberFolder("sample", name);
-    if (Status st = session_->loadSample(slot, name.toStdString()); !st) showError(st);
+    if (Status st = session_->files().loadSample(slot, name.toStdString()); !st) showError(st);
 }
 
 // ---------------------------------------------------------------------------
@@ -741,7 +741,7 @@ void MainWindow::buildPresetsMenu(QMenu* menu) {
 
 void MainWindow::fillRecentMenu() {
     recentMenu_->clear();
-    for (const std::string& path : session_->settings().recentPresets) {
+    for (const std::string& path : session_->files().settings().recentPresets) {
         const QString file = QString::fromStdString(path);
         QAction* a = recentMenu_->addAction(QFileInfo(file).fileName());
         a->setToolTip(file);
@@ -751,21 +751,21 @@ void MainWindow::fillRecentMenu() {
 }
 
 void MainWindow::rememberRecent(const QString& file) {
-    Settings s = session_->settings();
+    Settings s = session_->files().settings();
     rememberRecentPreset(s, QFileInfo(file).absoluteFilePath().toStdString());
-    session_->setSettings(s);
+    session_->files().setSettings(s);
 }
 
 QString MainWindow::lastFolder(const std::string& kind) const {
-    const Settings s = session_->settings();
+    const Settings s = session_->files().settings();
     const auto it = s.lastFolders.find(kind);
     return it == s.lastFolders.end() ? QString() : QString::fromStdString(it->second);
 }
 
 void MainWindow::rememberFolder(const std::string& kind, const QString& file) {
-    Settings s = session_->settings();
+    Settings s = session_->files().settings();
     s.lastFolders[kind] = QFileInfo(file).absolutePath().toStdString();
-    session_->setSettings(s);
+    session_->files().setSettings(s);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
@@ -792,12 +792,12 @@ void MainWindow::openFile(const QString& path) {
     ask.exec();
     const int slot = ask.clickedButton() == one ? 1 : ask.clickedButton() == two ? 2 : 0;
     if (slot == 0) return;
-    if (Status st = session_->loadSample(slot, path.toStdString()); !st) showError(st);
+    if (Status st = session_->files().loadSample(slot, path.toStdString()); !st) showError(st);
 }
 
 void MainWindow::normalizeClick() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    session_->normalize();
+    session_->render().normalize();
     QApplication::restoreOverrideCursor();
     refreshControls();
 }

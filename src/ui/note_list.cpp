@@ -15,8 +15,8 @@ NoteStepList::NoteStepList(Session& session, QWidget* parent) : QListWidget(pare
 
 void NoteStepList::refresh() {
     std::vector<std::string> lines;
-    const NoteTables tables = session_.tuning();
-    session_.readUnits([&](const SoundScheme& u) { lines = u.noteSequencer().notesText(tables); });
+    const NoteTables tables = session_.render().tuning();
+    session_.params().readUnits([&](const SoundScheme& u) { lines = u.noteSequencer().notesText(tables); });
     const int n = static_cast<int>(lines.size());
     while (count() > n) delete takeItem(count() - 1);
     while (count() < n) addItem(QString());
@@ -30,10 +30,10 @@ bool NoteStepList::typeKey(char key) {
     const int row = currentItem() && currentItem()->isSelected() ? currentRow() : -1;
     // Without a selected step only the octave keys act.
     if (row < 0 && key != '+' && key != '-') return false;
-    const NoteTables tables = session_.tuning();
+    const NoteTables tables = session_.render().tuning();
     int32_t selected = row;
     bool changed = false;
-    session_.editUnits([&](SoundScheme& u) {
+    session_.params().editUnits([&](SoundScheme& u) {
         NoteSequencer& n = u.noteSequencer();
         n.selection = row;
         changed = n.noteKeyPress(key, tables);

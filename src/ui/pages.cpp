@@ -188,9 +188,9 @@ void MainWindow::buildOscillatorButtons() {
         oscGrid_->addWidget(b, k, 1);
         oscButtons_[static_cast<size_t>(k)] = b;
         registerControl("Oscillator" + std::to_string(k + 1) + "RadioButton", b,
-                        [this, k, b] { b->setChecked(session_->selectedOscillator() == k); });
+                        [this, k, b] { b->setChecked(session_->params().selectedOscillator() == k); });
         connect(b, &QRadioButton::clicked, this, [this, k] {
-            if (!refreshing_) session_->selectOscillator(k);
+            if (!refreshing_) session_->params().selectOscillator(k);
         });
     }
     groupLayout(oscs)->addLayout(oscGrid_);
@@ -226,10 +226,10 @@ void MainWindow::buildMixerExtras() {
     groupLayout(samples)->addWidget(sampleInfo_);
     registerControl("SamplesInfoLabel", sampleInfo_, [this] {
         sampleInfo_->setText(QString("Sample #1: %1 (%2)\nSample #2: %3 (%4)")
-                                 .arg(QString::fromStdString(session_->sampleLabel(1)))
-                                 .arg(QString::fromStdString(session_->sampleDetails(1)))
-                                 .arg(QString::fromStdString(session_->sampleLabel(2)))
-                                 .arg(QString::fromStdString(session_->sampleDetails(2))));
+                                 .arg(QString::fromStdString(session_->files().sampleLabel(1)))
+                                 .arg(QString::fromStdString(session_->files().sampleDetails(1)))
+                                 .arg(QString::fromStdString(session_->files().sampleLabel(2)))
+                                 .arg(QString::fromStdString(session_->files().sampleDetails(2))));
     });
 }
 
@@ -240,11 +240,11 @@ void MainWindow::buildChordEdit() {
     chordEdit_->setMinimumWidth(161);
     groupLayout(chord)->addWidget(chordEdit_);
     connect(chordEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        session_->setChordText(text.toStdString());
+        session_->params().setChordText(text.toStdString());
     });
     registerControl("ChordEdit", chordEdit_, [this] {
-        chordEdit_->setEnabled(session_->get(ParamId::ChordActive) != 0);
-        const QString text = QString::fromStdString(session_->chordText());
+        chordEdit_->setEnabled(session_->params().get(ParamId::ChordActive) != 0);
+        const QString text = QString::fromStdString(session_->params().chordText());
         if (chordEdit_->text() != text) chordEdit_->setText(text);
     });
 }
@@ -332,7 +332,7 @@ void MainWindow::addTableControls() {
             const int i = static_cast<int>(p.id) - static_cast<int>(level ? ParamId::OscLevel1 : ParamId::OscDetune1) + 1;
             auto* bars = g->findChild<HarmonicBars*>(level ? "HarmonicBars" : "DetuneHarmonicBars");
             bind(p, bars->bar(i), [this, id = p.id, bars, i, level] {
-                const int32_t v = session_->get(id);
+                const int32_t v = session_->params().get(id);
                 bars->showHarmonic(i, v);
                 bars->bar(i)->setToolTip(
                     QString("Harmonic %1 %2: %3 (0 to 256)").arg(i).arg(level ? "level" : "detune").arg(v));
@@ -359,11 +359,11 @@ void MainWindow::addTableControls() {
 void MainWindow::userSet(ParamId id, long double v) {
     if (refreshing_) return;
     const Reaction r = paramInfo(id).reaction;
-    if ((r == Reaction::Length || r == Reaction::Silence) && session_->renderingLight()) {
+    if ((r == Reaction::Length || r == Reaction::Silence) && session_->render().renderingLight()) {
         deferred_[id] = v;  // applied when the running render has finished
         return;
     }
-    session_->set(id, v);
+    session_->params().set(id, v);
     updateControl(id);  // the label shows the new value at once
 }
 
@@ -389,12 +389,12 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
                 light->setFixedSize(13, 13);
                 light->setToolTip("Active");
                 connect(light, &LightCheck::clicked, this, [this, id, light] { userSet(id, light->isChecked()); });
-                bind(p, light, [this, id, light] { light->setChecked(session_->get(id) != 0); });
+                bind(p, light, [this, id, light] { light->setChecked(session_->params().get(id) != 0); });
                 return light;
             }
             auto* box = new QCheckBox(qs(p.caption), parent);
             connect(box, &QCheckBox::toggled, this, [this, id](bool on) { userSet(id, on ? 1 : 0); });
-            bind(p, box, [this, id, box] { box->setChecked(session_->get(id) != 0); });
+            bind(p, box, [this, id, box] { box->setChecked(session_->params().get(id) != 0); });
             if (id == ParamId::ChordActive)
                 connect(box, &QCheckBox::toggled, this, [this](bool on) { chordEdit_->setEnabled(on); });
             return box;
@@ -422,7 +422,7 @@ QWidget* MainWindow::makeControl(const ParamInfo& p, QWidget* parent) {
         h->addWidget(spin);
         h->addStretch(1);
         connect(spin, &QSpinBox::valueChanged, this, [this, id](int v) { userSet(id, v); });
-        bind(p, row, [this, id, spin] { spin->setValue(session_->get(id)); });
+        bind(p, row, [this, id, spin] { spin->setValue(session_->params().get(id)); });
         return row;
     }
     if (p.widget == Widget::NumberEdit) return makeNumberEdit(p, parent);
@@ -445,14 +445,14 @@ QWidget* MainWindow::makeBar(const ParamInfo& p, QWidget* parent) {
         }
     lb->label()->setMinimumWidth(widest);
     std::function<void()> text = [this, id, lb, fixed, group = qs(p.group)] {
-        const std::string l = session_->label(id);
+        const std::string l = session_->params().label(id);
         const QString shown = l.empty() ? fixed : QString::fromStdString(l);
         lb->setText(shown);
         // Labels only grow: a rare wider text must not make the column jump back.
         const int w = lb->label()->fontMetrics().horizontalAdvance(shown);
         if (w > lb->label()->minimumWidth()) lb->label()->setMinimumWidth(w);
         const ParamInfo& row = paramInfo(id);
-        const long double rate = session_->sampleRate();
+        const long double rate = session_->files().sampleRate();
         const QString name = shown.contains(':') ? shown.section(':', 0, 0) : fixed;
         QString tip = QString("%1: %2\nValue: %3\nRange: %4 to %5")
                           .arg(group, name, shown, QString::fromStdString(paramValueText(id, row.barMin, rate)),
@@ -468,10 +468,10 @@ QWidget* MainWindow::makeBar(const ParamInfo& p, QWidget* parent) {
     bar->setPageStep(std::max(p.step, (p.barMax - p.barMin) / 16));
     connect(bar, &QScrollBar::valueChanged, this, [this, id](int v) { userSet(id, v); });
     connect(lb, &LabelledBar::editRequested, this, [this, id, lb] {
-        lb->openEditor(QString::fromStdString(paramValueText(id, session_->value(id), session_->sampleRate())));
+        lb->openEditor(QString::fromStdString(paramValueText(id, session_->params().value(id), session_->files().sampleRate())));
     });
     connect(lb, &LabelledBar::valueTyped, this, [this, id, bar, fixed](const QString& typed) {
-        if (const auto pos = positionForValue(id, typed.toStdString(), session_->sampleRate())) {
+        if (const auto pos = positionForValue(id, typed.toStdString(), session_->files().sampleRate())) {
             bar->setValue(*pos);
             return;
         }
@@ -480,7 +480,7 @@ QWidget* MainWindow::makeBar(const ParamInfo& p, QWidget* parent) {
                                  unit.isEmpty() ? QString() : " (a number in " + unit + ")"), 5000);
     });
     bind(p, lb, [this, id, bar, text] {
-        bar->setValue(session_->get(id));
+        bar->setValue(session_->params().get(id));
         text();
     });
     return lb;
@@ -497,9 +497,9 @@ QWidget* MainWindow::makeNumberEdit(const ParamInfo& p, QWidget* parent) {
     connect(e, &NumberEdit::changed, this, [this, id, e] { userSet(id, e->value()); });
     const QString caption = qs(p.caption);
     bind(p, e, [this, id, e, caption] {
-        const double v = static_cast<double>(session_->value(id));
+        const double v = static_cast<double>(session_->params().value(id));
         if (e->value() != v) e->setValue(v);
-        const std::string l = session_->label(id);
+        const std::string l = session_->params().label(id);
         e->setDescription(l.empty() ? caption : QString::fromStdString(l));
     });
     return e;
@@ -515,7 +515,7 @@ QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
             if (i >= 0) userSet(id, items[static_cast<size_t>(i)].value);
         });
         bind(p, combo, [this, id, combo, items] {
-            const int32_t v = session_->get(id);
+            const int32_t v = session_->params().get(id);
             for (size_t i = 0; i < items.size(); ++i)
                 if (items[i].value == v) combo->setCurrentIndex(static_cast<int>(i));
         });
@@ -537,7 +537,7 @@ QWidget* MainWindow::makeChoice(const ParamInfo& p, QWidget* parent) {
     }
     h->addStretch(1);
     bind(p, row, [this, id, buttons, items] {
-        const int32_t v = session_->get(id);
+        const int32_t v = session_->params().get(id);
         for (size_t i = 0; i < items.size(); ++i)
             if (items[i].value == v) buttons[i]->setChecked(true);
     });
@@ -554,7 +554,7 @@ QWidget* MainWindow::makeSourceList(const ParamInfo& p, QWidget* parent) {
     l->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(l, &QListWidget::itemSelectionChanged, this, [this, id, l] { userSet(id, listToSet(l)); });
-    bind(p, l, [this, id, l] { setToList(l, static_cast<uint16_t>(session_->get(id))); });
+    bind(p, l, [this, id, l] { setToList(l, static_cast<uint16_t>(session_->params().get(id))); });
     return l;
 }
 
@@ -599,7 +599,7 @@ QGridLayout* MainWindow::buildHarmonicsEditor(QGroupBox* group) {
         registerControl(buttons[k].name, b, {});
         grid->addWidget(b, 2 + static_cast<int>(k) / 4, static_cast<int>(k) % 4);
         connect(b, &QPushButton::clicked, this,
-                [this, preset = buttons[k].preset] { session_->applyHarmonicsPreset(preset); });
+                [this, preset = buttons[k].preset] { session_->tools().applyHarmonicsPreset(preset); });
     }
     return grid;
 }
@@ -609,13 +609,13 @@ void MainWindow::buildCurvePage(int page, bool waveform) {
     auto* editor = new CurveEditor(host);
     editor->setOnChange([this, editor, waveform] {
         if (waveform)
-            session_->setWaveFormGraph(editor->curve().data());
+            session_->params().setWaveFormGraph(editor->curve().data());
         else
-            session_->setEnvelopeGraph(editor->curve().data());
+            session_->params().setEnvelopeGraph(editor->curve().data());
     });
     host->layout()->addWidget(editor);
     registerControl(waveform ? "WaveFormGraphBox" : "EnvelopeGraphBox", editor, [this, editor, waveform] {
-        editor->setData(waveform ? session_->waveFormGraph() : session_->envelopeGraph());
+        editor->setData(waveform ? session_->params().waveFormGraph() : session_->params().envelopeGraph());
     });
 }
 
@@ -637,15 +637,15 @@ void MainWindow::buildOptionsPage() {
     connect(deviceLists_[0], &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0) return;
         out_->deviceItem = row;
-        Settings s = session_->settings();
+        Settings s = session_->files().settings();
         s.waveOut = row;
-        session_->setSettings(s);
+        session_->files().setSettings(s);
     });
     connect(deviceLists_[3], &QListWidget::itemClicked, this, [this] {
         if (midiIn_) midiIn_->closeMidiIn();
-        Settings s = session_->settings();
+        Settings s = session_->files().settings();
         s.midiIn = std::max(deviceLists_[3]->currentRow(), 0);
-        session_->setSettings(s);
+        session_->files().setSettings(s);
         openMidiIn();
     });
 
@@ -686,15 +686,15 @@ void MainWindow::buildOptionsPage() {
         label->setText(QString::fromStdString(bufferLengthLabel(pos)));
         label->repaint();
         playback_->realTimeDelayChange(pos);
-        Settings s = session_->settings();
+        Settings s = session_->files().settings();
         s.bufSize = pos;
-        session_->setSettings(s);
+        session_->files().setSettings(s);
     });
     registerControl("RealTimeDelayScrollBar", bar, {});
 }
 
 void MainWindow::showLiveSettings() {
-    const Settings s = session_->settings();
+    const Settings s = session_->files().settings();
     if (auto* v = qobject_cast<QSpinBox*>(control("LiveVoicesSpinEdit"))) v->setValue(s.liveVoices);
     if (auto* g = qobject_cast<QDoubleSpinBox*>(control("LiveGainSpinEdit")))
         g->setValue(std::isnan(s.liveGainDb) ? g->minimum() : s.liveGainDb);
@@ -724,18 +724,18 @@ void MainWindow::buildRealtimeExtras() {
         groupLayout(live)->addLayout(row);
     }
     groupLayout(live)->addWidget(down);
-    connect(voices, &QSpinBox::valueChanged, this, [this](int v) { session_->setLiveVoices(v); });
+    connect(voices, &QSpinBox::valueChanged, this, [this](int v) { session_->live().setLiveVoices(v); });
     connect(gain, &QDoubleSpinBox::valueChanged, this, [this, gain](double db) {
-        session_->setLiveGainDb(db < gain->minimum() + 0.25 ? std::numeric_limits<double>::quiet_NaN() : db);
+        session_->live().setLiveGainDb(db < gain->minimum() + 0.25 ? std::numeric_limits<double>::quiet_NaN() : db);
     });
-    connect(down, &QCheckBox::toggled, this, [this](bool on) { session_->setLiveOctaveDown(on); });
+    connect(down, &QCheckBox::toggled, this, [this](bool on) { session_->live().setLiveOctaveDown(on); });
     registerControl("LiveVoicesSpinEdit", voices, {});
     registerControl("LiveGainSpinEdit", gain, {});
     registerControl("OctaveDownCheckBox", down, {});
     showLiveSettings();
 
     QGroupBox* midi = findGroup(kRealtime, "MIDI controllers");
-    MidiControllers& mc = session_->midiControllers();
+    MidiControllers& mc = session_->live().midiControllers();
     auto* response = new QCheckBox("Oscillators response to MIDI In", midi);
     response->setChecked(true);
     groupLayout(midi)->addWidget(response);

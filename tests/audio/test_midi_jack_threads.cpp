@@ -121,13 +121,13 @@ struct StreamTap : RealTimeRenderer {
     std::map<int32_t, std::vector<int16_t>> blocks;
     void startStream() override {
         blocks.clear();
-        session.startStream();
+        session.live().startStream();
     }
     void renderBlock(SoundBuffer b, int32_t pos) override {
-        session.renderBlock(b, pos);
+        session.live().renderBlock(b, pos);
         blocks[pos].assign(b.samples, b.samples + b.count);
     }
-    bool realTimeFlag() const override { return session.realTimeFlag(); }
+    bool realTimeFlag() const override { return session.live().realTimeFlag(); }
     std::vector<int16_t> stream() const {
         std::vector<int16_t> out;
         for (const auto& [pos, b] : blocks) {
@@ -148,18 +148,18 @@ struct LiveRig {
     RealTime realTime{out, tap, &ticks};
 
     LiveRig() {
-        session.selectOscillator(0);
-        session.set(ParamId::Active1, 1);
-        session.set(ParamId::OscMelodic, 1);
-        session.setRealTimeMark(true);
-        out.sampleRate = session.sampleRate();
+        session.params().selectOscillator(0);
+        session.params().set(ParamId::Active1, 1);
+        session.params().set(ParamId::OscMelodic, 1);
+        session.live().setRealTimeMark(true);
+        out.sampleRate = session.files().sampleRate();
         realTime.setBufferPosition(1);
     }
 };
 
 TEST_F(JackMidiTest, NoteFromRealInputChangesTheStreamAtItsTimeStamp) {
     LiveRig live;
-    MidiIn input(live.session.midiQueue(), live.session.midiControllers(), [&live] { return live.realTime.midiTimeStamp(); }, "jack");
+    MidiIn input(live.session.live().midiQueue(), live.session.live().midiControllers(), [&live] { return live.realTime.midiTimeStamp(); }, "jack");
     ASSERT_TRUE(input.openVirtual("kflive"));
     RtMidiOut out(RtMidi::UNIX_JACK, "kfplayer");
     int port = -1;
@@ -168,21 +168,21 @@ TEST_F(JackMidiTest, NoteFromRealInputChangesTheStreamAtItsTimeStamp) {
     ASSERT_GE(port, 0);
     out.openPort(static_cast<unsigned>(port));
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (live.session.midiControllers().value[1].load() != 1 && std::chrono::steady_clock::now() < until) {
+    while (live.session.live().midiControllers().value[1].load() != 1 && std::chrono::steady_clock::now() < until) {
         send(out, {0xB0, 10, 1});
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ASSERT_EQ(live.session.midiControllers().value[1].load(), 1) << "no connection";
+    ASSERT_EQ(live.session.live().midiControllers().value[1].load(), 1) << "no connection";
 
     ASSERT_TRUE(live.realTime.playRealTime());
     live.ticks.fire(40);
     // No tick runs while the note travels, so its stamp is fixed.
     send(out, {0x90, 69, 100});
     until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (live.session.midiQueue().writeIndex() == 0 && std::chrono::steady_clock::now() < until)
+    while (live.session.live().midiQueue().writeIndex() == 0 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(live.session.midiQueue().writeIndex(), 1);
-    const int32_t stamp = live.session.midiQueue().at(0).time;
+    ASSERT_EQ(live.session.live().midiQueue().writeIndex(), 1);
+    const int32_t stamp = live.session.live().midiQueue().at(0).time;
     EXPECT_EQ(stamp, live.realTime.midiTimeStamp());
     const int32_t next = live.realTime.renderPosition();
     live.ticks.fire(60);
@@ -196,7 +196,7 @@ TEST_F(JackMidiTest, NoteFromRealInputChangesTheStreamAtItsTimeStamp) {
     for (LiveRig* r : {&silent, &direct}) {
         ASSERT_TRUE(r->realTime.playRealTime());
         r->ticks.fire(40);
-        if (r == &direct) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue(), r->session.midiControllers(), stamp);
+        if (r == &direct) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.live().midiQueue(), r->session.live().midiControllers(), stamp);
         r->ticks.fire(60);
         r->realTime.stopRealTime();
     }
@@ -218,7 +218,7 @@ TEST(LiveStream, NoteAheadOfTheStreamSoundsRightAfterItsStamp) {
         ASSERT_TRUE(r->realTime.playRealTime());
         r->ticks.fire(40);
         stamp = r->realTime.renderPosition() + 700;
-        if (r == &with) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.midiQueue(), r->session.midiControllers(), stamp);
+        if (r == &with) recordMidiMessage(0x90u | 69u << 8 | 100u << 16, r->session.live().midiQueue(), r->session.live().midiControllers(), stamp);
         r->ticks.fire(60);
         r->realTime.stopRealTime();
     }

@@ -70,7 +70,7 @@ TEST(FactoryBank, EveryPresetRendersUnclippedAndPinned) {
         SCOPED_TRACE(key);
         Session s(0);
         ASSERT_TRUE(renderFreshlyOpened(s, p.path));
-        const std::vector<int16_t> sound = s.playBuffer().copy();
+        const std::vector<int16_t> sound = s.render().playBuffer().copy();
         ASSERT_FALSE(sound.empty());
         for (int16_t v : sound) ASSERT_LT(std::abs(v), 32767);
         const auto it = kBank.find(key);

@@ -29,11 +29,11 @@ uint32_t on(int note, int vel = 100) { return 0x90u | unsigned(note) << 8 | unsi
 
 // Oscillator 1 alone: a sine that follows the notes, at 22050 Hz.
 void sineTimbre(Session& s) {
-    s.selectOscillator(0);
-    s.set(ParamId::Active1, 1);
-    s.set(ParamId::OscWaveForm, kWaveSine);
-    s.renderClick();
-    s.waitForRender();
+    s.params().selectOscillator(0);
+    s.params().set(ParamId::Active1, 1);
+    s.params().set(ParamId::OscWaveForm, kWaveSine);
+    s.render().renderClick();
+    s.render().waitForRender();
 }
 
 std::vector<int16_t> render(Session& s, const std::vector<MidiFileEvent>& ev, MidiRenderOptions o,
@@ -83,14 +83,14 @@ TEST(MidiRender, TheLiveStreamAndTheFileRendererGiveTheSameSamples) {
     for (const std::string& preset : std::vector<std::string>{"", "examples/pad.kfp", "menv"}) {
         for (auto [voices, blockLength] : {std::pair{1, 1024}, {1, 5512}, {3, 700}}) {  // 5512: a stamp on a block's last sample
             Session s;
-            s.waitForRender();
+            s.render().waitForRender();
             if (preset == "menv") {
                 sineTimbre(s);
-                s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));  // note-gated: the envelopes' queue walk counts
-                s.waitForRender();
+                s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));  // note-gated: the envelopes' queue walk counts
+                s.render().waitForRender();
             } else if (!preset.empty()) {
-                ASSERT_TRUE(s.openPreset(kRoot + "/" + preset).ok);
-                s.waitForRender();
+                ASSERT_TRUE(s.files().openPreset(kRoot + "/" + preset).ok);
+                s.render().waitForRender();
             } else {
                 sineTimbre(s);
             }
@@ -103,15 +103,15 @@ TEST(MidiRender, TheLiveStreamAndTheFileRendererGiveTheSameSamples) {
 
             // The live stream: the MIDI input's entries (stamped a sample
             // before they sound) in the session's queue ahead of each block.
-            s.setRealTimeMark(true);
-            s.setLiveVoices(voices);
-            s.startStream();
+            s.live().setRealTimeMark(true);
+            s.live().setLiveVoices(voices);
+            s.live().startStream();
             std::vector<int16_t> live, block(static_cast<size_t>(blockLength));
             size_t next = 0;
             for (int32_t p = 0; live.size() < offline.size(); p += blockLength) {
                 for (; next < ev.size() && std::llround(ev[next].seconds * 22050) < p + blockLength; ++next)
-                    s.midiQueue().push(static_cast<int32_t>(std::llround(ev[next].seconds * 22050)) - 1, ev[next].message);
-                s.renderBlock(SoundBuffer{blockLength, block.data()}, p);
+                    s.live().midiQueue().push(static_cast<int32_t>(std::llround(ev[next].seconds * 22050)) - 1, ev[next].message);
+                s.live().renderBlock(SoundBuffer{blockLength, block.data()}, p);
                 live.insert(live.end(), block.begin(), block.end());
             }
             live.resize(offline.size());
@@ -126,8 +126,8 @@ TEST(MidiRender, EachScaleNoteChangesThePitchAtItsOwnSample) {
     sineTimbre(s);
     // Gated by the first MIDI envelope, which a note-on restarts from 0 at
     // the very sample it takes effect.
-    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
-    s.waitForRender();
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.render().waitForRender();
     // The scale's note-ons only: each takes effect alone at its sample.
     std::vector<MidiFileEvent> ev;
     for (const auto& e : midi("scale.mid"))
@@ -215,8 +215,8 @@ TEST(MidiRender, TempoChangesPlaceNotesAtTheTempoMapsSamples) {
 TEST(MidiRender, ControllerValuesCountFromTheBlockTheyFallIn) {
     Session s;
     sineTimbre(s);
-    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMidi1));  // level = controller 7 value x 256
-    s.waitForRender();
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMidi1));  // level = controller 7 value x 256
+    s.render().waitForRender();
     auto at = [](double t, uint32_t m) { return MidiFileEvent{t, m}; };
     std::vector<MidiFileEvent> ev{at(0, on(69)), at(0.2, 0xB5u | 7u << 8 | 0u << 16), at(0.4, on(69, 0))};
     MidiRenderOptions o;
@@ -246,7 +246,7 @@ TEST(MidiRender, LengthIsTheLastEventPlusTheTailAndOptionsAreChecked) {
     EXPECT_EQ(r.samples, 33075);
     EXPECT_EQ(r.notes, 1);
     EXPECT_EQ(r.sampleRate, 22050);
-    s.set(ParamId::MidiEnv2Release, 256);  // 32768 samples for a full release
+    s.params().set(ParamId::MidiEnv2Release, 256);  // 32768 samples for a full release
     x = render(s, ev, o);
     EXPECT_EQ(x.size(), 11025u + 32768u);
 
@@ -313,11 +313,11 @@ TEST(MidiRender, OnsetsLandOnTheTempoMapsSampleAtEveryBlockLength) {
     // between the notes, full level from the sample after a note-on.
     Session s;
     sineTimbre(s);
-    s.set(ParamId::OscWaveForm, kWaveSquare);
-    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
-    s.set(ParamId::MidiEnv1Attack, 0);
-    s.set(ParamId::MidiEnv1Release, 0);
-    s.waitForRender();
+    s.params().set(ParamId::OscWaveForm, kWaveSquare);
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.params().set(ParamId::MidiEnv1Attack, 0);
+    s.params().set(ParamId::MidiEnv1Release, 0);
+    s.render().waitForRender();
     for (int32_t block : {1, 100, 16384}) {
         MidiRenderOptions o;
         o.voices = 1;
@@ -336,8 +336,8 @@ TEST(MidiRender, OnsetsLandOnTheTempoMapsSampleAtEveryBlockLength) {
 
 TEST(MidiRender, TwoOscillatorsReadingOneEnvelopeSoundTheSameAtEveryBlockLength) {
     Session s;
-    ASSERT_TRUE(s.openPreset(kRoot + "/examples/keys.kfp").ok);
-    s.waitForRender();
+    ASSERT_TRUE(s.files().openPreset(kRoot + "/examples/keys.kfp").ok);
+    s.render().waitForRender();
     const auto ev = midi("chord.mid");
     std::vector<int16_t> first;
     for (int32_t block : {1, 512, 16384}) {
@@ -369,8 +369,8 @@ TEST(MidiRender, TheSongLastsToItsEndOfTrack) {
 TEST(MidiRender, NotesSoundAtTheirTruePitchUnlessAnOctaveDown) {
     Session s;
     sineTimbre(s);
-    s.set(ParamId::SampleRate, 8820);  // 44100 Hz
-    s.waitForRender();
+    s.params().set(ParamId::SampleRate, 8820);  // 44100 Hz
+    s.render().waitForRender();
     // note, heard frequency (127 is above what the 16-bit curve holds: 4095.875 Hz)
     const std::vector<std::pair<int, double>> table{{69, 440.0}, {0, noteHz(0)}, {107, noteHz(107)}, {127, 4095.875}};
     for (bool down : {false, true})
@@ -391,11 +391,11 @@ TEST(MidiRender, EveryNoteOffIsHeardWhateverSampleOfTheBlockItFallsOn) {
     // A square gated by MIDI envelope 1 with no attack or release.
     Session s;
     sineTimbre(s);
-    s.set(ParamId::OscWaveForm, kWaveSquare);
-    s.set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
-    s.set(ParamId::MidiEnv1Attack, 0);
-    s.set(ParamId::MidiEnv1Release, 0);
-    s.waitForRender();
+    s.params().set(ParamId::OscWaveForm, kWaveSquare);
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.params().set(ParamId::MidiEnv1Attack, 0);
+    s.params().set(ParamId::MidiEnv1Release, 0);
+    s.render().waitForRender();
     constexpr int32_t kBlock = 16;
     std::vector<int16_t> block(kBlock);
     auto silentFrom = [&](VoiceEngine& e, int32_t blocks) {
@@ -412,7 +412,7 @@ TEST(MidiRender, EveryNoteOffIsHeardWhateverSampleOfTheBlockItFallsOn) {
     const std::vector<std::vector<uint8_t>> enders{{0x80, 69, 0}, {0x90, 69, 0}, {0xB0, 123, 0}, {0xB0, 120, 0}};
     for (size_t k = 0; k < enders.size(); ++k)
         for (int32_t at = 0; at < kBlock; ++at) {
-            VoiceEngine e(s.publishSnapshot(), kBlock);
+            VoiceEngine e(s.params().publishSnapshot(), kBlock);
             e.setVoices(2);
             const uint8_t noteOn[] = {0x90, 69, 100};
             e.midi(0, noteOn, 3);
@@ -425,7 +425,7 @@ TEST(MidiRender, EveryNoteOffIsHeardWhateverSampleOfTheBlockItFallsOn) {
                 EXPECT_EQ(end, kBlock + at + 1) << "ender " << k << " at " << at;  // the envelope is 0 the sample after
         }
     // Stopping releases everything: the next start is silent until a note.
-    VoiceEngine e(s.publishSnapshot(), kBlock);
+    VoiceEngine e(s.params().publishSnapshot(), kBlock);
     const uint8_t noteOn[] = {0x90, 60, 100};
     e.midi(0, noteOn, 3);
     EXPECT_GT(silentFrom(e, 2), 0);

@@ -27,7 +27,7 @@ long double storedAtStart(const ParamInfo& p, const PresetRecord& preset, const 
         case ParamScope::Light: return preset.timbre.oscillators[p.offset].active;
         case ParamScope::Envelope: return preset.envelopeBars[p.offset];
         case ParamScope::Rate: return preset.ratePosition();
-        case ParamScope::Unit: return s.value(p.id);
+        case ParamScope::Unit: return s.params().value(p.id);
     }
     return -1;
 }
@@ -36,7 +36,7 @@ long double storedAtStart(const ParamInfo& p, const PresetRecord& preset, const 
 
 TEST(ParamTable, StartsAgreeWithTheDefaultPresetAndTheRecords) {
     Session s;
-    const PresetRecord& preset = s.defaultPreset();
+    const PresetRecord& preset = s.files().defaultPreset();
     const TimbreImage fresh = toImage(TimbreRecord{});
     for (const ParamInfo& p : paramTable()) {
         SCOPED_TRACE(std::string(p.control));
@@ -44,7 +44,7 @@ TEST(ParamTable, StartsAgreeWithTheDefaultPresetAndTheRecords) {
         // defaults, so the window opens at 523 Hz, not at the bar's 440.
         const long double start = p.id == ParamId::OscFrequency ? 523 : p.start;
         EXPECT_EQ(storedAtStart(p, preset, s), start);
-        EXPECT_EQ(s.value(p.id), start);
+        EXPECT_EQ(s.params().value(p.id), start);
         EXPECT_LE(p.min, p.start);
         EXPECT_GE(p.max, p.start);
         EXPECT_LE(p.barMin, p.barMax);
@@ -89,30 +89,30 @@ TEST(ParamTable, PlacesInTheRecordsDoNotOverlapAndKeysAreUnique) {
 
 TEST(ParamTable, SetHoldsEveryParameterToItsRange) {
     Session s;
-    s.setAutoRender(false);
+    s.render().setAutoRender(false);
     for (const ParamInfo& p : paramTable()) {
         SCOPED_TRACE(std::string(p.control));
         if (p.type == ParamType::Choice) {
             const auto items = paramChoices(p.id);
-            s.set(p.id, items.back().value);
-            EXPECT_EQ(s.value(p.id), items.back().value);
-            s.set(p.id, 99);  // no item: ignored
-            EXPECT_EQ(s.value(p.id), items.back().value);
+            s.params().set(p.id, items.back().value);
+            EXPECT_EQ(s.params().value(p.id), items.back().value);
+            s.params().set(p.id, 99);  // no item: ignored
+            EXPECT_EQ(s.params().value(p.id), items.back().value);
             continue;
         }
         if (p.reaction == Reaction::Length || p.reaction == Reaction::Silence || p.reaction == Reaction::SampleStart)
             continue;  // reallocation and sample reloads: covered by their own tests
-        s.set(p.id, p.min - 1);
-        EXPECT_EQ(s.value(p.id), p.min);
+        s.params().set(p.id, p.min - 1);
+        EXPECT_EQ(s.params().value(p.id), p.min);
         if (p.max < 2147483647.0L) {
-            s.set(p.id, p.max + 1);
-            EXPECT_EQ(s.value(p.id), p.max);
+            s.params().set(p.id, p.max + 1);
+            EXPECT_EQ(s.params().value(p.id), p.max);
         }
         const long double inside = p.type == ParamType::Real ? 12.25L : std::floor((p.min + std::min(p.max, 4000.0L)) / 2);
-        s.set(p.id, inside);
-        EXPECT_EQ(s.value(p.id), inside);
+        s.params().set(p.id, inside);
+        EXPECT_EQ(s.params().value(p.id), inside);
     }
-    EXPECT_EQ(s.rendersDone(), 0u);
+    EXPECT_EQ(s.render().rendersDone(), 0u);
 }
 
 TEST(ParamTable, LabelsAtStartAndAtTheEdges) {
@@ -157,9 +157,9 @@ TEST(ParamTable, LabelsAtStartAndAtTheEdges) {
         {ParamId::CutOff, "Cut off: 128   "},
     };
     Session s;
-    for (const auto& [id, text] : atStart) EXPECT_EQ(s.label(id), text) << paramInfo(id).control;
+    for (const auto& [id, text] : atStart) EXPECT_EQ(s.params().label(id), text) << paramInfo(id).control;
     // The start-up shows the oscillator defaults (523 Hz), not the bar's own start.
-    EXPECT_EQ(s.label(ParamId::OscFrequency), "Frequency: 523Hz (C-6+0)");
+    EXPECT_EQ(s.params().label(ParamId::OscFrequency), "Frequency: 523Hz (C-6+0)");
     EXPECT_EQ(paramLabel(ParamId::OscFrequency, 440), "Frequency: 440Hz (A-5+0)");
 
     struct Edge { ParamId id; long double value; std::string text; };

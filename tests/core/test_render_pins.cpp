@@ -35,7 +35,7 @@ std::vector<int16_t> render(const fs::path& preset, uint32_t seed) {
     Session s(seed);
     Status st = renderFreshlyOpened(s, preset.string());
     EXPECT_TRUE(st.ok) << st.message;
-    return s.playBuffer().copy();
+    return s.render().playBuffer().copy();
 }
 
 struct Case {

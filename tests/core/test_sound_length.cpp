@@ -40,38 +40,38 @@ TEST(SoundLength, LongSoundsRenderAndTooLongOnesAreRefused) {
         Session s;
         const fs::path p = withLength(2048);
         ASSERT_TRUE(renderFreshlyOpened(s, p.string()).ok);
-        EXPECT_EQ(s.playBuffer().count(), 2048 * 1024);
-        EXPECT_EQ(s.get(ParamId::Length), 2048);
+        EXPECT_EQ(s.render().playBuffer().count(), 2048 * 1024);
+        EXPECT_EQ(s.params().get(ParamId::Length), 2048);
         fs::remove(p);
     }
     // Beyond memory: refused with a message; nothing of the preset applied.
     Session s;
-    const std::string before = s.presetName();
-    s.set(ParamId::SEnvAttack, 99);  // the preset holds 1.2
+    const std::string before = s.files().presetName();
+    s.params().set(ParamId::SEnvAttack, 99);  // the preset holds 1.2
     for (int32_t length : {kMaxLengthUnits + 1, 2147483647}) {
         const fs::path p = withLength(length);
-        Status st = s.openPreset(p.string());
+        Status st = s.files().openPreset(p.string());
         EXPECT_FALSE(st.ok);
         EXPECT_NE(st.message.find(std::to_string(length) + "K"), std::string::npos) << st.message;
-        EXPECT_EQ(s.get(ParamId::Length), 10);
-        EXPECT_EQ(s.presetName(), before);
-        EXPECT_EQ(s.value(ParamId::SEnvAttack), 99.0);
+        EXPECT_EQ(s.params().get(ParamId::Length), 10);
+        EXPECT_EQ(s.files().presetName(), before);
+        EXPECT_EQ(s.params().value(ParamId::SEnvAttack), 99.0);
         fs::remove(p);
 
-        st = s.set(ParamId::Length, length);
+        st = s.params().set(ParamId::Length, length);
         EXPECT_FALSE(st.ok);
-        EXPECT_EQ(s.get(ParamId::Length), 10);
+        EXPECT_EQ(s.params().get(ParamId::Length), 10);
     }
-    EXPECT_TRUE(s.set(ParamId::Length, 300).ok);
-    s.waitForRender();
-    EXPECT_EQ(s.playBuffer().count(), 300 * 1024);
+    EXPECT_TRUE(s.params().set(ParamId::Length, 300).ok);
+    s.render().waitForRender();
+    EXPECT_EQ(s.render().playBuffer().count(), 300 * 1024);
 }
 
 TEST(SoundLength, SampleStartHasNoMaximum) {
     Session s;
-    s.set(ParamId::Sample1StartPos, 5000);
-    EXPECT_EQ(s.get(ParamId::Sample1StartPos), 5000);
-    s.set(ParamId::Sample2StartPos, -3);
-    EXPECT_EQ(s.get(ParamId::Sample2StartPos), 0);
-    s.waitForRender();
+    s.params().set(ParamId::Sample1StartPos, 5000);
+    EXPECT_EQ(s.params().get(ParamId::Sample1StartPos), 5000);
+    s.params().set(ParamId::Sample2StartPos, -3);
+    EXPECT_EQ(s.params().get(ParamId::Sample2StartPos), 0);
+    s.render().waitForRender();
 }

@@ -18,15 +18,15 @@ namespace {
 // as the command left them.
 struct Quiet {
     Session s;
-    Quiet() { s.setAutoRender(false); }
+    Quiet() { s.render().setAutoRender(false); }
 };
 
 // Edits the current timbre's records directly and shows them again.
 template <class Edit>
 void editTimbre(Session& s, Edit edit) {
-    TimbreRecord t = s.timbre();
+    TimbreRecord t = s.params().timbre();
     edit(t);
-    s.replaceTimbre(t);
+    s.params().replaceTimbre(t);
 }
 
 void setAllFrequencies(Session& s, int32_t hz) {
@@ -47,18 +47,18 @@ TEST(TimbreTools, MelodicToCMovesOnlyMelodicOscillators) {
             o.flags = (k == 0 || k == 2) ? uint8_t{kFlagFilter | kFlagMelodic} : uint8_t{kFlagFilter};
         }
     });
-    s.melodicOscillatorsToC(5);
+    s.tools().melodicOscillatorsToC(5);
     for (size_t k = 0; k < 10; ++k)
-        EXPECT_EQ(s.timbre().oscillators[k].frequency, (k == 0 || k == 2) ? 262 : 300 + static_cast<int32_t>(k)) << k;
-    EXPECT_EQ(s.get(ParamId::OscFrequency), 262);  // the oscillator on display shows it
+        EXPECT_EQ(s.params().timbre().oscillators[k].frequency, (k == 0 || k == 2) ? 262 : 300 + static_cast<int32_t>(k)) << k;
+    EXPECT_EQ(s.params().get(ParamId::OscFrequency), 262);  // the oscillator on display shows it
 
     const int32_t expected[] = {65, 131, 262, 523, 1047, 2093};
     for (int octave = 3; octave <= 8; ++octave) {
-        s.melodicOscillatorsToC(octave);
-        EXPECT_EQ(s.timbre().oscillators[2].frequency, expected[octave - 3]);
+        s.tools().melodicOscillatorsToC(octave);
+        EXPECT_EQ(s.params().timbre().oscillators[2].frequency, expected[octave - 3]);
     }
-    s.melodicOscillatorsToC(9);  // no such menu item: nothing moves
-    EXPECT_EQ(s.timbre().oscillators[2].frequency, 2093);
+    s.tools().melodicOscillatorsToC(9);  // no such menu item: nothing moves
+    EXPECT_EQ(s.params().timbre().oscillators[2].frequency, 2093);
 }
 
 TEST(TimbreTools, OctaveDownTruncatesAndUpIsLimitedOnlyOnTheDisplayedOscillator) {
@@ -69,16 +69,16 @@ TEST(TimbreTools, OctaveDownTruncatesAndUpIsLimitedOnlyOnTheDisplayedOscillator)
         t.oscillators[3].flags = 0;  // not Melodic: moves all the same
         t.oscillators[5].frequency = 1;
     });
-    s.octaveShift(false);
-    EXPECT_EQ(s.timbre().oscillators[0].frequency, 65);
-    EXPECT_EQ(s.timbre().oscillators[3].frequency, 65);
-    EXPECT_EQ(s.timbre().oscillators[5].frequency, 0);
+    s.tools().octaveShift(false);
+    EXPECT_EQ(s.params().timbre().oscillators[0].frequency, 65);
+    EXPECT_EQ(s.params().timbre().oscillators[3].frequency, 65);
+    EXPECT_EQ(s.params().timbre().oscillators[5].frequency, 0);
 
     setAllFrequencies(s, 8000);
-    s.selectOscillator(4);
-    s.octaveShift(true);
+    s.params().selectOscillator(4);
+    s.tools().octaveShift(true);
     for (size_t k = 0; k < 10; ++k)
-        EXPECT_EQ(s.timbre().oscillators[k].frequency, k == 4 ? 11025 : 16000) << k;
+        EXPECT_EQ(s.params().timbre().oscillators[k].frequency, k == 4 ? 11025 : 16000) << k;
 }
 
 TEST(TimbreTools, FatWizardRangesAndDetune) {
@@ -144,56 +144,56 @@ TEST(TimbreTools, FatWizardSeedIsTheUtcTimeOfDayInMilliseconds) {
 
     // The same millisecond gives the same stack.
     Quiet a, b;
-    a.s.makeFatSound(fatWizardSeed(t));
-    b.s.makeFatSound(fatWizardSeed(t));
-    EXPECT_EQ(toImage(a.s.timbre()), toImage(b.s.timbre()));
-    EXPECT_EQ(a.s.get(ParamId::Active10), 1);
-    b.s.makeFatSound(fatWizardSeed(t + milliseconds{1}));
-    EXPECT_NE(toImage(a.s.timbre()), toImage(b.s.timbre()));
+    a.s.tools().makeFatSound(fatWizardSeed(t));
+    b.s.tools().makeFatSound(fatWizardSeed(t));
+    EXPECT_EQ(toImage(a.s.params().timbre()), toImage(b.s.params().timbre()));
+    EXPECT_EQ(a.s.params().get(ParamId::Active10), 1);
+    b.s.tools().makeFatSound(fatWizardSeed(t + milliseconds{1}));
+    EXPECT_NE(toImage(a.s.params().timbre()), toImage(b.s.params().timbre()));
 }
 
 TEST(TimbreTools, Tb303StartsFromTheStartUpPresetAndKeepsItsSelections) {
     Quiet q;
     Session& s = q.s;
-    const PresetRecord start = s.defaultPreset();
+    const PresetRecord start = s.files().defaultPreset();
     // Edits the command must undo.
-    s.selectOscillator(3);
-    s.set(ParamId::OscFrequency, 999);
-    s.selectOscillator(0);
-    s.set(ParamId::OscFrequencyModulation, srcBit(kSrcEnv1));
-    s.set(ParamId::CutOff, 17);
-    s.set(ParamId::ResonanceFrequencyModulation, srcBit(kSrcLfo2));
-    s.editUnits([](SoundScheme& u) { u.noteSequencer().notes[3].porta = 1; });
-    s.selectOscillator(6);
+    s.params().selectOscillator(3);
+    s.params().set(ParamId::OscFrequency, 999);
+    s.params().selectOscillator(0);
+    s.params().set(ParamId::OscFrequencyModulation, srcBit(kSrcEnv1));
+    s.params().set(ParamId::CutOff, 17);
+    s.params().set(ParamId::ResonanceFrequencyModulation, srcBit(kSrcLfo2));
+    s.params().editUnits([](SoundScheme& u) { u.noteSequencer().notes[3].porta = 1; });
+    s.params().selectOscillator(6);
 
-    s.tb303Model();
-    s.waitForRender();
+    s.tools().tb303Model();
+    s.render().waitForRender();
 
-    EXPECT_EQ(s.caption(), "Kestrafon");
-    EXPECT_EQ(s.presetName(), "NoName");
-    EXPECT_EQ(s.selectedOscillator(), 0);
-    const TimbreRecord cur = s.timbre();
+    EXPECT_EQ(s.files().caption(), "Kestrafon");
+    EXPECT_EQ(s.files().presetName(), "NoName");
+    EXPECT_EQ(s.params().selectedOscillator(), 0);
+    const TimbreRecord cur = s.params().timbre();
     const OscillatorRecord& o = cur.oscillators[0];
     EXPECT_EQ(o.active, 1);
     EXPECT_EQ(o.frequency, 261);
     EXPECT_EQ(o.waveForm, kWaveTriangle);
     EXPECT_EQ(o.frequencyModulation.sources, start.timbre.oscillators[0].frequencyModulation.sources | srcBit(kSrcSeq));
-    EXPECT_EQ(s.get(ParamId::OscFrequency), 261);
-    EXPECT_EQ(s.get(ParamId::OscWaveForm), kWaveTriangle);
+    EXPECT_EQ(s.params().get(ParamId::OscFrequency), 261);
+    EXPECT_EQ(s.params().get(ParamId::OscWaveForm), kWaveTriangle);
     EXPECT_EQ(cur.oscillators[3].frequency, start.timbre.oscillators[3].frequency);
-    EXPECT_EQ(s.get(ParamId::CutOff), start.timbre.cutOff);
-    EXPECT_EQ(s.get(ParamId::ResonanceActive), 1);
-    EXPECT_EQ(s.get(ParamId::ResonanceFrequencyModulation),
+    EXPECT_EQ(s.params().get(ParamId::CutOff), start.timbre.cutOff);
+    EXPECT_EQ(s.params().get(ParamId::ResonanceActive), 1);
+    EXPECT_EQ(s.params().get(ParamId::ResonanceFrequencyModulation),
               start.timbre.resonanceFrequencyModulation | srcBit(kSrcSEnv));
-    s.readUnits([](const SoundScheme& u) {
+    s.params().readUnits([](const SoundScheme& u) {
         const NoteSequencer& n = u.noteSequencer();
         EXPECT_EQ(n.noteCount, 16);
         for (size_t i = 0; i < 16; ++i) EXPECT_EQ(n.notes[i].frequency, 261) << i;
         EXPECT_EQ(n.notes[3].porta, 1);  // flags unchanged
     });
-    EXPECT_EQ(s.get(ParamId::Length), 40);
+    EXPECT_EQ(s.params().get(ParamId::Length), 40);
     // Rendered although "Auto Render" is off.
-    EXPECT_EQ(s.playBuffer().count(), 40 * 1024);
+    EXPECT_EQ(s.render().playBuffer().count(), 40 * 1024);
 }
 
 TEST(TimbreTools, ProcessSoundFilePlaysTheSampleOnOscillatorOne) {
@@ -207,34 +207,34 @@ TEST(TimbreTools, ProcessSoundFilePlaysTheSampleOnOscillatorOne) {
             f.put(static_cast<char>(v & 0xff)).put(static_cast<char>((v >> 8) & 0xff));
         }
     }
-    s.selectOscillator(2);
-    s.set(ParamId::Sample1StartPos, 800);  // 4200 samples from the start: 4 units
-    ASSERT_TRUE(s.processSoundFile(file.string()).ok);
-    s.waitForRender();
-    const OscillatorRecord o = s.timbre().oscillators[0];
+    s.params().selectOscillator(2);
+    s.params().set(ParamId::Sample1StartPos, 800);  // 4200 samples from the start: 4 units
+    ASSERT_TRUE(s.tools().processSoundFile(file.string()).ok);
+    s.render().waitForRender();
+    const OscillatorRecord o = s.params().timbre().oscillators[0];
     EXPECT_EQ(o.frequency, 4410);
     EXPECT_EQ(o.volume, 32768);
     EXPECT_EQ(o.waveForm, kWaveSample1);
     EXPECT_EQ(o.active, 1);
-    EXPECT_EQ(s.get(ParamId::Active1), 1);
-    EXPECT_EQ(s.selectedOscillator(), 2);
-    EXPECT_EQ(s.sampleCount(1), 4200);
-    EXPECT_EQ(s.get(ParamId::Length), 4);
+    EXPECT_EQ(s.params().get(ParamId::Active1), 1);
+    EXPECT_EQ(s.params().selectedOscillator(), 2);
+    EXPECT_EQ(s.files().sampleCount(1), 4200);
+    EXPECT_EQ(s.params().get(ParamId::Length), 4);
 
     // A sample that cannot be read: slot 1 is emptied as by "Open Sample 1",
     // but the timbre stays as it was.
     editTimbre(s, [](TimbreRecord& t) { t.oscillators[0].frequency = 440; });
-    const Status st = s.processSoundFile((fs::temp_directory_path() / "kf_tools_missing.smp").string());
+    const Status st = s.tools().processSoundFile((fs::temp_directory_path() / "kf_tools_missing.smp").string());
     EXPECT_FALSE(st.ok);
     EXPECT_FALSE(st.message.empty());
-    EXPECT_EQ(s.timbre().oscillators[0].frequency, 440);
-    EXPECT_EQ(s.get(ParamId::Length), 4);
+    EXPECT_EQ(s.params().timbre().oscillators[0].frequency, 440);
+    EXPECT_EQ(s.params().get(ParamId::Length), 4);
 
     // A WAV file that holds no sound is refused, the timbre kept.
     const fs::path wav = fs::temp_directory_path() / "kf_tools_header.wav";
     std::ofstream(wav, std::ios::binary) << std::string("RIFF\x24\0\0\0WAVEfmt ", 16);
-    EXPECT_FALSE(s.processSoundFile(wav.string()).ok);
-    EXPECT_EQ(s.timbre().oscillators[0].frequency, 440);
+    EXPECT_FALSE(s.tools().processSoundFile(wav.string()).ok);
+    EXPECT_EQ(s.params().timbre().oscillators[0].frequency, 440);
     fs::remove(wav);
 
     EXPECT_EQ(lengthForSample(100), 1);  // the length control's minimum

@@ -94,12 +94,12 @@ TEST_F(Utilities, CommandGetsTheSoundInAPrivateFileOfItsOwn) {
     fs::create_symlink(victim, dir / "KSTF$$$$.WAV");
 
     Session s;
-    s.waitForRender();
-    s.applySetup({"Edit", "sh " + script.string() + " a", "", "", "./"});
-    EXPECT_EQ(s.utilityName(1), "Edit");
+    s.render().waitForRender();
+    s.tools().applySetup({"Edit", "sh " + script.string() + " a", "", "", "./"});
+    EXPECT_EQ(s.tools().utilityName(1), "Edit");
     const std::vector<int16_t> sound{0, 1000, -1000, 32767, -32767, 5};
-    s.playBuffer().assign(sound.data(), static_cast<int32_t>(sound.size()));
-    ASSERT_TRUE(s.runUtility(1).ok);
+    s.render().playBuffer().assign(sound.data(), static_cast<int32_t>(sound.size()));
+    ASSERT_TRUE(s.tools().runUtility(1).ok);
     std::string second;
     const SoundBuffer two{2, const_cast<int16_t*>(sound.data())};
     ASSERT_TRUE(runUtility("sh " + script.string() + " b", two, 8000, &second).ok);
@@ -114,7 +114,7 @@ TEST_F(Utilities, CommandGetsTheSoundInAPrivateFileOfItsOwn) {
     EXPECT_EQ(fs::status(first.parent_path()).permissions(), fs::perms::owner_all);
     EXPECT_EQ(slurp(victim), "keep");
     const fs::path expected = dir / "expected.wav";
-    ASSERT_TRUE(saveWav16(SoundBuffer{6, const_cast<int16_t*>(sound.data())}, expected.string(), s.sampleRate()).ok);
+    ASSERT_TRUE(saveWav16(SoundBuffer{6, const_cast<int16_t*>(sound.data())}, expected.string(), s.files().sampleRate()).ok);
     EXPECT_EQ(slurp(dir / "a.wav"), slurp(expected));
 }
 
@@ -154,27 +154,27 @@ TEST_F(Utilities, EmptyFailingAndOverlongCommands) {
 
 TEST_F(Utilities, SetupOkStoresWhatCancelWouldDrop) {
     Session s;
-    s.waitForRender();
+    s.render().waitForRender();
     int setupChanges = 0;
-    s.subscribe([&](const Notification& n) { setupChanges += n.change == Change::Setup; });
-    const SetupValues stored = s.setupValues();
+    s.params().subscribe([&](const Notification& n) { setupChanges += n.change == Change::Setup; });
+    const SetupValues stored = s.tools().setupValues();
     EXPECT_EQ(stored.saveDir, "./");
 
     SetupValues edits = stored;  // the dialog's edits; Cancel drops them
     edits.saveDir = (dir / "sounds").string();
     edits.util2Name = "Play";
-    EXPECT_EQ(s.setupValues(), stored);  // reopening shows the stored values
-    s.drainNotifications();
+    EXPECT_EQ(s.tools().setupValues(), stored);  // reopening shows the stored values
+    s.params().drainNotifications();
     EXPECT_EQ(setupChanges, 0);
 
     fs::create_directories(dir / "sounds");
-    s.applySetup(edits);
-    s.drainNotifications();
+    s.tools().applySetup(edits);
+    s.params().drainNotifications();
     EXPECT_EQ(setupChanges, 1);
-    EXPECT_EQ(s.setupValues(), edits);
-    EXPECT_EQ(s.utilityName(2), "Play");
+    EXPECT_EQ(s.tools().setupValues(), edits);
+    EXPECT_EQ(s.tools().utilityName(2), "Play");
     std::string written;
-    ASSERT_TRUE(s.saveSoundFile(SaveFormat::Wav16, &written).ok);
+    ASSERT_TRUE(s.files().saveSoundFile(SaveFormat::Wav16, &written).ok);
     EXPECT_EQ(fs::path(written).parent_path(), dir / "sounds");
     EXPECT_TRUE(fs::exists(written));
 }

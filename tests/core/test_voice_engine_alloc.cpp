@@ -42,21 +42,21 @@ using namespace kf;
 TEST(VoiceEngineBlocks, NeitherAllocateNorLock) {
     for (const char* preset : {"examples/pad.kfp", "worst"}) {
         Session s;
-        s.waitForRender();
+        s.render().waitForRender();
         if (std::string(preset) == "worst")
-            s.setTimbre(cases::worstCase());
+            s.params().setTimbre(cases::worstCase());
         else
-            ASSERT_TRUE(s.openPreset(std::string(KF_TEST_SOURCE_DIR) + "/" + preset).ok);
-        s.waitForRender();
-        VoiceEngine e(s.publishSnapshot(), 1024);
+            ASSERT_TRUE(s.files().openPreset(std::string(KF_TEST_SOURCE_DIR) + "/" + preset).ok);
+        s.render().waitForRender();
+        VoiceEngine e(s.params().publishSnapshot(), 1024);
         e.setVoices(16);
         std::vector<int16_t> out(1024);
         auto note = [&](int32_t at, int n, int v) { e.midi(at, 0x90u | uint32_t(n) << 8 | uint32_t(v) << 16); };
         note(0, 60, 100);
         e.render(out.data(), 1024);
         // An edit published from this thread between blocks is swapped in by the next.
-        s.set(ParamId::CutOff, s.get(ParamId::CutOff) + 1);
-        const auto next = s.publishSnapshot();
+        s.params().set(ParamId::CutOff, s.params().get(ParamId::CutOff) + 1);
+        const auto next = s.params().publishSnapshot();
         e.publish(next);
         g_allocations = 0;
         g_locks = 0;

@@ -50,7 +50,7 @@ TEST(WaveView, ShortSoundsKeepTheRestOfTheDisplayAndNeverReadBeforeTheStart) {
 
 TEST(WaveView, CurveViewsFollowTheControls) {
     Session s;
-    s.waitForRender();
+    s.render().waitForRender();
     WaveViewer v;
     DisplayBuffer d{};
     // Envelope 1 with iterations 1 spans the display once: attack 0 starts at
@@ -58,16 +58,16 @@ TEST(WaveView, CurveViewsFollowTheControls) {
     v.fill(s, WaveView::Env1, 0, d);
     EXPECT_GT(d[0], 30000);
     EXPECT_EQ(d[511], 0);
-    s.set(ParamId::Env1Amplitude, 512);  // amplitude halved
-    s.waitForRender();
+    s.params().set(ParamId::Env1Amplitude, 512);  // amplitude halved
+    s.render().waitForRender();
     v.fill(s, WaveView::Env1, 0, d);
     EXPECT_LT(d[0], 17000);
     EXPECT_GT(d[0], 15000);
     // LFO 1: 2 Hz sine at amplitude 256 x 4 starts at its top.
     v.fill(s, WaveView::Lfo1, 0, d);
     EXPECT_EQ(d[0], 1024);
-    s.set(ParamId::Lfo1Amplitude, 0);
-    s.waitForRender();
+    s.params().set(ParamId::Lfo1Amplitude, 0);
+    s.render().waitForRender();
     v.fill(s, WaveView::Lfo1, 0, d);
     EXPECT_EQ(d[0], 0);
 }

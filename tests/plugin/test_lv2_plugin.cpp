@@ -258,7 +258,7 @@ std::vector<Note> phrase(double scale) {
 
 std::vector<int16_t> reference(const std::vector<Note>& notes, int32_t rate, int voices, int64_t total) {
     Session s;
-    EXPECT_TRUE(s.openPreset(kKeys, false));
+    EXPECT_TRUE(s.files().openPreset(kKeys, false));
     std::vector<MidiFileEvent> events;
     for (const Note& n : notes)
         events.push_back({static_cast<double>(n.sample) / rate, n.status | uint32_t{n.note} << 8 | uint32_t{n.velocity} << 16});
@@ -350,7 +350,7 @@ TEST(Lv2Plugin, RefusesWhatIsNotAPresetInTheWordsOfEveryOpener) {
     const std::string notPreset = std::string(KF_TEST_SOURCE_DIR) + "/examples/keys.json";
     host.play({}, kBlock, notPreset);
     Session s;
-    EXPECT_EQ(host.log, s.openPreset(notPreset).message + "\n");
+    EXPECT_EQ(host.log, s.files().openPreset(notPreset).message + "\n");
 }
 
 TEST(Lv2Plugin, OffersTheFactoryBankAsPresets) {

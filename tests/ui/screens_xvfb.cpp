@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     QTest::keyClicks(steps, "-qqtqwqtr");
     qobject_cast<kf::ui::NumberEdit*>(window.control("NoteCountEdit"))->setValue(8);
     steps->setCurrentRow(0);
-    window.session().waitForRender();
+    window.session().render().waitForRender();
     QTest::qWait(300);
     int failures = 0;
     const auto& captions = kf::ui::pageCaptions();
@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
     // The Edit menu naming its step, and the live mode said in the strip.
     window.resize(window.minimumSize());
     window.pages()->setCurrentIndex(2);
-    (void)window.session().set(kf::ParamId::CutOff, 60);
-    window.session().drainNotifications();
+    (void)window.session().params().set(kf::ParamId::CutOff, 60);
+    window.session().params().drainNotifications();
     QTest::qWait(150);
     for (QAction* a : window.menuBar()->actions()) {
         if (a->text() != "&Edit") continue;

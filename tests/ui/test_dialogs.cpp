@@ -35,7 +35,7 @@ struct Fixture : test::WindowFixture {
     Fixture() { tools().reportError = [this](const Status& s) { errors.push_back(s); }; }
     Tools& tools() { return window->tools(); }
     const OscillatorRecord& osc(const TimbreRecord& t, int k) { return t.oscillators[static_cast<size_t>(k)]; }
-    TimbreRecord stored() { return s().timbre(s().currentTimbre()); }
+    TimbreRecord stored() { return s().params().timbre(s().params().currentTimbre()); }
     void trigger(const char* caption) {
         QAction* a = window->action(caption);
         QVERIFY2(a, caption);
@@ -84,7 +84,7 @@ private slots:
         TimbreRecord t = f.stored();
         t.oscillators[1].flags &= static_cast<uint8_t>(~kFlagMelodic);
         t.oscillators[1].frequency = 1000;
-        f.s().replaceTimbre(t);
+        f.s().params().replaceTimbre(t);
         f.settle();
         f.trigger("All melodic osc to C-5");
         QCOMPARE(f.osc(f.stored(), 0).frequency, 262);
@@ -100,19 +100,19 @@ private slots:
         QCOMPARE(f.osc(f.stored(), 0).frequency, 32);
 
         f.trigger("TB-303 model");
-        QCOMPARE(f.s().get(ParamId::Length), 40);
+        QCOMPARE(f.s().params().get(ParamId::Length), 40);
         QCOMPARE(f.osc(f.stored(), 0).waveForm, uint8_t{kWaveTriangle});
     }
 
     void processSoundFileOnlyWithAChosenFile() {
         Fixture f;
         const TimbreRecord before = f.stored();
-        const int32_t samples = f.s().sampleCount(1);
+        const int32_t samples = f.s().files().sampleCount(1);
         f.tools().chooseFile = [](const QString&, const QString&) { return QString(); };
         f.trigger("Process sound file");
         QCOMPARE(f.osc(f.stored(), 0).waveForm, f.osc(before, 0).waveForm);
         QCOMPARE(f.osc(f.stored(), 0).frequency, f.osc(before, 0).frequency);
-        QCOMPARE(f.s().sampleCount(1), samples);
+        QCOMPARE(f.s().files().sampleCount(1), samples);
 
         QString asked;
         f.tools().chooseFile = [&](const QString& title, const QString&) {
@@ -154,8 +154,8 @@ private slots:
             QCOMPARE(f.osc(fat, k).frequency, 131);
             QCOMPARE(f.osc(fat, k).active, uint8_t{1});
         }
-        QCOMPARE(f.s().fatWizard().range, 1);
-        QCOMPARE(f.s().fatWizard().detune, 0);
+        QCOMPARE(f.s().tools().fatWizard().range, 1);
+        QCOMPARE(f.s().tools().fatWizard().detune, 0);
 
         // The positions are kept; Cancel changes nothing of the sound.
         onModal([](QWidget* w) {
@@ -177,7 +177,7 @@ private slots:
     void setupDialogCancelOkAndSaveDirectory() {
         Fixture f;
         QTemporaryDir dir;
-        const SetupValues start = f.s().setupValues();
+        const SetupValues start = f.s().tools().setupValues();
         auto* util1 = qobject_cast<QPushButton*>(f.window->control("Util1Button"));
         QVERIFY(util1 && util1->isEnabled());
         QCOMPARE(util1->text().toStdString(), start.util1Name);
@@ -191,7 +191,7 @@ private slots:
         click(d, "CancelBtn");
         QVERIFY(!d->isVisible());
         f.settle();
-        QCOMPARE(f.s().setupValues(), start);
+        QCOMPARE(f.s().tools().setupValues(), start);
         QCOMPARE(util1->text().toStdString(), start.util1Name);
 
         // Reopened, and on every activation, the stored strings come back.
@@ -209,8 +209,8 @@ private slots:
         click(d, "OKBtn");
         QVERIFY(!d->isVisible());
         f.settle();
-        QCOMPARE(f.s().setupValues().util1Name, std::string("Echo"));
-        QCOMPARE(f.s().setupValues().saveDir, (dir.path() + "/").toStdString());
+        QCOMPARE(f.s().tools().setupValues().util1Name, std::string("Echo"));
+        QCOMPARE(f.s().tools().setupValues().saveDir, (dir.path() + "/").toStdString());
         QCOMPARE(util1->text(), QString("Echo"));
         QCOMPARE(qobject_cast<QPushButton*>(f.window->control("Util2Button"))->text(), QString("Wave"));
 
@@ -229,9 +229,9 @@ private slots:
             QVERIFY(s.open(QIODevice::WriteOnly));
             s.write(QString("printf '%s' \"$1\" > '%1.tmp' && mv '%1.tmp' '%1'\n").arg(arg).toUtf8());
         }
-        SetupValues v = f.s().setupValues();
+        SetupValues v = f.s().tools().setupValues();
         v.util2Command = "sh " + script.toStdString();
-        f.s().applySetup(v);
+        f.s().tools().applySetup(v);
         QTest::mouseClick(f.window->control("Util2Button"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(arg), 10000);
         QFile a(arg);
@@ -240,7 +240,7 @@ private slots:
         QVERIFY(f.errors.empty());
 
         v.util1Command = std::string(200, 'x');  // over the command line limit: refused, shown
-        f.s().applySetup(v);
+        f.s().tools().applySetup(v);
         QTest::mouseClick(f.window->control("Util1Button"), Qt::LeftButton);
         QCOMPARE(f.errors.size(), size_t{1});
     }
@@ -298,9 +298,9 @@ private slots:
     void renderMidiWritesIntoTheSaveDirectoryWithoutBlocking() {
         Fixture f;
         QTemporaryDir dir;
-        SetupValues v = f.s().setupValues();
+        SetupValues v = f.s().tools().setupValues();
         v.saveDir = dir.path().toStdString() + "/";
-        f.s().applySetup(v);
+        f.s().tools().applySetup(v);
         const QString out = QString::fromStdString(midiOutputPath(v.saveDir));
 
         // Cancelling the dialog does nothing.

@@ -29,13 +29,13 @@ using Fixture = test::WindowFixture;
 
 NoteStep step(Session& s, int i) {
     NoteStep n;
-    s.readUnits([&](const SoundScheme& u) { n = u.noteSequencer().notes[static_cast<size_t>(i)]; });
+    s.params().readUnits([&](const SoundScheme& u) { n = u.noteSequencer().notes[static_cast<size_t>(i)]; });
     return n;
 }
 
 int octave(Session& s) {
     int o = -1;
-    s.readUnits([&](const SoundScheme& u) { o = u.noteSequencer().octave; });
+    s.params().readUnits([&](const SoundScheme& u) { o = u.noteSequencer().octave; });
     return o;
 }
 
@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(step(s, 0).frequency, -1);
         QCOMPARE(list.item(0)->text(), QString("000 --- . . "));
         QCOMPARE(list.currentRow(), 1);
-        s.waitForRender();
+        s.render().waitForRender();
     }
 
     void flagsToggleAndMoveTheSelection() {
@@ -97,7 +97,7 @@ private slots:
         list.typeKey('p');
         QCOMPARE(step(s, 31).porta, 1);
         QCOMPARE(list.currentRow(), 31);
-        s.waitForRender();
+        s.render().waitForRender();
     }
 
     void octaveKeysAndFrequencyClamps() {
@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(octave(s), 0);
         for (int i = 0; i < 9; ++i) list.typeKey('+');
         QCOMPARE(octave(s), 7);
-        s.editUnits([](SoundScheme& u) {
+        s.params().editUnits([](SoundScheme& u) {
             u.noteSequencer().notes[5].frequency = 14995;
             u.noteSequencer().notes[6].frequency = 5;
             u.noteSequencer().notes[7].frequency = 0;
@@ -129,7 +129,7 @@ private slots:
         list.setCurrentRow(7);
         list.typeKey(',');
         QCOMPARE(step(s, 7).frequency, -1);
-        s.waitForRender();
+        s.render().waitForRender();
     }
 
     void withoutSelectionOnlyTheOctaveKeysAct() {
@@ -146,7 +146,7 @@ private slots:
         list.typeKey('-');
         QCOMPARE(octave(s), 3);
         QCOMPARE(list.currentRow(), -1);
-        s.waitForRender();
+        s.render().waitForRender();
     }
 
     void countEditAndLoadedStepsReachTheList() {
@@ -160,7 +160,7 @@ private slots:
         count->setValue(4);
         f.settle();
         QCOMPARE(list->count(), 4);
-        QCOMPARE(f.s().get(ParamId::NoteCount), 4);
+        QCOMPARE(f.s().params().get(ParamId::NoteCount), 4);
         count->setValue(40);  // held to 32
         f.settle();
         QCOMPARE(list->count(), 32);
@@ -171,7 +171,7 @@ private slots:
         count->setValue(32);
         f.settle();
         // Steps set elsewhere (a preset, a tool) show up once the units change.
-        f.s().editUnits([](SoundScheme& u) { u.noteSequencer().notes[2] = NoteStep{440, 1, 0}; });
+        f.s().params().editUnits([](SoundScheme& u) { u.noteSequencer().notes[2] = NoteStep{440, 1, 0}; });
         f.settle();
         QCOMPARE(list->item(2)->text(), QString("002 A-5 P . (440)"));
     }
@@ -215,8 +215,8 @@ private slots:
         QTest::mouseClick(f.find<QPushButton>("HarmonicsAllButton"), Qt::LeftButton);
         QTest::mouseClick(f.find<QPushButton>("HarmonicsDecButton"), Qt::LeftButton);
         f.settle();
-        QCOMPARE(f.s().get(ParamId::OscLevel2), 232);
-        QCOMPARE(f.s().get(ParamId::OscLevel16), 64);
+        QCOMPARE(f.s().params().get(ParamId::OscLevel2), 232);
+        QCOMPARE(f.s().params().get(ParamId::OscLevel16), 64);
         QCOMPARE(levels->harmonic(2), 232);
         QCOMPARE(levels->bar(16)->value(), 256 - 64);
         QTest::mouseClick(f.find<QPushButton>("HarmonicsMultButton"), Qt::LeftButton);
@@ -228,17 +228,17 @@ private slots:
         auto* detunes = f.window->findChild<HarmonicBars*>("DetuneHarmonicBars");
         detunes->bar(7)->triggerAction(QAbstractSlider::SliderToMinimum);
         f.settle();
-        TimbreRecord t = f.s().timbre();
+        TimbreRecord t = f.s().params().timbre();
         QCOMPARE(int(t.oscillators[0].harmonics[2].level), 0);
         QCOMPARE(int(t.oscillators[0].harmonics[6].detune), 256);
         levels->bar(1)->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // one step down
         f.settle();
-        QCOMPARE(int(f.s().timbre().oscillators[0].harmonics[0].level), 255);
+        QCOMPARE(int(f.s().params().timbre().oscillators[0].harmonics[0].level), 255);
 
         // Another oscillator shows its own (untouched) harmonics.
         f.find<QRadioButton>("Oscillator2RadioButton")->click();
         f.settle();
-        QCOMPARE(f.s().selectedOscillator(), 1);
+        QCOMPARE(f.s().params().selectedOscillator(), 1);
         QCOMPARE(levels->harmonic(3), 85);
         QCOMPARE(detunes->harmonic(7), 0);
         f.find<QRadioButton>("Oscillator1RadioButton")->click();
@@ -336,18 +336,18 @@ private slots:
         d.count = 3;
         d.points[1] = {8192, 16000};
         d.points[2] = {16384, 0};
-        f.s().setWaveFormGraph(d);
+        f.s().params().setWaveFormGraph(d);
         f.settle();
         QVERIFY(sameCurve(editor->curve().data(), d));
         QWidget* area = editor->area();
         const QImage img = area->grab().toImage();
         const int x = area->width() / 2, y = -16000 * area->height() / 65536 + area->height() / 2;
         QCOMPARE(QColor(img.pixel(x, y)), QColor(Qt::black));  // the point's dot
-        const uint64_t before = f.s().rendersDone();
+        const uint64_t before = f.s().render().rendersDone();
         QTest::mouseClick(button(editor, "Invert"), Qt::LeftButton);
         f.settle();
-        QCOMPARE(f.s().waveFormGraph().points[1].y, -16000);
-        QCOMPARE(f.s().rendersDone(), before + 1);
+        QCOMPARE(f.s().params().waveFormGraph().points[1].y, -16000);
+        QCOMPARE(f.s().render().rendersDone(), before + 1);
     }
 
     // ---- the keyboard as a MIDI keyboard ----------------------------------
@@ -364,7 +364,7 @@ private slots:
         host.installEventFilter(new KeyboardPlay(s, [&] { return on; }, [] { return 1234; }, &host));
         host.show();
         QVERIFY(QTest::qWaitForWindowActive(&host));
-        MidiQueue& q = s.midiQueue();
+        MidiQueue& q = s.live().midiQueue();
         bar->setFocus();
         QTest::keyPress(bar, 'q');
         QCOMPARE(int(q.writeIndex()), 1);
@@ -390,7 +390,7 @@ private slots:
         Fixture f;
         f.window->show();
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
-        MidiQueue& q = f.s().midiQueue();
+        MidiQueue& q = f.s().live().midiQueue();
         const int before = q.writeIndex();
         QWidget* light = f.window->control("Oscillator1CheckBox");
         QTest::keyClick(light, 'e');

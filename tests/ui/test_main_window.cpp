@@ -115,7 +115,7 @@ private slots:
             w.control("LiveGainSpinEdit")->setProperty("value", -6.0);
             w.control("OctaveDownCheckBox")->setProperty("checked", true);
             w.deviceList(0)->setCurrentRow(0);
-            w.session().waitForRender();  // a sound to play
+            w.session().render().waitForRender();  // a sound to play
             w.action("Play/Play")->trigger();  // playing when the window goes
             QVERIFY(w.playback().playing());
         }
@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
         QVERIFY(f.window->action("Edit/Redo")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Y)));
         QVERIFY(!undo->isEnabled());
-        f.s().set(ParamId::CutOff, 40);
+        f.s().params().set(ParamId::CutOff, 40);
         f.settle();
         QCOMPARE(undo->text(), QString("Undo Cut off"));
         QCOMPARE(f.window->windowTitle(), QString("Kestrafon - NoName *"));
@@ -142,11 +142,11 @@ private slots:
         auto answer = MainWindow::UnsavedAnswer::Cancel;
         f.window->askUnsaved = [&answer] { return answer; };
         f.window->action("File/New preset")->trigger();
-        QCOMPARE(f.s().get(ParamId::CutOff), 40);
+        QCOMPARE(f.s().params().get(ParamId::CutOff), 40);
         QVERIFY(!f.window->close());  // nor does the window close
         undo->trigger();
         f.settle();
-        QCOMPARE(f.s().get(ParamId::CutOff), 128);
+        QCOMPARE(f.s().params().get(ParamId::CutOff), 128);
         QCOMPARE(f.window->windowTitle(), QString("Kestrafon - NoName"));
         QCOMPARE(f.window->action("Edit/Redo")->text(), QString("Redo Cut off"));
     }
@@ -178,22 +178,22 @@ private slots:
     void aMovedControlRendersOnceWithAutoRenderAndNotWithout() {
         Fixture f;
         auto* list = f.find<QListWidget>("CutOffModulationBox");
-        uint64_t before = f.s().rendersDone();
+        uint64_t before = f.s().render().rendersDone();
         list->item(4)->setSelected(true);  // "LFO1"
         f.settle();
-        QCOMPARE(f.s().get(ParamId::CutOffModulation), int32_t(srcBit(kSrcNone) | srcBit(kSrcLfo1)));
-        QCOMPARE(f.s().rendersDone(), before + 1);
+        QCOMPARE(f.s().params().get(ParamId::CutOffModulation), int32_t(srcBit(kSrcNone) | srcBit(kSrcLfo1)));
+        QCOMPARE(f.s().render().rendersDone(), before + 1);
 
         f.find<QCheckBox>("AutoRegenerateCheckBox")->click();
         f.settle();
-        before = f.s().rendersDone();
+        before = f.s().render().rendersDone();
         list->item(5)->setSelected(true);
         f.settle();
-        QCOMPARE(f.s().rendersDone(), before);
-        QVERIFY(f.s().timbre(0).cutOffModulation & srcBit(kSrcLfo2));  // the record is up to date
+        QCOMPARE(f.s().render().rendersDone(), before);
+        QVERIFY(f.s().params().timbre(0).cutOffModulation & srcBit(kSrcLfo2));  // the record is up to date
         f.find<QPushButton>("RegenerateButton")->click();
         f.settle();
-        QCOMPARE(f.s().rendersDone(), before + 1);
+        QCOMPARE(f.s().render().rendersDone(), before + 1);
     }
 
     void loadingAPresetFillsTheControlsAndRendersOnce() {
@@ -201,17 +201,17 @@ private slots:
         const std::string file = (dir.path() + "/lfo.kfp").toStdString();
         {
             Fixture f;
-            f.s().set(ParamId::Lfo1Shape, 3);
-            f.s().set(ParamId::CutOffMode, 1);
-            f.s().set(ParamId::OscVolumeModulation, srcBit(kSrcEnv2));
+            f.s().params().set(ParamId::Lfo1Shape, 3);
+            f.s().params().set(ParamId::CutOffMode, 1);
+            f.s().params().set(ParamId::OscVolumeModulation, srcBit(kSrcEnv2));
             f.settle();
-            QVERIFY(f.s().savePreset(file).ok);
+            QVERIFY(f.s().files().savePreset(file).ok);
         }
         Fixture f;
-        const uint64_t before = f.s().rendersDone();
+        const uint64_t before = f.s().render().rendersDone();
         QVERIFY(f.window->openPresetFile(QString::fromStdString(file)));  // as "kestrafon FILE.kfp" does
         f.settle();
-        QCOMPARE(f.s().rendersDone(), before + 1);
+        QCOMPARE(f.s().render().rendersDone(), before + 1);
         QCOMPARE(f.window->windowTitle().contains("lfo"), true);
         auto* lfo = f.window->control("LFO1ShapeRadioGroup");
         QVERIFY(lfo->findChildren<QRadioButton*>()[2]->isChecked());  // "Triangle"
@@ -220,7 +220,7 @@ private slots:
         QVERIFY(vol->item(2)->isSelected());
         QVERIFY(!vol->item(0)->isSelected());
         f.settle();
-        QCOMPARE(f.s().rendersDone(), before + 1);  // filling the controls rendered nothing
+        QCOMPARE(f.s().render().rendersDone(), before + 1);  // filling the controls rendered nothing
     }
 
     void switchingTimbresRefillsTheControlsAndRendersOnce() {
@@ -228,24 +228,24 @@ private slots:
         auto* reverb = f.window->control("ReverbLengthScrollBar")->findChild<QScrollBar*>();
         reverb->setValue(640);
         f.settle();
-        const uint64_t before = f.s().rendersDone();
+        const uint64_t before = f.s().render().rendersDone();
         f.window->action("Timbre 2")->trigger();
         f.settle();
-        QCOMPARE(f.s().currentTimbre(), 1);
+        QCOMPARE(f.s().params().currentTimbre(), 1);
         QCOMPARE(reverb->value(), 200);
-        QCOMPARE(f.s().rendersDone(), before + 1);
+        QCOMPARE(f.s().render().rendersDone(), before + 1);
         f.window->action("Timbre 1")->trigger();
         f.settle();
         QCOMPARE(reverb->value(), 640);
-        QCOMPARE(f.s().rendersDone(), before + 2);
+        QCOMPARE(f.s().render().rendersDone(), before + 2);
     }
 
     void waveDisplayShowsTheSelectedView() {
         Fixture f;
         QTest::mouseClick(f.window->control("Oscillator1CheckBox"), Qt::LeftButton);
         f.settle();
-        QCOMPARE(f.s().get(ParamId::Active1), 1);
-        const std::vector<int16_t> sound = f.s().playBuffer().copy();
+        QCOMPARE(f.s().params().get(ParamId::Active1), 1);
+        const std::vector<int16_t> sound = f.s().render().playBuffer().copy();
         QCOMPARE(sound.size(), size_t(10240));
         QVERIFY(f.window->viewTrackBar()->isVisibleTo(f.window.get()));
         f.window->viewButton(WaveView::Full)->click();
@@ -266,20 +266,20 @@ private slots:
         Fixture f;
         // A heavy timbre: every oscillator with its harmonics, a long sound, reverb.
         for (int k = 0; k < 10; ++k) {
-            f.s().selectOscillator(k);
-            f.s().set(ParamId::OscHarmonicsActive, 1);
-            f.s().set(offsetId(ParamId::Active1, k), 1);
+            f.s().params().selectOscillator(k);
+            f.s().params().set(ParamId::OscHarmonicsActive, 1);
+            f.s().params().set(offsetId(ParamId::Active1, k), 1);
         }
-        f.s().set(ParamId::ReverbActive, 1);
-        f.s().set(ParamId::Length, 96);
+        f.s().params().set(ParamId::ReverbActive, 1);
+        f.s().params().set(ParamId::Length, 96);
         f.settle();
         QScrollBar* bar = f.window->control("ReverbLengthScrollBar")->findChild<QScrollBar*>();
-        const uint64_t before = f.s().rendersDone();
-        f.s().set(ParamId::OscillatorsVolume, 200);  // starts a render of every oscillator
+        const uint64_t before = f.s().render().rendersDone();
+        f.s().params().set(ParamId::OscillatorsVolume, 200);  // starts a render of every oscillator
         QElapsedTimer wait;
         wait.start();
-        while (!f.s().renderingLight() && wait.elapsed() < 5000) QThread::msleep(1);
-        QVERIFY(f.s().renderingLight());
+        while (!f.s().render().renderingLight() && wait.elapsed() < 5000) QThread::msleep(1);
+        QVERIFY(f.s().render().renderingLight());
         qint64 worst = 0;
         for (int v = 100; v < 110; ++v) {
             QElapsedTimer t;
@@ -288,7 +288,7 @@ private slots:
             QCoreApplication::processEvents();
             worst = std::max(worst, t.elapsed());
         }
-        const bool stillRendering = f.s().renderingLight();
+        const bool stillRendering = f.s().render().renderingLight();
         // Render and a new length wait for the running render instead of blocking.
         QElapsedTimer t;
         t.start();
@@ -297,14 +297,14 @@ private slots:
         worst = std::max(worst, t.elapsed());
         f.settle();
         f.settle();
-        QCOMPARE(f.s().get(ParamId::Length), 95);
+        QCOMPARE(f.s().params().get(ParamId::Length), 95);
         QVERIFY2(worst < 250, qPrintable(QString("a move took %1 ms").arg(worst)));
-        QCOMPARE(f.s().get(ParamId::ReverbLength), 109);
+        QCOMPARE(f.s().params().get(ParamId::ReverbLength), 109);
         // The moves during the render collapse into one more render; the
         // held Render and length add one or two (they may meet one render).
         if (stillRendering) {
-            QVERIFY(f.s().rendersDone() >= before + 3);
-            QVERIFY(f.s().rendersDone() <= before + 4);
+            QVERIFY(f.s().render().rendersDone() >= before + 3);
+            QVERIFY(f.s().render().rendersDone() <= before + 4);
         }
     }
 
@@ -314,21 +314,21 @@ private slots:
         f.window->resize(900, 600);
         f.window->show();
         QWidget* area = f.window->findChild<CurveEditor*>("EnvelopeGraphBox")->area();
-        const uint64_t before = f.s().rendersDone();
+        const uint64_t before = f.s().render().rendersDone();
         QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(area->width() / 2, area->height() / 4));
         f.settle();
-        const CurveData d = f.s().envelopeGraph();
+        const CurveData d = f.s().params().envelopeGraph();
         QCOMPARE(d.count, 3);
         QVERIFY(d.points[1].y > 14000 && d.points[1].y < 18000);  // a quarter from the top: about half way up
-        QCOMPARE(f.s().rendersDone(), before + 1);
-        QCOMPARE(f.s().waveFormGraph().count, 2);  // the other editor is untouched
+        QCOMPARE(f.s().render().rendersDone(), before + 1);
+        QCOMPARE(f.s().params().waveFormGraph().count, 2);  // the other editor is untouched
     }
 
     void normalizeLeavesSilenceAloneAndRaisesAQuietSound() {
         Fixture f;
         f.window->action("Normalize")->trigger();
         f.settle();
-        QCOMPARE(f.s().get(ParamId::OscillatorsVolume), 256);
+        QCOMPARE(f.s().params().get(ParamId::OscillatorsVolume), 256);
 
         QTest::mouseClick(f.window->control("Oscillator1CheckBox"), Qt::LeftButton);
         auto* volume = f.window->control("OscillatorsVolumeScrollBar")->findChild<QScrollBar*>();
@@ -336,11 +336,11 @@ private slots:
         f.settle();
         f.window->action("Normalize")->trigger();
         f.settle();
-        const int32_t v = f.s().get(ParamId::OscillatorsVolume);
+        const int32_t v = f.s().params().get(ParamId::OscillatorsVolume);
         QVERIFY2(v > 64, qPrintable(QString::number(v)));
         QCOMPARE(volume->value(), v);  // the bar shows the new position
         int32_t peak = 0;
-        for (int16_t x : f.s().playBuffer().copy()) peak = std::max<int32_t>(peak, std::abs(x));
+        for (int16_t x : f.s().render().playBuffer().copy()) peak = std::max<int32_t>(peak, std::abs(x));
         QVERIFY(peak >= 30000 || v == 256);
     }
 

@@ -55,7 +55,7 @@ private slots:
             const QByteArray name(p.control.data(), static_cast<int>(p.control.size()));
             QWidget* w = f.control(p.control);
             QVERIFY2(w, name);
-            const long double start = startIsTables(p) ? p.start : s.value(p.id);
+            const long double start = startIsTables(p) ? p.start : s.params().value(p.id);
             switch (p.type) {
                 case ParamType::Bool: {
                     bool on = false;
@@ -103,7 +103,7 @@ private slots:
                         QCOMPARE(e->min(), static_cast<int32_t>(p.min));
                         QCOMPARE(e->mult(), static_cast<double>(p.mult));
                         QVERIFY2(e->value() == static_cast<double>(start), name);
-                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().sampleRate());
+                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().files().sampleRate());
                         if (!label.empty()) QCOMPARE(e->description(), QString::fromStdString(label));
                     } else if (auto* spin = w->findChild<QSpinBox*>()) {
                         QCOMPARE(spin->minimum(), p.barMin);
@@ -118,7 +118,7 @@ private slots:
                         // A harmonic bar is full at the top: its position is 256 - value.
                         const bool harmonic = p.id >= ParamId::OscLevel1 && p.id <= ParamId::OscDetune16;
                         QVERIFY2(b->value() == (harmonic ? p.barMax - start : start), name);
-                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().sampleRate());
+                        const std::string label = paramLabel(p.id, start, nullptr, f.window->session().files().sampleRate());
                         if (!label.empty()) QCOMPARE(f.barLabel(p.control), QString::fromStdString(label));
                     }
                     break;
@@ -132,11 +132,11 @@ private slots:
         Fixture f;
         Session& s = f.window->session();
         f.bar("FrequencyScrollBar")->setValue(9600);
-        QCOMPARE(s.sampleRate(), 48000);
+        QCOMPARE(s.files().sampleRate(), 48000);
         QCOMPARE(f.barLabel("FrequencyScrollBar"), QString("Frequency: 48000"));
         f.bar("FrequencyScrollBar")->setValue(200);
         QCOMPARE(f.barLabel("FrequencyScrollBar"), QString("Frequency: 1000"));
-        QCOMPARE(s.sampleRate(), 1000);
+        QCOMPARE(s.files().sampleRate(), 1000);
 
         f.bar("SineGeneratorVolumeBar")->setValue(0);
         QVERIFY(f.barLabel("SineGeneratorVolumeBar").startsWith("Volume: 0.0 (-99.0 dB)"));
@@ -152,28 +152,28 @@ private slots:
         auto* length = qobject_cast<NumberEdit*>(f.control("LengthNumberEdit"));
         length->setValue(1);
         QVERIFY(length->description().startsWith("Length: 1.024s, 1K"));  // 1024 samples at 1000 Hz
-        QCOMPARE(s.get(ParamId::Length), 1);
+        QCOMPARE(s.params().get(ParamId::Length), 1);
 
         f.bar("OscillatorFrequencyBar")->setValue(0);
         QVERIFY2(f.barLabel("OscillatorFrequencyBar").startsWith("Frequency: 0Hz (C-0-"),
                  qPrintable(f.barLabel("OscillatorFrequencyBar")));
         // The bar's top (11025 Hz) lies below the highest note: F-10 is nearer.
         f.bar("OscillatorFrequencyBar")->setValue(11025);
-        QCOMPARE(f.barLabel("OscillatorFrequencyBar"), QString::fromStdString(s.label(ParamId::OscFrequency)));
+        QCOMPARE(f.barLabel("OscillatorFrequencyBar"), QString::fromStdString(s.params().label(ParamId::OscFrequency)));
     }
 
     void aMovedBarReachesTheSessionAndRendersOnce() {
         Fixture f;
         Session& s = f.window->session();
-        const uint64_t before = s.rendersDone();
+        const uint64_t before = s.render().rendersDone();
         f.bar("ReverbLengthScrollBar")->setValue(640);
         f.settle();
-        QCOMPARE(s.get(ParamId::ReverbLength), 640);
-        QCOMPARE(s.timbre(0).reverbLength, 640);
+        QCOMPARE(s.params().get(ParamId::ReverbLength), 640);
+        QCOMPARE(s.params().timbre(0).reverbLength, 640);
         QCOMPARE(f.barLabel("ReverbLengthScrollBar"), QString("Length: 640ms    "));
-        QCOMPARE(s.rendersDone(), before + 1);
+        QCOMPARE(s.render().rendersDone(), before + 1);
         // A session change from elsewhere shows in its control.
-        s.set(ParamId::Env2Iterations, 7);
+        s.params().set(ParamId::Env2Iterations, 7);
         f.settle();
         QCOMPARE(f.bar("Env2IterationsBar")->value(), 7);
         QVERIFY(f.barLabel("Env2IterationsBar").startsWith("Iterations: 7"));
@@ -186,8 +186,8 @@ private slots:
         f.settle();
         qobject_cast<QRadioButton*>(f.control("Oscillator2RadioButton"))->click();
         f.settle();
-        QCOMPARE(s.selectedOscillator(), 1);
-        QCOMPARE(f.bar("OscillatorFrequencyBar")->value(), s.get(ParamId::OscFrequency));
+        QCOMPARE(s.params().selectedOscillator(), 1);
+        QCOMPARE(f.bar("OscillatorFrequencyBar")->value(), s.params().get(ParamId::OscFrequency));
         qobject_cast<QRadioButton*>(f.control("Oscillator1RadioButton"))->click();
         f.settle();
         QCOMPARE(f.bar("OscillatorFrequencyBar")->value(), 880);
@@ -203,24 +203,24 @@ private slots:
         QCOMPARE(lb->editor()->text(), QString("523Hz"));
         lb->editor()->setText("131 Hz");
         QTest::keyClick(lb->editor(), Qt::Key_Return);
-        QCOMPARE(s.get(ParamId::OscFrequency), 131);
+        QCOMPARE(s.params().get(ParamId::OscFrequency), 131);
         QVERIFY(lb->label()->text().startsWith("Frequency: 131Hz (C-4"));
         // Escape leaves the value alone; Enter on the bar opens the editor again.
         QTest::keyClick(lb->bar(), Qt::Key_Return);
         lb->editor()->setText("999");
         QTest::keyClick(lb->editor(), Qt::Key_Escape);
         QVERIFY(!lb->editor()->isVisible());
-        QCOMPARE(s.get(ParamId::OscFrequency), 131);
+        QCOMPARE(s.params().get(ParamId::OscFrequency), 131);
         // Arrows by one position (not the row's step of 10), page keys by the page step.
         QTest::keyClick(lb->bar(), Qt::Key_Right);
-        QCOMPARE(s.get(ParamId::OscFrequency), 132);
+        QCOMPARE(s.params().get(ParamId::OscFrequency), 132);
         QTest::keyClick(lb->bar(), Qt::Key_PageDown);
-        QCOMPARE(s.get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
+        QCOMPARE(s.params().get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
         // Text in no unit of the row changes nothing and says why.
         QTest::keyClick(lb->bar(), Qt::Key_Return);
         lb->editor()->setText("loud");
         QTest::keyClick(lb->editor(), Qt::Key_Return);
-        QCOMPARE(s.get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
+        QCOMPARE(s.params().get(ParamId::OscFrequency), 132 + lb->bar()->pageStep());
         QVERIFY(f.window->statusBar()->currentMessage().contains("loud"));
         // Every table control explains itself.
         for (const ParamInfo& p : paramTable())
@@ -246,13 +246,13 @@ private slots:
         f.settle();
         for (int osc : {1, 2}) {
             qobject_cast<QRadioButton*>(f.control("Oscillator" + std::to_string(osc) + "RadioButton"))->click();
-            QCOMPARE(s.selectedOscillator(), osc - 1);
+            QCOMPARE(s.params().selectedOscillator(), osc - 1);
             QTest::mouseClick(f.control("Oscillator" + std::to_string(osc) + "CheckBox"), Qt::LeftButton);
             qobject_cast<QComboBox*>(f.control("WaveFormComboBox"))->setCurrentText(osc == 1 ? "Saw" : "Square");
             QCOMPARE(type("OscillatorFrequencyBar", "131"), QString("Frequency: 131Hz (C-4+0)"));
             if (osc == 1) {
                 pick("SineGeneratorVolumeModulationBox", 1);       // Env1
-                QCOMPARE(s.get(ParamId::OscVolumeModulation), 3);  // None was already selected
+                QCOMPARE(s.params().get(ParamId::OscVolumeModulation), 3);  // None was already selected
             }
         }
         QVERIFY(type("SineGeneratorRelativeFrequencyBar", "100.3").startsWith("Relative frequency: 100.3"));
@@ -263,8 +263,8 @@ private slots:
         pick("CutOffModulationBox", 2);  // Env2
         QVERIFY(type("Env2ReleaseBar", "10").startsWith("Release: 10.0%"));
         f.settle();
-        QCOMPARE(s.timbre().oscillators[1].relativeFrequency, 1003);
-        std::vector<int16_t> sound = s.playBuffer().copy();
+        QCOMPARE(s.params().timbre().oscillators[1].relativeFrequency, 1003);
+        std::vector<int16_t> sound = s.render().playBuffer().copy();
         int peak = 0;
         for (int16_t v : sound) peak = std::max(peak, std::abs(int{v}));
         QVERIFY2(peak > 1000, "the plucked bass is heard");

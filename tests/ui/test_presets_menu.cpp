@@ -63,9 +63,9 @@ private slots:
         QVERIFY(kick);
         kick->trigger();
         f.settle();
-        QCOMPARE(QString::fromStdString(f.s().presetName()), QString("kick_drum.kfp"));
-        QCOMPARE(f.s().settings().recentPresets.size(), size_t{1});
-        QVERIFY(QString::fromStdString(f.s().settings().recentPresets[0]).endsWith("/percussion/kick_drum.kfp"));
+        QCOMPARE(QString::fromStdString(f.s().files().presetName()), QString("kick_drum.kfp"));
+        QCOMPARE(f.s().files().settings().recentPresets.size(), size_t{1});
+        QVERIFY(QString::fromStdString(f.s().files().settings().recentPresets[0]).endsWith("/percussion/kick_drum.kfp"));
         QMenu* recent = nullptr;
         for (QAction* a : topMenu(*f.window, "File")->actions())
             if (a->text() == "Recent presets") recent = a->menu();
@@ -96,8 +96,8 @@ private slots:
         });
         f.window->openFile(wav);
         f.settle();
-        QCOMPARE(f.s().sampleCount(2), 4);
-        QCOMPARE(QString::fromStdString(f.s().sampleDetails(2)), QString("4 samples, file at 44100 Hz"));
+        QCOMPARE(f.s().files().sampleCount(2), 4);
+        QCOMPARE(QString::fromStdString(f.s().files().sampleDetails(2)), QString("4 samples, file at 44100 Hz"));
         QFile::remove(wav);
     }
 
@@ -130,7 +130,7 @@ private slots:
         f.window->action("Save sample as...")->trigger();
         QVERIFY(offered);
         QVERIFY(QFileInfo(dir.filePath("take.ogg")).size() > 0);
-        QCOMPARE(QString::fromStdString(f.s().settings().lastFolders.at("export")), QFileInfo(dir.path()).absoluteFilePath());
+        QCOMPARE(QString::fromStdString(f.s().files().settings().lastFolders.at("export")), QFileInfo(dir.path()).absoluteFilePath());
     }
 };
 

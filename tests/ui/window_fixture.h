@@ -31,7 +31,7 @@ struct WindowFixture {
     // Lets the render run out and its queued notifications reach the window.
     void settle() {
         for (int i = 0; i < 3; ++i) {
-            window->session().waitForRender();
+            window->session().render().waitForRender();
             QCoreApplication::processEvents();
         }
     }
