@@ -143,143 +143,164 @@ void addPlayCommand(CLI::App& app) {
     cmd->callback([opts] { runPlay(*opts); });
 }
 
-void addLiveCommand(CLI::App& app) {
-    {
-        auto* cmd = app.add_subcommand("live", "Stream real-time synthesis of a preset, played from MIDI input");
-        auto preset = std::make_shared<std::string>();
-        auto audio = std::make_shared<AudioOptions>();
-        auto midiIn = std::make_shared<int>(-1);
-        auto midiVirtual = std::make_shared<std::string>();
-        auto midiApi = std::make_shared<std::string>();
-        auto buffer = std::make_shared<int>(0);
-        auto tempo = std::make_shared<int>(-1);
-        auto seconds = std::make_shared<double>(0);
-        auto record = std::make_shared<std::string>();
-        auto voices = std::make_shared<int>(0);
-        auto gain = std::make_shared<double>(std::numeric_limits<double>::quiet_NaN());
-        auto octaveDown = std::make_shared<bool>(false);
-        auto churn = std::make_shared<double>(0);
-        auto rate = std::make_shared<int>(0);
-        cmd->add_option("preset", *preset, "Preset file (.kfp)");
-        addAudioOptions(cmd, *audio);
-        cmd->add_option("--voices", *voices, "Voices, 1 to 16 (default: the settings file's, else 1)")
-            ->check(wholeNumber(1, kMaxLiveVoices));
-        cmd->add_option("--gain", *gain,
-                        "Gain from the voices' sum to 16 bits in dB, -96 to 48 (default: the settings file's, "
-                        "else 1/voices, which never clips)")
-            ->check(CLI::Range(kLiveGainMinDb, kLiveGainMaxDb));
-        cmd->add_flag("--octave-down", *octaveDown, "Notes an octave below their true pitch (the old tuning)");
-        cmd->add_option("--rate", *rate, "Sample rate of the sound in Hz, 1000 to 48000 (default: the preset's)")
-            ->check(wholeNumber(1000, 48000));
-        cmd->add_option("--churn", *churn,
-                        "Change the sound's state this many times a second through the session while streaming "
-                        "(a stress test of the hand-over to the voices)")
-            ->check(CLI::Range(0.0, 1000.0));
-        auto* in = cmd->add_option("--midi-in", *midiIn, "MIDI-in item (see 'devices'; default: the settings file's)")
-                       ->check(wholeNumber(0, 1000000));
-        cmd->add_option("--midi-virtual", *midiVirtual, "Open a MIDI input port of this name for others to connect to")
-            ->excludes(in);
-        cmd->add_option("--midi-api", *midiApi, "MIDI interface (alsa or jack); default: automatic");
-        cmd->add_option("--buffer", *buffer, "Real-time buffer length 1..32 (x 512 samples; default: settings)")
-            ->check(wholeNumber(1, 32));
-        cmd->add_option("--tempo", *tempo, "Tempo (default: the preset's)")->check(wholeNumber(0, 100000));
-        cmd->add_option("--seconds", *seconds, "Stop after this many seconds (default: at Ctrl+C)")
-            ->check(numberAtLeast(0));
-        cmd->add_option("--record", *record, "Also write what was sent to the device as a 16-bit WAV");
-        cmd->callback([=] {
-            // The recording's place is checked before the stream starts.
-            if (refuseSameFile(*record, {*preset})) return;
-            OutputFile recording(record->empty() ? "-" : *record);
-            if (!record->empty())
-                if (Status st = recording.open(); !st) return fail(st.message);
-            Session s;
-            const Settings settings = readSettings(settingsPath());
-            s.files().setSettings(settings);
-            s.render().startUpRender();
-            s.render().waitForRender();
-            if (!preset->empty()) {
-                if (!checkPresetFile(*preset)) return;
-                if (Status st = s.files().openPreset(*preset, false); !st) return fail(st.message);
-                if (!checkPresetSamples(s, *preset)) return;
-            }
-            // The "Realtime" mark, stored into the current timbre as the
-            // menu click does; from now on control changes only reach the stream.
-            s.live().setRealTimeMark(true);
-            if (*tempo >= 0) s.params().set(ParamId::Tempo, *tempo);
-            if (*rate > 0) s.params().set(ParamId::SampleRate, *rate / 5);
-            if (*voices > 0) s.live().setLiveVoices(*voices);
-            if (!std::isnan(*gain)) s.live().setLiveGainDb(*gain);
-            if (*octaveDown) s.live().setLiveOctaveDown(true);
-            StderrCapture quiet;
-            RtAudioWaveOut wave(audio->audioApi);
-            RecordingWaveOut recorder(wave);
-            WaveOut& device = record->empty() ? static_cast<WaveOut&>(wave) : recorder;
-            OutputDevice out(device);
-            out.sampleRate = s.files().sampleRate();
-            out.deviceItem = deviceItem(*audio, settings);
-            RealTime realTime(out, s.live().renderer());
-            realTime.setBufferPosition(*buffer > 0 ? *buffer : std::clamp(settings.bufSize, 1, 32));
-            Playback playback(out, s.render().playBuffer(), &realTime);
-            playback.setRealTimeMark(true);
-            s.live().setPlayback(&playback);
+struct LiveOptions {
+    std::string preset;
+    AudioOptions audio;
+    int midiIn = -1;
+    std::string midiVirtual;
+    std::string midiApi;
+    int buffer = 0;
+    int tempo = -1;
+    double seconds = 0;
+    std::string record;
+    int voices = 0;
+    double gain = std::numeric_limits<double>::quiet_NaN();
+    bool octaveDown = false;
+    double churn = 0;
+    int rate = 0;
+};
 
-            MidiIn midi(s.live().midiQueue(), s.live().midiControllers(), [&realTime] { return realTime.midiTimeStamp(); }, *midiApi);
-            const int item = *midiIn >= 0 ? *midiIn : settings.midiIn;
-            std::string midiProblem;
-            if (!midiVirtual->empty()) {
-                if (!midi.openVirtual(*midiVirtual))
-                    midiProblem = "cannot open a MIDI input port named '" + *midiVirtual + "' (" + midi.apiName() + ")";
-            } else if (item > 0 && !midi.openMidiIn(item)) {
-                midiProblem = "cannot open MIDI input " + std::to_string(item) + " (" + midi.apiName() + ")";
-            }
-            if (!midiProblem.empty()) {
-                // The library's own words belong to this warning; the
-                // capture goes on for the output device.
-                const std::string said = StderrCapture::oneLine(quiet.finish());
-                warn(midiProblem + (said.empty() ? "" : " [" + said + "]"));
-            }
-
-            catchInterrupt();
-            StderrCapture quietOpen;
-            playback.playClick();
-            const std::string opened = quietOpen.finish();  // the inner capture ends first
-            const std::string libraries = quiet.finish() + " " + opened;
-            if (!playback.lastStatus()) {
-                midi.closeMidiIn();
-                s.live().setPlayback(nullptr);
-                return fail(describe(playback.lastStatus(), wave, libraries));
-            }
-            std::cout << "Streaming at " << s.files().sampleRate() << " Hz, blocks of " << realTime.blockLength()
-                      << " samples, " << s.files().settings().liveVoices << (s.files().settings().liveVoices == 1 ? " voice" : " voices")
-                      << (*seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
-            if (*churn > 0)
-                churnState(s, *churn, *seconds);
-            else
-                waitFor(*seconds > 0 ? *seconds : 0);
-            playback.stopClick();
-            midi.closeMidiIn();
-            s.live().setPlayback(nullptr);
-
-            const auto t = realTime.renderTiming();
-            if (t.blocks > 0) {
-                const double blockNs = 1e9 * realTime.blockLength() / s.files().sampleRate();
-                std::cout << "Rendered " << t.blocks << " blocks; time per block: mean "
-                          << static_cast<double>(t.totalNs) / static_cast<double>(t.blocks) / blockNs * 100
-                          << "%, median " << static_cast<double>(realTime.medianRenderNs()) / blockNs * 100
-                          << "%, worst " << static_cast<double>(t.worstNs) / blockNs * 100
-                          << "% of the block's duration\n";
-            }
-            if (!record->empty()) {
-                std::vector<int16_t> sent = recorder.take();
-                Status st = recording.write([&](const std::string& file) {
-                    return saveWav16(SoundBuffer{static_cast<int32_t>(sent.size()), sent.data()}, file,
-                                     s.files().sampleRate());
-                });
-                if (!st) return fail(st.message);
-                std::cout << "Wrote " << *record << " (" << sent.size() << " samples)\n";
-            }
-        });
+// Opens the chosen MIDI input, or says why not (with the library's words).
+void openLiveMidi(MidiIn& midi, const LiveOptions& o, const Settings& settings, StderrCapture& quiet) {
+    const int item = o.midiIn >= 0 ? o.midiIn : settings.midiIn;
+    std::string midiProblem;
+    if (!o.midiVirtual.empty()) {
+        if (!midi.openVirtual(o.midiVirtual))
+            midiProblem = "cannot open a MIDI input port named '" + o.midiVirtual + "' (" + midi.apiName() + ")";
+    } else if (item > 0 && !midi.openMidiIn(item)) {
+        midiProblem = "cannot open MIDI input " + std::to_string(item) + " (" + midi.apiName() + ")";
     }
+    if (!midiProblem.empty()) {
+        // The library's own words belong to this warning; the
+        // capture goes on for the output device.
+        const std::string said = StderrCapture::oneLine(quiet.finish());
+        warn(midiProblem + (said.empty() ? "" : " [" + said + "]"));
+    }
+}
+
+void reportLiveTiming(const RealTime& realTime, int32_t sampleRate) {
+    const auto t = realTime.renderTiming();
+    if (t.blocks == 0) return;
+    const double blockNs = 1e9 * realTime.blockLength() / sampleRate;
+    std::cout << "Rendered " << t.blocks << " blocks; time per block: mean "
+              << static_cast<double>(t.totalNs) / static_cast<double>(t.blocks) / blockNs * 100 << "%, median "
+              << static_cast<double>(realTime.medianRenderNs()) / blockNs * 100 << "%, worst "
+              << static_cast<double>(t.worstNs) / blockNs * 100 << "% of the block's duration\n";
+}
+
+// Opens the preset and applies the options; false when it has failed.
+bool prepareLiveSession(Session& s, const LiveOptions& o, const Settings& settings) {
+    s.files().setSettings(settings);
+    s.render().startUpRender();
+    s.render().waitForRender();
+    if (!o.preset.empty()) {
+        if (!checkPresetFile(o.preset)) return false;
+        if (Status st = s.files().openPreset(o.preset, false); !st) {
+            fail(st.message);
+            return false;
+        }
+        if (!checkPresetSamples(s, o.preset)) return false;
+    }
+    // The "Realtime" mark, stored into the current timbre as the
+    // menu click does; from now on control changes only reach the stream.
+    s.live().setRealTimeMark(true);
+    if (o.tempo >= 0) s.params().set(ParamId::Tempo, o.tempo);
+    if (o.rate > 0) s.params().set(ParamId::SampleRate, o.rate / 5);
+    if (o.voices > 0) s.live().setLiveVoices(o.voices);
+    if (!std::isnan(o.gain)) s.live().setLiveGainDb(o.gain);
+    if (o.octaveDown) s.live().setLiveOctaveDown(true);
+    return true;
+}
+
+void runLive(const LiveOptions& o) {
+    // The recording's place is checked before the stream starts.
+    if (refuseSameFile(o.record, {o.preset})) return;
+    OutputFile recording(o.record.empty() ? "-" : o.record);
+    if (!o.record.empty())
+        if (Status st = recording.open(); !st) return fail(st.message);
+    Session s;
+    const Settings settings = readSettings(settingsPath());
+    if (!prepareLiveSession(s, o, settings)) return;
+    StderrCapture quiet;
+    RtAudioWaveOut wave(o.audio.audioApi);
+    RecordingWaveOut recorder(wave);
+    WaveOut& device = o.record.empty() ? static_cast<WaveOut&>(wave) : recorder;
+    OutputDevice out(device);
+    out.sampleRate = s.files().sampleRate();
+    out.deviceItem = deviceItem(o.audio, settings);
+    RealTime realTime(out, s.live().renderer());
+    realTime.setBufferPosition(o.buffer > 0 ? o.buffer : std::clamp(settings.bufSize, 1, 32));
+    Playback playback(out, s.render().playBuffer(), &realTime);
+    playback.setRealTimeMark(true);
+    s.live().setPlayback(&playback);
+
+    MidiIn midi(s.live().midiQueue(), s.live().midiControllers(), [&realTime] { return realTime.midiTimeStamp(); },
+                o.midiApi);
+    openLiveMidi(midi, o, settings, quiet);
+
+    catchInterrupt();
+    StderrCapture quietOpen;
+    playback.playClick();
+    const std::string opened = quietOpen.finish();  // the inner capture ends first
+    const std::string libraries = quiet.finish() + " " + opened;
+    if (!playback.lastStatus()) {
+        midi.closeMidiIn();
+        s.live().setPlayback(nullptr);
+        return fail(describe(playback.lastStatus(), wave, libraries));
+    }
+    const int voices = s.files().settings().liveVoices;
+    std::cout << "Streaming at " << s.files().sampleRate() << " Hz, blocks of " << realTime.blockLength()
+              << " samples, " << voices << (voices == 1 ? " voice" : " voices")
+              << (o.seconds > 0 ? "" : "; Ctrl+C stops") << "\n";
+    if (o.churn > 0)
+        churnState(s, o.churn, o.seconds);
+    else
+        waitFor(o.seconds > 0 ? o.seconds : 0);
+    playback.stopClick();
+    midi.closeMidiIn();
+    s.live().setPlayback(nullptr);
+    reportLiveTiming(realTime, s.files().sampleRate());
+    if (!o.record.empty()) {
+        std::vector<int16_t> sent = recorder.take();
+        Status st = recording.write([&](const std::string& file) {
+            return saveWav16(SoundBuffer{static_cast<int32_t>(sent.size()), sent.data()}, file,
+                             s.files().sampleRate());
+        });
+        if (!st) return fail(st.message);
+        std::cout << "Wrote " << o.record << " (" << sent.size() << " samples)\n";
+    }
+}
+
+void addLiveCommand(CLI::App& app) {
+    auto* cmd = app.add_subcommand("live", "Stream real-time synthesis of a preset, played from MIDI input");
+    auto o = std::make_shared<LiveOptions>();
+    cmd->add_option("preset", o->preset, "Preset file (.kfp)");
+    addAudioOptions(cmd, o->audio);
+    cmd->add_option("--voices", o->voices, "Voices, 1 to 16 (default: the settings file's, else 1)")
+        ->check(wholeNumber(1, kMaxLiveVoices));
+    cmd->add_option("--gain", o->gain,
+                    "Gain from the voices' sum to 16 bits in dB, -96 to 48 (default: the settings file's, "
+                    "else 1/voices, which never clips)")
+        ->check(CLI::Range(kLiveGainMinDb, kLiveGainMaxDb));
+    cmd->add_flag("--octave-down", o->octaveDown, "Notes an octave below their true pitch (the old tuning)");
+    cmd->add_option("--rate", o->rate, "Sample rate of the sound in Hz, 1000 to 48000 (default: the preset's)")
+        ->check(wholeNumber(1000, 48000));
+    cmd->add_option("--churn", o->churn,
+                    "Change the sound's state this many times a second through the session while streaming "
+                    "(a stress test of the hand-over to the voices)")
+        ->check(CLI::Range(0.0, 1000.0));
+    auto* in = cmd->add_option("--midi-in", o->midiIn, "MIDI-in item (see 'devices'; default: the settings file's)")
+                   ->check(wholeNumber(0, 1000000));
+    cmd->add_option("--midi-virtual", o->midiVirtual, "Open a MIDI input port of this name for others to connect to")
+        ->excludes(in);
+    cmd->add_option("--midi-api", o->midiApi, "MIDI interface (alsa or jack); default: automatic");
+    cmd->add_option("--buffer", o->buffer, "Real-time buffer length 1..32 (x 512 samples; default: settings)")
+        ->check(wholeNumber(1, 32));
+    cmd->add_option("--tempo", o->tempo, "Tempo (default: the preset's)")->check(wholeNumber(0, 100000));
+    cmd->add_option("--seconds", o->seconds, "Stop after this many seconds (default: at Ctrl+C)")
+        ->check(numberAtLeast(0));
+    cmd->add_option("--record", o->record, "Also write what was sent to the device as a 16-bit WAV");
+    cmd->callback([o] { runLive(*o); });
 }
 
 }  // namespace

@@ -107,22 +107,25 @@ constexpr Store storeOf(const RecordField& f) {
 // The element `index` of a nested field, and its part `name` (a source list
 // stands for its slot's source set).
 constexpr Place inside(const RecordField& f, int index, std::string_view name) {
-    const RecordField* part = findField(f.nested, name);
-    if (!part) throw "no such part of a record field";
+    const int k = fieldIndex(f.nested, name);
+    if (k < 0) throw "no such part of a record field";
+    const RecordField* part = &f.nested[static_cast<size_t>(k)];
     return {storeOf(*part), static_cast<uint16_t>(f.offset + index * f.size + part->offset),
             static_cast<uint32_t>(f.member + static_cast<size_t>(index) * f.memberStride + part->member)};
 }
 
 constexpr Place recordPlace(S scope, std::string_view key) {
     if (scope != S::Timbre && scope != S::Oscillator) return {};
-    const RecordField* f = findField(scope == S::Timbre ? kTimbreFields : kOscillatorFields, key);
-    if (!f) throw "a Timbre or Oscillator row's key must name a record field";
+    const std::span<const RecordField> list = scope == S::Timbre ? kTimbreFields : kOscillatorFields;
+    const int k = fieldIndex(list, key);
+    if (k < 0) throw "a Timbre or Oscillator row's key must name a record field";
+    const RecordField* f = &list[static_cast<size_t>(k)];
     if (f->shown == Shown::Slot) return inside(*f, 0, "sources");
     return {storeOf(*f), f->offset, static_cast<uint32_t>(f->member)};
 }
 
 constexpr Place harmonicPlace(int harmonic, std::string_view part) {
-    return inside(*findField(kOscillatorFields, "harmonics"), harmonic - 1, part);
+    return inside(kOscillatorFields[static_cast<size_t>(fieldIndex(kOscillatorFields, "harmonics"))], harmonic - 1, part);
 }
 
 // Row makers, one per kind of control, each taking its fields by name.

@@ -175,6 +175,15 @@ static_assert(tiles(kTimbre, TimbreRecord::kSize) && tiles(kOscillator, Oscillat
 inline constexpr std::span<const RecordField> kTimbreFields = fields::kTimbre;
 inline constexpr std::span<const RecordField> kOscillatorFields = fields::kOscillator;
 
+// The index of the field with that name in a list; -1 when there is none.
+// Compile-time users take this rather than a pointer: comparing a pointer to
+// a static with null is not a constant expression under the sanitizers.
+constexpr int fieldIndex(std::span<const RecordField> list, std::string_view name) {
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
 // The field with that name in a list; nullptr when there is none.
 constexpr const RecordField* findField(std::span<const RecordField> list, std::string_view name) {
     for (const RecordField& f : list)
