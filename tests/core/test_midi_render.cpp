@@ -36,6 +36,16 @@ void sineTimbre(Session& s) {
     s.render().waitForRender();
 }
 
+// A square gated by MIDI envelope 1 with no attack or release.
+void gatedSquareTimbre(Session& s) {
+    sineTimbre(s);
+    s.params().set(ParamId::OscWaveForm, kWaveSquare);
+    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
+    s.params().set(ParamId::MidiEnv1Attack, 0);
+    s.params().set(ParamId::MidiEnv1Release, 0);
+    s.render().waitForRender();
+}
+
 std::vector<int16_t> render(Session& s, const std::vector<MidiFileEvent>& ev, MidiRenderOptions o,
                             MidiRenderResult* result = nullptr) {
     std::vector<int16_t> out;
@@ -312,12 +322,7 @@ TEST(MidiRender, OnsetsLandOnTheTempoMapsSampleAtEveryBlockLength) {
     // A square gated by MIDI envelope 1 with no attack or release: silence
     // between the notes, full level from the sample after a note-on.
     Session s;
-    sineTimbre(s);
-    s.params().set(ParamId::OscWaveForm, kWaveSquare);
-    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
-    s.params().set(ParamId::MidiEnv1Attack, 0);
-    s.params().set(ParamId::MidiEnv1Release, 0);
-    s.render().waitForRender();
+    gatedSquareTimbre(s);
     for (int32_t block : {1, 100, 16384}) {
         MidiRenderOptions o;
         o.voices = 1;
@@ -390,12 +395,7 @@ TEST(MidiRender, NotesSoundAtTheirTruePitchUnlessAnOctaveDown) {
 TEST(MidiRender, EveryNoteOffIsHeardWhateverSampleOfTheBlockItFallsOn) {
     // A square gated by MIDI envelope 1 with no attack or release.
     Session s;
-    sineTimbre(s);
-    s.params().set(ParamId::OscWaveForm, kWaveSquare);
-    s.params().set(ParamId::OscVolumeModulation, srcBit(kSrcMEnv1));
-    s.params().set(ParamId::MidiEnv1Attack, 0);
-    s.params().set(ParamId::MidiEnv1Release, 0);
-    s.render().waitForRender();
+    gatedSquareTimbre(s);
     constexpr int32_t kBlock = 16;
     std::vector<int16_t> block(kBlock);
     auto silentFrom = [&](VoiceEngine& e, int32_t blocks) {
