@@ -25,7 +25,7 @@ void BM_PluginRun(benchmark::State& state) {
     }
     const double host = state.range(0) ? static_cast<double>(state.range(0)) : s.files().sampleRate();
     const auto block = static_cast<uint32_t>(state.range(1));
-    VoiceEngine voices(s.params().publishSnapshot(), 1024);
+    VoiceEngine voices(s.live().publishSnapshot(), 1024);
     voices.setVoices(8);
     PluginStream stream(voices, host, 1024);
     stream.setSoundRate(s.files().sampleRate());

@@ -31,7 +31,7 @@ void blocks(benchmark::State& state, const std::string& preset) {
     s.render().waitForRender();
     const auto frames = static_cast<int32_t>(state.range(0));
     const int voices = static_cast<int>(state.range(1));
-    VoiceEngine e(s.params().publishSnapshot(), frames);
+    VoiceEngine e(s.live().publishSnapshot(), frames);
     e.setVoices(voices);
     for (int v = 0; v < voices; ++v) e.midi(0, 0x90u | uint32_t(48 + 5 * v) << 8 | 100u << 16);
     std::vector<int16_t> out(static_cast<size_t>(frames));

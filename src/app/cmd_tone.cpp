@@ -167,9 +167,7 @@ void runTone(const ToneOptions& o) {
 
     // The custom waveform is the drawing editor's start curve, sampled the
     // way a render samples it.
-    std::vector<int16_t> custom(1025);
-    const Curve wave;
-    for (int32_t i = 0; i <= 1024; ++i) custom[static_cast<size_t>(i)] = wrap16(Curve::valueAt(wave.data(), i * 16));
+    const auto custom = customWaveTable(CurveData{});
 
     Random random;
     random.seed = to.seed;

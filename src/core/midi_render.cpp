@@ -39,7 +39,7 @@ Status renderMidiSong(Session& s, const MidiSong& song, const MidiRenderOptions&
     if (normalize && !(options.normalizeDb <= 0 && options.normalizeDb >= -96))
         return Status::error("Normalize level must be -96 to 0 dB");
 
-    const std::shared_ptr<const SoundSnapshot> snap = s.params().publishSnapshot();
+    const std::shared_ptr<const SoundSnapshot> snap = s.live().publishSnapshot();
     const int32_t rate = snap->sampleRate;
     const int64_t tail = options.tailSeconds < 0 ? midiReleaseTail(*snap)
                                                  : roundHalfEven(options.tailSeconds * static_cast<double>(rate));

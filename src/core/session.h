@@ -48,13 +48,6 @@
 
 namespace kf {
 
-// Env1..Env3: attack, sustain, release, amplitude, base, shape, iterations.
-struct EnvelopeBars {
-    std::array<int32_t, 21> bars{0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1};
-    int32_t& at(int env, int field) { return bars[static_cast<size_t>(env * 7 + field)]; }
-    int32_t at(int env, int field) const { return bars[static_cast<size_t>(env * 7 + field)]; }
-};
-
 enum class Change {
     Param,         // one parameter: `id` and `value`
     Timbre,        // the whole timbre was refilled (preset, timbre switch, tools)
@@ -100,20 +93,21 @@ struct CurveSources {
     SoundScheme units;
 };
 
-// The session's shared state and the work behind its parts. The owner never
-// holds one: it holds a Session (below) and reaches the work through its
-// parts, each of which holds this by reference.
-class SessionCore : public RealTimeRenderer {
-public:
-    // The start-up state (scale, buffers, timbres, samples, default preset),
-    // with the random generator seeded first. No render starts until the
-    // owner asks (`startUpRender`, `renderClick`).
-    explicit SessionCore(uint32_t randomSeed = 0);
-    ~SessionCore() override;
-    SessionCore(const SessionCore&) = delete;
-    SessionCore& operator=(const SessionCore&) = delete;
 
-    // ---- parameters by id -------------------------------------------------
+struct SessionState;
+class Session;
+
+// ---- the parts ---------------------------------------------------------------
+// Each part does one job on the state the session shares between them
+// (session_state.h) and reaches the others through the session.
+
+// Parameters by id, the notifications their changes raise, the timbres,
+// the selected oscillator, the curves, the chord and the sequencer units
+// (session_params.cpp).
+class ParamStore {
+public:
+    ParamStore(SessionState& st, Session& s) : st_(st), s_(s) {}
+
     long double value(ParamId id) const;
     int32_t get(ParamId id) const { return static_cast<int32_t>(value(id)); }
     // Holds the value to the parameter's range (a Choice value no item stands
@@ -122,7 +116,6 @@ public:
     Status set(ParamId id, long double v);
     std::string label(ParamId id) const;  // the control's label text now
 
-    // ---- notifications ----------------------------------------------------
     using Listener = std::function<void(const Notification&)>;
     int subscribe(Listener l);
     void unsubscribe(int id);
@@ -132,7 +125,6 @@ public:
     // Delivers the queued notifications on the calling thread, lock-free.
     void drainNotifications();
 
-    // ---- timbres, oscillators, curves, chord ------------------------------
     int currentTimbre() const;
     void selectTimbre(int t);               // "Timbre 1" / "Timbre 2"
     int selectedOscillator() const;
@@ -143,39 +135,58 @@ public:
     // Replace the current timbre's record and refill the controls from it
     // (the "Tools" commands), marking the oscillators changed, then render.
     void replaceTimbre(const TimbreRecord& rec);
-    // Rewrites the selected oscillator's 16 harmonic amplitudes as the
-    // preset button does, shows them and reacts as a bar change.
-    void applyHarmonicsPreset(HarmonicsPreset preset);
     CurveData envelopeGraph() const;
     void setEnvelopeGraph(const CurveData& c);
     CurveData waveFormGraph() const;
     void setWaveFormGraph(const CurveData& c);
     std::string chordText() const;
     void setChordText(const std::string& text);
-
-    // ---- sequencer units ----------------------------------------------------
     // Runs `f` on the units under the session lock (the pages' edits), then
     // raises the units' change event.
     void editUnits(const std::function<void(SoundScheme&)>& f);
     void readUnits(const std::function<void(const SoundScheme&)>& f) const;
 
-    // ---- render driver -----------------------------------------------------
+private:
+    void react(ParamId id, long double v);
+    void oscillatorControlChanged();
+    void sampleStartChanged(int slot);
+    void unitsChanged();
+    void tempoChanged();
+
+    SessionState& st_;
+    Session& s_;
+};
+
+// Rendering the sound: automatic and requested renders, waiting and
+// stopping, the meters, the play buffer, the seed, threads and tuning
+// (session_render.cpp).
+class RenderDriver {
+public:
+    RenderDriver(SessionState& st, Session& s);
+    ~RenderDriver();
+    RenderDriver(const RenderDriver&) = delete;
+    RenderDriver& operator=(const RenderDriver&) = delete;
+
     bool autoRender() const;
     void setAutoRender(bool on);
     void startUpRender();                   // the start-up's first render request
-    void generateSoundBuf();
+    void generateSoundBuf();                // a change asks for a render (as "Auto Render" says)
     Status renderClick();                   // "Render" button / F4; refused in the live mode
     void waitForRender();                   // blocks until no render is running or pending
     void stopRender();
     void renderNow();                       // renders on the calling thread (normalize, command line)
     void normalize();
+    // Length and additional silence size the buffers: stops playback and
+    // the render, stores `v` (`always`: renders even if it is unchanged),
+    // reallocates, renders anew and plays again if it was playing.
+    void resizeSound(ParamId id, long double v, bool always = false);
     uint64_t rendersDone() const { return renderer_.rendersDone(); }
-    int progress() const { return progress_; }
-    bool renderingLight() const { return renderingLight_; }
-    bool clip() const { return clip_; }
-    int32_t meterLevel() const { return meterLevel_; }
-    const PlayBuffer& playBuffer() const { return playBuffer_; }
-    PlayBuffer& playBuffer() { return playBuffer_; }  // playback reads it (it has its own lock)
+    int progress() const;
+    bool renderingLight() const;
+    bool clip() const;
+    int32_t meterLevel() const;
+    PlayBuffer& playBuffer();  // playback reads it (it has its own lock)
+    const PlayBuffer& playBuffer() const;
     Status lastError() const;               // e.g. a sequencer unit's message from the last render
     void setSeed(uint32_t seed);
     uint32_t seed() const;                  // the generator state the next render starts from
@@ -184,40 +195,82 @@ public:
     void scaleChanged(Scale s);
     Scale scale() const;
     NoteTables tuning() const;
+    // The generator settings, sample rate, random state and units, with the
+    // envelopes brought up to the bars, copied under the lock.
+    CurveSources curveSources();
+    // The lock a render's snapshot is taken under; callers outside the
+    // session rarely need it.
+    std::recursive_mutex& mutex() const;
 
-    // ---- real time (the stream's tick thread) -----------------------------
+private:
+    void renderOnce();
+    std::string bankKey(const TimbreRecord& t) const;
+    void prepareEngine();
+    void reallocIfNeeded();
+    int32_t wantedCapacity() const;
+
+    SessionState& st_;
+    Session& s_;
+    std::mutex engineMutex_;  // one render (background or direct) at a time
+    Engine engine_;
+    std::vector<int16_t> renderBuffer_;
+    RenderThread renderer_;  // last: stopped first, before the engine it drives
+};
+
+// The live mode: the stream the sound card or a host drives, its MIDI
+// queue and controllers, the computer keyboard's notes, and the snapshots
+// of the sound the voices read (session_live.cpp).
+class LiveStream : public RealTimeRenderer {
+public:
+    LiveStream(SessionState& st, Session& s) : st_(st), s_(s) {}
+    ~LiveStream() override;
     bool realTimeMark() const;
     void setRealTimeMark(bool on);          // the "Realtime" menu item (one mode for the whole program)
     // Why `what` ("Render", "Save") cannot run now: the live mode has no
     // finished sound. Success when it can.
     Status liveModeRefusal(const std::string& what) const;
+    // What the stream drives: this part itself, no hop on the audio path.
+    RealTimeRenderer& renderer() { return *this; }
     void startStream() override;
     void stopStream() override;
     // One block of the live voices: the MIDI queue's entries up to the
     // block's end, then the voice engine. Takes no lock and allocates nothing.
     void renderBlock(SoundBuffer block, int32_t renderPosition) override;
     bool realTimeFlag() const override;
+    MidiQueue& midiQueue();
     // The live instrument's voices (1..16), gain (NaN: 1/voices) and octave;
     // kept in the settings and applied from the next block on.
     void setLiveVoices(int voices);
     void setLiveGainDb(double db);
     void setLiveOctaveDown(bool on);
+    void applyLiveSettings();               // the settings' values to the voices
     // The stream's voice engine (made by the first startStream; null before).
-    VoiceEngine* liveEngine() { return live_.load(); }
-    MidiQueue& midiQueue() { return midiQueue_; }
+    VoiceEngine* liveEngine();
     // The computer keyboard as a MIDI keyboard: the note sequencer's key map
     // at its entry octave; a note-on (or note-off) into the queue at `stamp`.
     // False for a key the map does not know.
     bool keyboardNote(char key, bool down, int32_t stamp);
-    MidiControllers& midiControllers() { return midi_; }
+    MidiControllers& midiControllers();
     void setPlayback(PlaybackControl* p);
     // An immutable copy of everything a voice reads of the current sound
     // (taken under the session lock, on the caller's thread).
     std::shared_ptr<const SoundSnapshot> publishSnapshot();
 
-    // ---- presets, samples, export -----------------------------------------
+private:
+    SessionState& st_;
+    Session& s_;
+    std::unique_ptr<VoiceEngine> engine_;
+};
+
+// Presets, samples, sound files, the settings and the sample rate
+// (session_presets.cpp, session_export.cpp).
+class PresetFiles {
+public:
+    PresetFiles(SessionState& st, Session& s) : st_(st), s_(s) {}
     PresetRecord getPreset();
-    void setPreset(const PresetRecord& rec);
+    // `reloadSamples` false keeps a slot that already holds the named file
+    // with the same start (undo's restore).
+    void setPreset(const PresetRecord& rec, bool reloadSamples = true);
     // "Open preset..."; `render` false applies the preset without rendering it.
     // Another kind of file (JSON, WAV, MIDI, XI, text) is refused and nothing
     // changes; a preset of another size opens with `warning` saying so.
@@ -227,7 +280,7 @@ public:
     Status openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render = true);
     Status savePreset(const std::string& fileName);  // "Save preset..." after the question
     void newPreset();
-    const PresetRecord& defaultPreset() const { return defaultPreset_; }
+    const PresetRecord& defaultPreset() const;
     std::string presetName() const;
     std::string caption() const;
     Status loadSample(int slot, const std::string& fileName);
@@ -247,9 +300,21 @@ public:
     void setSettings(const Settings& s);
     int32_t sampleRate() const;
 
-    // ---- "Tools" menu, setup dialog, utilities (session_tools.cpp) -------
-    // Each rewrites the current timbre's oscillators, refreshes the
-    // controls, marks the oscillators changed and renders as "Auto Render" says.
+private:
+    SessionState& st_;
+    Session& s_;
+};
+
+// The "Tools" menu, the harmonics presets, the setup dialog and utilities.
+// Each tool rewrites the current timbre's oscillators, refreshes the
+// controls, marks the oscillators changed and renders as "Auto Render"
+// says (session_tools.cpp).
+class SoundTools {
+public:
+    SoundTools(SessionState& st, Session& s) : st_(st), s_(s) {}
+    // Rewrites the selected oscillator's 16 harmonic amplitudes as the
+    // preset button does, shows them and reacts as a bar change.
+    void applyHarmonicsPreset(HarmonicsPreset preset);
     FatWizard fatWizard() const;            // the wizard's track bars, kept between uses
     void setFatWizard(const FatWizard& w);
     void melodicOscillatorsToC(int octave);  // 3..8
@@ -266,16 +331,29 @@ public:
     std::string utilityName(int n) const;   // caption of utility button n (1 or 2)
     Status runUtility(int n);               // utility button n with the current sound
 
+private:
+    void rewriteOscillators(const std::function<void(TimbreRecord&)>& edit);
 
-    // ---- history (session_history.cpp) -------------------------------------
-    // Every change of the sound's state is a step; a run of changes of one
-    // control is one step until endEditRun (or another kind of change).
+    SessionState& st_;
+    Session& s_;
+};
+
+// Undo and redo, the steps' names, and whether the sound was saved
+// (session_history.cpp). Every change of the sound's state is a step; a run
+// of changes of one control is one step until endEditRun (or another kind
+// of change).
+class EditHistory {
+public:
+    EditHistory(SessionState& st, Session& s) : st_(st), s_(s) {}
     bool undo();                            // false when there is nothing to undo
     bool redo();
     bool canUndo() const;
     bool canRedo() const;
     std::string undoLabel() const;          // the step's name: "Cut off", "Open preset", ...
     std::string redoLabel() const;
+    // Keeps the state as it is now to go back to for the step `label`; a
+    // step with the run key of the one before joins it.
+    void recordStep(const std::string& label, const std::string& runKey = {});
     void endEditRun();                      // a drag ended: the next change is a new step
     // Changes between these two are one step named `label` (a script's `set`).
     void beginCompoundStep(const std::string& label);
@@ -285,308 +363,33 @@ public:
     // The same without what renders write into them (the oscillators'
     // running state, the render length): the settings alone.
     std::vector<uint8_t> settingsBytes();
+    void markSaved();                       // what is there now was opened, created or saved
     // True while the state differs from what was last opened, created or saved.
     bool modified();
     // "Kestrafon - bass.kfp *": the preset's name and the unsaved mark.
     std::string windowTitle();
 
-    // The lock a render's snapshot is taken under; callers outside the
-    // session rarely need it.
-    std::recursive_mutex& mutex() const { return mutex_; }
-    // The generator settings, sample rate, random state and units, with the
-    // envelopes brought up to the bars, copied under the lock.
-    CurveSources curveSources();
-
 private:
-    // controls <-> records
-    void captureTimbre(TimbreRecord& rec);  // GetTimbre
-    void fillControls(const TimbreRecord& rec);  // SetTimbre without the render
-    void getOscillatorParams();
-    void setOscillatorParams();
-    long double readParam(ParamId id) const;
-    bool writeParam(ParamId id, long double v);
-    void react(ParamId id, long double v);
-
-    // reactions
-    void oscillatorControlChanged();
-    void resizeSound(ParamId id, long double v, bool always = false);
-    void rewriteOscillators(const std::function<void(TimbreRecord&)>& edit);
-    void sampleStartChanged(int slot);
-    void parametersChanged();
-    void tempoChanged();
-    void initEnvelopers();
-
-    // render driver
-    void renderBackground();
-    void renderLocked();
-    std::string bankKey(const TimbreRecord& t) const;
-    void prepareEngine();
-    void prepareEngineInto(Engine& e);
-    void reallocIfNeeded();
-    int32_t wantedCapacity() const;
-
-    void notify(const Notification& n);
-    void notify(Change c) { notify(Notification{c}); }
-
-    // history
     SessionSnapshot snapshot();
     void restore(const SessionSnapshot& s);
-    void recordStep(const std::string& label, const std::string& runKey = {});
     bool stepHistory(bool redo);
-    void markSaved();
-    // setPreset's work; `reloadSamples` false keeps a slot that already
-    // holds the named file with the same start.
-    void applyPreset(const PresetRecord& rec, bool reloadSamples);
 
-    mutable std::recursive_mutex mutex_;
-    std::mutex engineMutex_;  // one render (background or direct) at a time
-    Engine engine_;
-    std::vector<int16_t> renderBuffer_;
-
-    // The sound: both timbres, and the controls that edit the current one.
-    std::array<TimbreRecord, 2> timbres_;
-    int currentTimbre_ = 0;
-    int selectedOscillator_ = 0;
-    int loadingCount_ = 0;
-    TimbreRecord panel_;          // timbre-level controls, as the record stores them
-    OscillatorRecord oscPanel_;   // the selected oscillator's controls
-    int oscWaveList_ = 0;         // WaveFormComboBox item
-    std::array<bool, 10> activeLights_{};
-    EnvelopeBars envelopeBars_;
-    Curve envelopeGraph_, waveFormGraph_;
-    std::string chordEdit_ = "C-5,E-5";
-    int32_t ratePosition_ = 4410;  // FrequencyScrollBar: sample rate / 5
-    bool autoRender_ = true;
-    std::atomic<bool> realTimeMark_{false};
-    bool renderRequested_ = false;
-    bool oscillatorsChanged_ = false;
-    NoteTables tuning_;
-    GeneratorParams gen_;
-    SoundScheme units_;
-    SampleSlot sample1_, sample2_;
-    MidiQueue midiQueue_;
-    MidiControllers midi_;
-    Random random_;
-    std::string presetName_ = "NoName";
-    std::string caption_ = "Kestrafon";
-    PresetRecord defaultPreset_;
-    Settings settings_;
-    PlayBuffer playBuffer_;
-    std::atomic<bool> clip_{false};
-    std::atomic<int32_t> meterLevel_{0};
-    std::atomic<int> progress_{0};
-    std::atomic<bool> renderingLight_{false};
-    PlaybackControl* playback_ = nullptr;
-    Status lastError_;
-    std::unique_ptr<VoiceEngine> liveOwned_;
-    std::atomic<VoiceEngine*> live_{nullptr};
-    void applyLiveSettings();
-
-    std::mutex notifyMutex_;
-    std::deque<Notification> pending_;
-    std::function<void()> wakeup_;
-    std::vector<std::pair<int, Listener>> listeners_;
-    int nextListener_ = 1;
-
-    FatWizard fatWizard_;
+    SessionState& st_;
+    Session& s_;
     History history_;
-    int historyHold_ = 0;  // > 0: the changes belong to a step already recorded
+    int hold_ = 0;  // > 0: the changes belong to a step already recorded
     std::vector<uint8_t> savedBytes_;  // what was last opened, created or saved, for `modified`
-    RenderThread renderer_;  // last: stopped first, before the state it reads
-};
-
-// ---- the parts ---------------------------------------------------------------
-// Each part is one job's view of the session; all hold the same core.
-
-// Parameters by id, the notifications their changes raise, the timbres,
-// the selected oscillator, the curves, the chord and the sequencer units.
-// It also publishes the sound snapshots the live voices read.
-class ParamStore {
-public:
-    explicit ParamStore(SessionCore& c) : c_(c) {}
-    long double value(ParamId id) const { return c_.value(id); }
-    int32_t get(ParamId id) const { return c_.get(id); }
-    Status set(ParamId id, long double v) { return c_.set(id, v); }
-    std::string label(ParamId id) const { return c_.label(id); }
-
-    using Listener = SessionCore::Listener;
-    int subscribe(Listener l) { return c_.subscribe(std::move(l)); }
-    void unsubscribe(int id) { c_.unsubscribe(id); }
-    void setWakeup(std::function<void()> wakeup) { c_.setWakeup(std::move(wakeup)); }
-    void drainNotifications() { c_.drainNotifications(); }
-
-    int currentTimbre() const { return c_.currentTimbre(); }
-    void selectTimbre(int t) { c_.selectTimbre(t); }
-    int selectedOscillator() const { return c_.selectedOscillator(); }
-    void selectOscillator(int k) { c_.selectOscillator(k); }
-    TimbreRecord timbre() { return c_.timbre(); }
-    TimbreRecord timbre(int index) const { return c_.timbre(index); }
-    void setTimbre(const TimbreRecord& rec) { c_.setTimbre(rec); }
-    void replaceTimbre(const TimbreRecord& rec) { c_.replaceTimbre(rec); }
-    CurveData envelopeGraph() const { return c_.envelopeGraph(); }
-    void setEnvelopeGraph(const CurveData& c) { c_.setEnvelopeGraph(c); }
-    CurveData waveFormGraph() const { return c_.waveFormGraph(); }
-    void setWaveFormGraph(const CurveData& c) { c_.setWaveFormGraph(c); }
-    std::string chordText() const { return c_.chordText(); }
-    void setChordText(const std::string& text) { c_.setChordText(text); }
-    void editUnits(const std::function<void(SoundScheme&)>& f) { c_.editUnits(f); }
-    void readUnits(const std::function<void(const SoundScheme&)>& f) const { c_.readUnits(f); }
-    std::shared_ptr<const SoundSnapshot> publishSnapshot() { return c_.publishSnapshot(); }
-
-private:
-    SessionCore& c_;
-};
-
-// Rendering the sound: automatic and requested renders, waiting and
-// stopping, the meters, the play buffer, the seed, threads and tuning.
-class RenderDriver {
-public:
-    explicit RenderDriver(SessionCore& c) : c_(c) {}
-    bool autoRender() const { return c_.autoRender(); }
-    void setAutoRender(bool on) { c_.setAutoRender(on); }
-    void startUpRender() { c_.startUpRender(); }
-    void generateSoundBuf() { c_.generateSoundBuf(); }
-    Status renderClick() { return c_.renderClick(); }
-    void waitForRender() { c_.waitForRender(); }
-    void stopRender() { c_.stopRender(); }
-    void renderNow() { c_.renderNow(); }
-    void normalize() { c_.normalize(); }
-    uint64_t rendersDone() const { return c_.rendersDone(); }
-    int progress() const { return c_.progress(); }
-    bool renderingLight() const { return c_.renderingLight(); }
-    bool clip() const { return c_.clip(); }
-    int32_t meterLevel() const { return c_.meterLevel(); }
-    const PlayBuffer& playBuffer() const { return c_.playBuffer(); }
-    PlayBuffer& playBuffer() { return c_.playBuffer(); }
-    Status lastError() const { return c_.lastError(); }
-    void setSeed(uint32_t seed) { c_.setSeed(seed); }
-    uint32_t seed() const { return c_.seed(); }
-    void setRenderThreads(int threads) { c_.setRenderThreads(threads); }
-    void scaleChanged(Scale s) { c_.scaleChanged(s); }
-    Scale scale() const { return c_.scale(); }
-    NoteTables tuning() const { return c_.tuning(); }
-    CurveSources curveSources() { return c_.curveSources(); }
-    std::recursive_mutex& mutex() const { return c_.mutex(); }
-
-private:
-    SessionCore& c_;
-};
-
-// The live mode: the stream the sound card or a host drives, its MIDI
-// queue and controllers, and the computer keyboard's notes.
-class LiveStream {
-public:
-    explicit LiveStream(SessionCore& c) : c_(c) {}
-    bool realTimeMark() const { return c_.realTimeMark(); }
-    void setRealTimeMark(bool on) { c_.setRealTimeMark(on); }
-    Status liveModeRefusal(const std::string& what) const { return c_.liveModeRefusal(what); }
-    // What the stream drives (the core itself: no hop on the audio path).
-    RealTimeRenderer& renderer() { return c_; }
-    void startStream() { c_.startStream(); }
-    void stopStream() { c_.stopStream(); }
-    void renderBlock(SoundBuffer block, int32_t renderPosition) { c_.renderBlock(block, renderPosition); }
-    bool realTimeFlag() const { return c_.realTimeFlag(); }
-    MidiQueue& midiQueue() { return c_.midiQueue(); }
-    void setLiveVoices(int voices) { c_.setLiveVoices(voices); }
-    void setLiveGainDb(double db) { c_.setLiveGainDb(db); }
-    void setLiveOctaveDown(bool on) { c_.setLiveOctaveDown(on); }
-    VoiceEngine* liveEngine() { return c_.liveEngine(); }
-    bool keyboardNote(char key, bool down, int32_t stamp) { return c_.keyboardNote(key, down, stamp); }
-    MidiControllers& midiControllers() { return c_.midiControllers(); }
-    void setPlayback(PlaybackControl* p) { c_.setPlayback(p); }
-
-private:
-    SessionCore& c_;
-};
-
-// Presets, samples, sound files, the settings and the sample rate.
-class PresetFiles {
-public:
-    explicit PresetFiles(SessionCore& c) : c_(c) {}
-    PresetRecord getPreset() { return c_.getPreset(); }
-    void setPreset(const PresetRecord& rec) { c_.setPreset(rec); }
-    Status openPreset(const std::string& fileName, bool render = true, std::string* warning = nullptr) {
-        return c_.openPreset(fileName, render, warning);
-    }
-    Status openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render = true) {
-        return c_.openPresetBytes(bytes, fileName, render);
-    }
-    Status savePreset(const std::string& fileName) { return c_.savePreset(fileName); }
-    void newPreset() { c_.newPreset(); }
-    const PresetRecord& defaultPreset() const { return c_.defaultPreset(); }
-    std::string presetName() const { return c_.presetName(); }
-    std::string caption() const { return c_.caption(); }
-    Status loadSample(int slot, const std::string& fileName) { return c_.loadSample(slot, fileName); }
-    void byteSwapSample(int slot) { c_.byteSwapSample(slot); }
-    std::string sampleLabel(int slot) const { return c_.sampleLabel(slot); }
-    std::string samplePath(int slot) const { return c_.samplePath(slot); }
-    int32_t sampleCount(int slot) const { return c_.sampleCount(slot); }
-    std::string sampleDetails(int slot) const { return c_.sampleDetails(slot); }
-    int64_t sampleClipped(int slot) const { return c_.sampleClipped(slot); }
-    Status saveSoundFile(SaveFormat format, std::string* writtenName = nullptr) {
-        return c_.saveSoundFile(format, writtenName);
-    }
-    Status saveSampleAs(const std::string& fileName, int filterIndex) { return c_.saveSampleAs(fileName, filterIndex); }
-    Status exportSound(const std::string& fileName, SaveFormat format) { return c_.exportSound(fileName, format); }
-    Settings settings() const { return c_.settings(); }
-    void setSettings(const Settings& s) { c_.setSettings(s); }
-    int32_t sampleRate() const { return c_.sampleRate(); }
-
-private:
-    SessionCore& c_;
-};
-
-// The "Tools" menu, the harmonics presets, the setup dialog and utilities.
-class SoundTools {
-public:
-    explicit SoundTools(SessionCore& c) : c_(c) {}
-    void applyHarmonicsPreset(HarmonicsPreset preset) { c_.applyHarmonicsPreset(preset); }
-    FatWizard fatWizard() const { return c_.fatWizard(); }
-    void setFatWizard(const FatWizard& w) { c_.setFatWizard(w); }
-    void melodicOscillatorsToC(int octave) { c_.melodicOscillatorsToC(octave); }
-    void octaveShift(bool up) { c_.octaveShift(up); }
-    void makeFatSound(uint32_t seed) { c_.makeFatSound(seed); }
-    uint32_t makeFatSound() { return c_.makeFatSound(); }
-    void tb303Model() { c_.tb303Model(); }
-    Status processSoundFile(const std::string& sampleFile) { return c_.processSoundFile(sampleFile); }
-    SetupValues setupValues() const { return c_.setupValues(); }
-    void applySetup(const SetupValues& v) { c_.applySetup(v); }
-    std::string utilityName(int n) const { return c_.utilityName(n); }
-    Status runUtility(int n) { return c_.runUtility(n); }
-
-private:
-    SessionCore& c_;
-};
-
-// Undo and redo, the steps' names, and whether the sound was saved.
-class EditHistory {
-public:
-    explicit EditHistory(SessionCore& c) : c_(c) {}
-    bool undo() { return c_.undo(); }
-    bool redo() { return c_.redo(); }
-    bool canUndo() const { return c_.canUndo(); }
-    bool canRedo() const { return c_.canRedo(); }
-    std::string undoLabel() const { return c_.undoLabel(); }
-    std::string redoLabel() const { return c_.redoLabel(); }
-    void endEditRun() { c_.endEditRun(); }
-    void beginCompoundStep(const std::string& label) { c_.beginCompoundStep(label); }
-    void endCompoundStep() { c_.endCompoundStep(); }
-    std::vector<uint8_t> presetBytes() { return c_.presetBytes(); }
-    std::vector<uint8_t> settingsBytes() { return c_.settingsBytes(); }
-    bool modified() { return c_.modified(); }
-    std::string windowTitle() { return c_.windowTitle(); }
-
-private:
-    SessionCore& c_;
 };
 
 // The session the window, the command line, the plugin and the tests hold:
-// the core and its parts, nothing else.
+// the shared state and its parts. Construction sets up the start-up sound
+// (scale, buffers, timbres, samples, default preset) with the random
+// generator seeded first; no render starts until the owner asks
+// (`render().startUpRender()`, `render().renderClick()`).
 class Session {
 public:
-    explicit Session(uint32_t randomSeed = 0)
-        : core_(randomSeed), params_(core_), render_(core_), live_(core_), files_(core_), tools_(core_),
-          history_(core_) {}
+    explicit Session(uint32_t randomSeed = 0);
+    ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -604,13 +407,13 @@ public:
     const EditHistory& history() const { return history_; }
 
 private:
-    SessionCore core_;
+    std::unique_ptr<SessionState> state_;
     ParamStore params_;
-    RenderDriver render_;
     LiveStream live_;
     PresetFiles files_;
     SoundTools tools_;
     EditHistory history_;
+    RenderDriver render_;  // last: its thread stops before the other parts go
 };
 
 }  // namespace kf

@@ -1,8 +1,11 @@
 // The session's history: undo/redo of every change of the sound's state,
 // and the unsaved-changes mark.
 #include "core/session.h"
+#include "core/session_state.h"
 
 namespace kf {
+
+using Lock = SessionState::Lock;
 
 namespace {
 
@@ -17,77 +20,77 @@ std::vector<uint8_t> comparableBytes(PresetRecord rec, const SoundScheme& units)
 
 }  // namespace
 
-SessionSnapshot SessionCore::snapshot() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+SessionSnapshot EditHistory::snapshot() {
+    Lock lock(st_.mutex);
     SessionSnapshot s;
-    s.preset = getPreset();
-    s.other = timbres_[static_cast<size_t>(1 - currentTimbre_)];
-    s.currentTimbre = currentTimbre_;
-    s.selectedOscillator = selectedOscillator_;
-    s.units = units_;
-    s.scale = tuning_.scale();
-    s.presetName = presetName_;
-    s.caption = caption_;
+    s.preset = s_.files().getPreset();
+    s.other = st_.timbres[static_cast<size_t>(1 - st_.currentTimbre)];
+    s.currentTimbre = st_.currentTimbre;
+    s.selectedOscillator = st_.selectedOscillator;
+    s.units = st_.units;
+    s.scale = st_.tuning.scale();
+    s.presetName = st_.presetName;
+    s.caption = st_.caption;
     return s;
 }
 
-void SessionCore::restore(const SessionSnapshot& s) {
+void EditHistory::restore(const SessionSnapshot& s) {
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        ++loadingCount_;
-        currentTimbre_ = s.currentTimbre;
-        timbres_[static_cast<size_t>(1 - currentTimbre_)] = s.other;
-        selectedOscillator_ = s.selectedOscillator;
-        units_ = s.units;
-        tuning_.build(s.scale);
-        applyPreset(s.preset, false);
-        presetName_ = s.presetName;
-        caption_ = s.caption;
+        Lock lock(st_.mutex);
+        ++st_.loadingCount;
+        st_.currentTimbre = s.currentTimbre;
+        st_.timbres[static_cast<size_t>(1 - st_.currentTimbre)] = s.other;
+        st_.selectedOscillator = s.selectedOscillator;
+        st_.units = s.units;
+        st_.tuning.build(s.scale);
+        s_.files().setPreset(s.preset, false);
+        st_.presetName = s.presetName;
+        st_.caption = s.caption;
         // The buffers follow the restored length at the next render's
         // preparation, never under a render that may be running now.
-        --loadingCount_;
-        oscillatorsChanged_ = true;
+        --st_.loadingCount;
+        st_.oscillatorsChanged = true;
     }
-    notify(Change::Units);
-    notify(Change::Curves);
-    notify(Change::Preset);
-    notify(Change::Timbre);
-    generateSoundBuf();
-    notify(Change::History);
+    st_.notify(Change::Units);
+    st_.notify(Change::Curves);
+    st_.notify(Change::Preset);
+    st_.notify(Change::Timbre);
+    s_.render().generateSoundBuf();
+    st_.notify(Change::History);
 }
 
-void SessionCore::recordStep(const std::string& label, const std::string& runKey) {
-    if (historyHold_ > 0) return;
+void EditHistory::recordStep(const std::string& label, const std::string& runKey) {
+    if (hold_ > 0) return;
     SessionSnapshot before = snapshot();
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        Lock lock(st_.mutex);
         history_.record(label, runKey, std::move(before));
     }
-    notify(Change::History);
+    st_.notify(Change::History);
 }
 
-void SessionCore::beginCompoundStep(const std::string& label) {
+void EditHistory::beginCompoundStep(const std::string& label) {
     recordStep(label);
-    ++historyHold_;
+    ++hold_;
 }
 
-void SessionCore::endCompoundStep() {
-    --historyHold_;
+void EditHistory::endCompoundStep() {
+    --hold_;
     endEditRun();
 }
 
-void SessionCore::endEditRun() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+void EditHistory::endEditRun() {
+    Lock lock(st_.mutex);
     history_.endRun();
 }
 
-bool SessionCore::undo() { return stepHistory(false); }
-bool SessionCore::redo() { return stepHistory(true); }
+bool EditHistory::undo() { return stepHistory(false); }
+bool EditHistory::redo() { return stepHistory(true); }
 
-bool SessionCore::stepHistory(bool redo) {
+bool EditHistory::stepHistory(bool redo) {
     std::optional<SessionSnapshot> to;
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        Lock lock(st_.mutex);
         to = redo ? history_.redo(snapshot()) : history_.undo(snapshot());
     }
     if (!to) return false;
@@ -95,50 +98,50 @@ bool SessionCore::stepHistory(bool redo) {
     return true;
 }
 
-std::string SessionCore::undoLabel() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+std::string EditHistory::undoLabel() const {
+    Lock lock(st_.mutex);
     return history_.undoLabel();
 }
 
-std::string SessionCore::redoLabel() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+std::string EditHistory::redoLabel() const {
+    Lock lock(st_.mutex);
     return history_.redoLabel();
 }
 
-bool SessionCore::canUndo() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+bool EditHistory::canUndo() const {
+    Lock lock(st_.mutex);
     return history_.canUndo();
 }
 
-bool SessionCore::canRedo() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+bool EditHistory::canRedo() const {
+    Lock lock(st_.mutex);
     return history_.canRedo();
 }
 
-std::vector<uint8_t> SessionCore::presetBytes() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    const auto bytes = presetFileBytes(toStoredForm(getPreset()), units_);
+std::vector<uint8_t> EditHistory::presetBytes() {
+    Lock lock(st_.mutex);
+    const auto bytes = presetFileBytes(toStoredForm(s_.files().getPreset()), st_.units);
     return {bytes.begin(), bytes.end()};
 }
 
-void SessionCore::markSaved() {
+void EditHistory::markSaved() {
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        savedBytes_ = comparableBytes(getPreset(), units_);
+        Lock lock(st_.mutex);
+        savedBytes_ = comparableBytes(s_.files().getPreset(), st_.units);
     }
-    notify(Change::History);
+    st_.notify(Change::History);
 }
 
-bool SessionCore::modified() { return settingsBytes() != savedBytes_; }
+bool EditHistory::modified() { return settingsBytes() != savedBytes_; }
 
-std::vector<uint8_t> SessionCore::settingsBytes() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return comparableBytes(getPreset(), units_);
+std::vector<uint8_t> EditHistory::settingsBytes() {
+    Lock lock(st_.mutex);
+    return comparableBytes(s_.files().getPreset(), st_.units);
 }
 
-std::string SessionCore::windowTitle() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    std::string title = "Kestrafon - " + presetName_;
+std::string EditHistory::windowTitle() {
+    Lock lock(st_.mutex);
+    std::string title = "Kestrafon - " + st_.presetName;
     if (modified()) title += " *";
     return title;
 }

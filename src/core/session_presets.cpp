@@ -1,43 +1,44 @@
 // The session's presets and samples: open, save, new, and the two sample
 // slots with their start positions.
+#include <algorithm>
+
 #include "core/session.h"
+#include "core/session_state.h"
 #include "core/sound_length.h"
 #include "files/preset_check.h"
 
-#include <algorithm>
-
 namespace kf {
 
-PresetRecord SessionCore::getPreset() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    getOscillatorParams();
-    TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
-    captureTimbre(cur);
+using Lock = SessionState::Lock;
+
+PresetRecord PresetFiles::getPreset() {
+    Lock lock(st_.mutex);
+    st_.getOscillatorParams();
+    TimbreRecord& cur = st_.current();
+    st_.captureTimbre(cur);
     PresetRecord out;
     out.timbre = cur;
-    out.envelopeBars = envelopeBars_.bars;
-    out.setSamplePath(1, sample1_.storedPath());
-    out.setSamplePath(2, sample2_.storedPath());
-    out.setByteSwapFlag(1, sample1_.swapped());
-    out.setByteSwapFlag(2, sample2_.swapped());
-    out.setRatePosition(ratePosition_);
+    out.envelopeBars = st_.envelopeBars.bars;
+    out.setSamplePath(1, st_.sample1.storedPath());
+    out.setSamplePath(2, st_.sample2.storedPath());
+    out.setByteSwapFlag(1, st_.sample1.swapped());
+    out.setByteSwapFlag(2, st_.sample2.swapped());
+    out.setRatePosition(st_.ratePosition);
     out.clearCaptureStretch();
     return out;
 }
 
-void SessionCore::setPreset(const PresetRecord& rec) { applyPreset(rec, true); }
-
-void SessionCore::applyPreset(const PresetRecord& rec, bool reloadSamples) {
+void PresetFiles::setPreset(const PresetRecord& rec, bool reloadSamples) {
     bool restart = false;
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        ++loadingCount_;
-        const std::array<int32_t, 2> startsBefore{panel_.sample1StartPos, panel_.sample2StartPos};
-        TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
+        Lock lock(st_.mutex);
+        ++st_.loadingCount;
+        const std::array<int32_t, 2> startsBefore{st_.panel.sample1StartPos, st_.panel.sample2StartPos};
+        TimbreRecord& cur = st_.current();
         cur = rec.timbre;
-        fillControls(cur);
-        for (size_t i = 0; i < envelopeBars_.bars.size(); ++i)
-            envelopeBars_.bars[i] = static_cast<int32_t>(
+        st_.fillControls(cur);
+        for (size_t i = 0; i < st_.envelopeBars.bars.size(); ++i)
+            st_.envelopeBars.bars[i] = static_cast<int32_t>(
                 clampParam(offsetId(ParamId::Env1Attack, static_cast<int>(i)), rec.envelopeBars[i]));
         auto loadSlot = [&](SampleSlot& slot, int n, int32_t start) {
             const std::string path = rec.samplePath(n);
@@ -50,22 +51,22 @@ void SessionCore::applyPreset(const PresetRecord& rec, bool reloadSamples) {
             // in the data directory too when they are not in the current one.
             if (slot.view().count == 0 && !path.empty()) slot.load(findDefaultSample(bareSampleName(path)), start);
             if (rec.byteSwapFlag(n)) slot.byteSwap();
-            oscillatorsChanged_ = true;
+            st_.oscillatorsChanged = true;
         };
-        loadSlot(sample1_, 1, panel_.sample1StartPos);
-        loadSlot(sample2_, 2, panel_.sample2StartPos);
+        loadSlot(st_.sample1, 1, st_.panel.sample1StartPos);
+        loadSlot(st_.sample2, 2, st_.panel.sample2StartPos);
         // The rate control holds positions 200..9600 only; a damaged value
         // must not turn into a zero sample rate.
-        ratePosition_ = static_cast<int32_t>(clampParam(ParamId::SampleRate, rec.ratePosition()));
-        --loadingCount_;
-        restart = playback_ && playback_->playing();
+        st_.ratePosition = static_cast<int32_t>(clampParam(ParamId::SampleRate, rec.ratePosition()));
+        --st_.loadingCount;
+        restart = st_.playback && st_.playback->playing();
     }
-    notify(Change::Samples);
-    notify(Notification{Change::Param, ParamId::SampleRate, static_cast<long double>(sampleRate() / 5)});
-    if (restart) playback_->playClick();
+    st_.notify(Change::Samples);
+    st_.notify(Notification{Change::Param, ParamId::SampleRate, static_cast<long double>(sampleRate() / 5)});
+    if (restart) st_.playback->playClick();
 }
 
-Status SessionCore::openPreset(const std::string& fileName, bool render, std::string* warning) {
+Status PresetFiles::openPreset(const std::string& fileName, bool render, std::string* warning) {
     // Another kind of file would fill the controls with its bytes: refuse it
     // before anything changes.
     const PresetFileCheck check = checkPresetFile(fileName);
@@ -76,130 +77,137 @@ Status SessionCore::openPreset(const std::string& fileName, bool render, std::st
     return openPresetBytes(bytes, fileName, render);
 }
 
-Status SessionCore::openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render) {
-    SessionSnapshot before = snapshot();
+Status PresetFiles::openPresetBytes(const std::vector<uint8_t>& bytes, const std::string& fileName, bool render) {
     PresetRecord rec;
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        bool rememberedAuto = autoRender_;
-        autoRender_ = false;
+        Lock lock(st_.mutex);
+        bool rememberedAuto = st_.autoRender;
+        st_.autoRender = false;
         // The units read their blocks straight from the bytes: into a copy,
         // so that a refused preset leaves them as they were.
-        SoundScheme loaded = units_;
-        PresetRecord stored = toStoredForm(defaultPreset_);
+        SoundScheme loaded = st_.units;
+        PresetRecord stored = toStoredForm(st_.defaultPreset);
         readPresetBytes(bytes.data(), bytes.size(), stored, loaded);
         rec = fromStoredForm(stored);
         if (Status st = checkSoundLength(rec.timbre.length); !st) {
-            autoRender_ = rememberedAuto;
+            st_.autoRender = rememberedAuto;
             return st;  // nothing applied, name and caption unchanged
         }
-        history_.record("Open preset", {}, std::move(before));
-        units_ = loaded;
-        caption_ = presetCaption(fileName);
-        presetName_ = bareFileName(fileName);
-        ++loadingCount_;
+        s_.history().recordStep("Open preset");
+        st_.units = loaded;
+        st_.caption = presetCaption(fileName);
+        st_.presetName = bareFileName(fileName);
+        ++st_.loadingCount;
         setPreset(rec);
-        --loadingCount_;
-        initEnvelopers();
-        renderRequested_ = render;  // opening renders the loaded sound
-        if (render) oscillatorsChanged_ = true;
-        parametersChanged();
-        autoRender_ = rememberedAuto;
+        --st_.loadingCount;
+        st_.initEnvelopers();
+        st_.renderRequested = render;  // opening renders the loaded sound
+        if (render) st_.oscillatorsChanged = true;
+        st_.notify(Change::Units);
+        s_.render().generateSoundBuf();
+        st_.autoRender = rememberedAuto;
     }
-    markSaved();
-    notify(Change::Preset);
+    s_.history().markSaved();
+    st_.notify(Change::Preset);
     return Status::success();
 }
 
-Status SessionCore::savePreset(const std::string& fileName) {
+Status PresetFiles::savePreset(const std::string& fileName) {
     PresetRecord stored = toStoredForm(getPreset());
     Status st;
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        st = savePresetFile(fileName, stored, units_);
+        Lock lock(st_.mutex);
+        st = savePresetFile(fileName, stored, st_.units);
         if (!st) return st;
-        caption_ = presetCaption(fileName);
-        presetName_ = bareFileName(fileName);
+        st_.caption = presetCaption(fileName);
+        st_.presetName = bareFileName(fileName);
     }
-    markSaved();
-    notify(Change::Preset);
+    s_.history().markSaved();
+    st_.notify(Change::Preset);
     return st;
 }
 
-void SessionCore::newPreset() {
-    recordStep("New preset");
+void PresetFiles::newPreset() {
+    s_.history().recordStep("New preset");
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        caption_ = "Kestrafon";
-        presetName_ = "NoName";
-        setPreset(defaultPreset_);
-        renderRequested_ = true;
-        oscillatorsChanged_ = true;
-        generateSoundBuf();
+        Lock lock(st_.mutex);
+        st_.caption = "Kestrafon";
+        st_.presetName = "NoName";
+        setPreset(st_.defaultPreset);
+        st_.renderRequested = true;
+        st_.oscillatorsChanged = true;
+        s_.render().generateSoundBuf();
     }
-    markSaved();
-    notify(Change::Preset);
+    s_.history().markSaved();
+    st_.notify(Change::Preset);
 }
 
-std::string SessionCore::presetName() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return presetName_;
+const PresetRecord& PresetFiles::defaultPreset() const { return st_.defaultPreset; }
+
+int32_t PresetFiles::sampleRate() const {
+    Lock lock(st_.mutex);
+    return st_.sampleRate();
 }
 
-std::string SessionCore::caption() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return caption_;
+std::string PresetFiles::presetName() const {
+    Lock lock(st_.mutex);
+    return st_.presetName;
 }
 
-Status SessionCore::loadSample(int slot, const std::string& fileName) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    recordStep("Open sample " + std::to_string(slot == 2 ? 2 : 1));
-    SampleSlot& s = slot == 2 ? sample2_ : sample1_;
-    s.load(fileName, slot == 2 ? panel_.sample2StartPos : panel_.sample1StartPos);
-    oscillatorsChanged_ = true;
-    notify(Change::Samples);
-    generateSoundBuf();
+std::string PresetFiles::caption() const {
+    Lock lock(st_.mutex);
+    return st_.caption;
+}
+
+Status PresetFiles::loadSample(int slot, const std::string& fileName) {
+    Lock lock(st_.mutex);
+    s_.history().recordStep("Open sample " + std::to_string(slot == 2 ? 2 : 1));
+    SampleSlot& s = st_.sample(slot);
+    s.load(fileName, slot == 2 ? st_.panel.sample2StartPos : st_.panel.sample1StartPos);
+    st_.oscillatorsChanged = true;
+    st_.notify(Change::Samples);
+    s_.render().generateSoundBuf();
     if (!fileName.empty() && s.loadedCount() == 0 && s.storedPath().empty())
         return Status::error("Cannot open sample file " + fileName + ": " + s.problem());
     return Status::success();
 }
 
-void SessionCore::byteSwapSample(int slot) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    recordStep("Byte swap sample " + std::to_string(slot == 2 ? 2 : 1));
-    (slot == 2 ? sample2_ : sample1_).byteSwap();
-    oscillatorsChanged_ = true;
-    notify(Change::Samples);
-    generateSoundBuf();
+void PresetFiles::byteSwapSample(int slot) {
+    Lock lock(st_.mutex);
+    s_.history().recordStep("Byte swap sample " + std::to_string(slot == 2 ? 2 : 1));
+    st_.sample(slot).byteSwap();
+    st_.oscillatorsChanged = true;
+    st_.notify(Change::Samples);
+    s_.render().generateSoundBuf();
 }
 
-std::string SessionCore::sampleLabel(int slot) const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return (slot == 2 ? sample2_ : sample1_).label();
+std::string PresetFiles::sampleLabel(int slot) const {
+    Lock lock(st_.mutex);
+    return st_.sample(slot).label();
 }
 
-std::string SessionCore::samplePath(int slot) const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return (slot == 2 ? sample2_ : sample1_).storedPath();
+std::string PresetFiles::samplePath(int slot) const {
+    Lock lock(st_.mutex);
+    return st_.sample(slot).storedPath();
 }
 
-int32_t SessionCore::sampleCount(int slot) const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return (slot == 2 ? sample2_ : sample1_).view().count;
+int32_t PresetFiles::sampleCount(int slot) const {
+    Lock lock(st_.mutex);
+    return st_.sample(slot).view().count;
 }
 
-std::string SessionCore::sampleDetails(int slot) const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    const SampleSlot& s = slot == 2 ? sample2_ : sample1_;
+std::string PresetFiles::sampleDetails(int slot) const {
+    Lock lock(st_.mutex);
+    const SampleSlot& s = st_.sample(slot);
     std::string text = std::to_string(s.view().count) + " samples";
     if (s.fileRate() > 0) text += ", file at " + std::to_string(s.fileRate()) + " Hz";
     if (s.clipped() > 0) text += ", " + std::to_string(s.clipped()) + " clipped";
     return text;
 }
 
-int64_t SessionCore::sampleClipped(int slot) const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return (slot == 2 ? sample2_ : sample1_).clipped();
+int64_t PresetFiles::sampleClipped(int slot) const {
+    Lock lock(st_.mutex);
+    return st_.sample(slot).clipped();
 }
 
 }  // namespace kf

@@ -1,9 +1,10 @@
-// The session's render driver: a render request, the snapshot a render
-// works on, the render itself, and "Normalize".
+// The session's render driver: a render request, the copy of the state a
+// render works on, the render itself, the buffers' size and "Normalize".
 #include <algorithm>
 #include <string_view>
 
 #include "core/session.h"
+#include "core/session_state.h"
 #include "core/sound_length.h"
 #include "engine/arith.h"
 #include "engine/byte_io.h"
@@ -11,135 +12,126 @@
 
 namespace kf {
 
-int32_t SessionCore::wantedCapacity() const {
-    int64_t units = int64_t{panel_.length} + panel_.additionalSilence;
+using Lock = SessionState::Lock;
+
+RenderDriver::RenderDriver(SessionState& st, Session& s)
+    : st_(st), s_(s), renderer_([this] { renderOnce(); }) {
+    engine_.allocate(wantedCapacity());
+}
+
+RenderDriver::~RenderDriver() { renderer_.stop(); }
+
+int32_t RenderDriver::wantedCapacity() const {
+    Lock lock(st_.mutex);
+    int64_t units = int64_t{st_.panel.length} + st_.panel.additionalSilence;
     int64_t cap = std::clamp<int64_t>(units * 1024, 16384, (int64_t{kMaxLengthUnits} + 256) * 1024);
     return static_cast<int32_t>(cap);
 }
 
-void SessionCore::reallocIfNeeded() {
+void RenderDriver::reallocIfNeeded() {
     int32_t want = wantedCapacity();
     if (want != engine_.capacity()) engine_.allocate(want);
 }
 
-CurveSources SessionCore::curveSources() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    initEnvelopers();
-    return CurveSources{gen_, sampleRate(), random_, units_};
+CurveSources RenderDriver::curveSources() {
+    Lock lock(st_.mutex);
+    st_.initEnvelopers();
+    return CurveSources{st_.gen, st_.sampleRate(), st_.random, st_.units};
 }
 
-void SessionCore::initEnvelopers() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    for (int e = 0; e < 3; ++e) {
-        EnvelopeParams& p = gen_.env[static_cast<size_t>(e)];
-        p.attack = envelopeBars_.at(e, 0);
-        p.sustain = envelopeBars_.at(e, 1);
-        p.release = envelopeBars_.at(e, 2);
-        p.amplitude = envelopeBars_.at(e, 3) * 32;
-        p.base = envelopeBars_.at(e, 4) * 32;
-        p.shape = envelopeBars_.at(e, 5);
-        p.iterations = envelopeBars_.at(e, 6);
-    }
-    auto lfo = [](LfoParams& p, int32_t f, int32_t ph, int32_t amp, int32_t base, uint8_t shape) {
-        p.frequency = f;
-        p.phase = ph;
-        p.amplitude = amp * 4;
-        p.base = base * 128;
-        p.form = shape;
-    };
-    lfo(gen_.lfo[0], panel_.lfo1Frequency, panel_.lfo1Phase, panel_.lfo1Amplitude, panel_.lfo1Base, panel_.lfo1Shape);
-    lfo(gen_.lfo[1], panel_.lfo2Frequency, panel_.lfo2Phase, panel_.lfo2Amplitude, panel_.lfo2Base, panel_.lfo2Shape);
-    gen_.noise.frequency = panel_.noiseFrequency;
-    gen_.noise.amplitude = panel_.noiseAmplitude * 8;
-    gen_.noise.base = panel_.noiseBase * 128;
-    auto menv = [](MidiEnvelopeParams& p, int32_t a, int32_t d, int32_t s, int32_t r, int32_t amp) {
-        p.attack = a;
-        p.decay = d;
-        p.sustain = s * 256;
-        p.release = r;
-        p.amplitude = amp;
-    };
-    menv(gen_.midiEnv[0], panel_.midiEnv1Attack, panel_.midiEnv1Decay, panel_.midiEnv1Sustain,
-         panel_.midiEnv1Release, panel_.midiEnv1Amplitude);
-    menv(gen_.midiEnv[1], panel_.midiEnv2Attack, panel_.midiEnv2Decay, panel_.midiEnv2Sustain,
-         panel_.midiEnv2Release, panel_.midiEnv2Amplitude);
-    gen_.graph = envelopeGraph_.data();
-    getOscillatorParams();
-}
-
-void SessionCore::startUpRender() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    renderRequested_ = true;
+void RenderDriver::startUpRender() {
+    Lock lock(st_.mutex);
+    st_.renderRequested = true;
     generateSoundBuf();
 }
 
-void SessionCore::generateSoundBuf() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    if (loadingCount_ > 0) return;
-    captureTimbre(timbres_[static_cast<size_t>(currentTimbre_)]);
-    if (!autoRender_ && !renderRequested_) return;
-    if (realTimeMark_) {
-        initEnvelopers();
+void RenderDriver::generateSoundBuf() {
+    Lock lock(st_.mutex);
+    if (st_.loadingCount > 0) return;
+    st_.captureTimbre(st_.current());
+    if (!st_.autoRender && !st_.renderRequested) return;
+    if (st_.realTimeMark) {
+        st_.initEnvelopers();
         return;
     }
     renderer_.request();
 }
 
-Status SessionCore::renderClick() {
-    if (Status st = liveModeRefusal("Render"); !st) return st;
+Status RenderDriver::renderClick() {
+    if (Status st = s_.live().liveModeRefusal("Render"); !st) return st;
     stopRender();
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    renderRequested_ = true;
+    Lock lock(st_.mutex);
+    st_.renderRequested = true;
     generateSoundBuf();
     return Status::success();
 }
 
-void SessionCore::waitForRender() { renderer_.waitIdle(); }
-
-void SessionCore::stopRender() {
-    renderer_.stop();
-    progress_ = 6;
-    renderingLight_ = false;
+bool RenderDriver::autoRender() const {
+    Lock lock(st_.mutex);
+    return st_.autoRender;
 }
 
-void SessionCore::renderBackground() { renderLocked(); }
+void RenderDriver::setAutoRender(bool on) {
+    Lock lock(st_.mutex);
+    st_.autoRender = on;
+}
 
-void SessionCore::renderNow() {
+void RenderDriver::resizeSound(ParamId id, long double v, bool always) {
+    PlaybackControl* playback = st_.playback;
+    const bool wasPlaying = playback && playback->playing();
+    if (playback) playback->stopClick();
+    stopRender();
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        renderRequested_ = false;
+        Lock lock(st_.mutex);
+        if (!st_.writeParam(id, v) && !always) return;
+        reallocIfNeeded();
+        st_.oscillatorsChanged = true;
     }
-    renderLocked();
+    st_.notify(Notification{Change::Param, id, v});
+    generateSoundBuf();
+    if (wasPlaying && playback) playback->playClick();
+}
+
+void RenderDriver::waitForRender() { renderer_.waitIdle(); }
+
+void RenderDriver::stopRender() {
+    renderer_.stop();
+    st_.progress = 6;
+    st_.renderingLight = false;
+}
+
+void RenderDriver::renderNow() {
+    {
+        Lock lock(st_.mutex);
+        st_.renderRequested = false;
+    }
+    renderOnce();
 }
 
 // Everything a render takes from the session besides the timbre: generator
 // parameters, controller values, custom wave, tables, units and samples.
-// Called under mutex_ with engineMutex_ held.
-void SessionCore::prepareEngine() {
+// Called under the session lock with engineMutex_ held.
+void RenderDriver::prepareEngine() {
     reallocIfNeeded();
-    prepareEngineInto(engine_);
-    engine_.midiQueue = &midiQueue_;
-}
-
-void SessionCore::prepareEngineInto(Engine& e) {
-    initEnvelopers();
-    e.gen = gen_;
+    Engine& e = engine_;
+    st_.initEnvelopers();
+    e.gen = st_.gen;
     for (size_t k = 0; k < 2; ++k) {
-        e.gen.midiValue[k] = midi_.value[k].load();
-        e.gen.midiSensitivity[k] = midi_.sensitivity[k].load();
+        e.gen.midiValue[k] = st_.midi.value[k].load();
+        e.gen.midiSensitivity[k] = st_.midi.sensitivity[k].load();
     }
-    e.initCustomWaveForm(waveFormGraph_.data());
-    e.sampleRate = ratePosition_ * 5;
-    e.random = random_;
-    e.tuning = tuning_;
-    auto scheme = std::make_shared<SoundScheme>(units_);
+    e.initCustomWaveForm(st_.waveFormGraph.data());
+    e.sampleRate = st_.sampleRate();
+    e.random = st_.random;
+    e.tuning = st_.tuning;
+    auto scheme = std::make_shared<SoundScheme>(st_.units);
     e.sequencerFrequency = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
         return scheme->frequencySequencer().process(b, b.count, start, total, *scheme);
     };
     e.sequencerEnvelope = [scheme](SoundBuffer& b, int32_t start, int32_t total) {
         return scheme->envelopeSequencer().process(b, b.count, start, total, *scheme);
     };
-    SoundBuffer v1 = sample1_.view(), v2 = sample2_.view();
+    SoundBuffer v1 = st_.sample1.view(), v2 = st_.sample2.view();
     e.sample1Data.assign(v1.samples, v1.samples + std::max(v1.count, 0));
     e.sample2Data.assign(v2.samples, v2.samples + std::max(v2.count, 0));
 }
@@ -159,8 +151,8 @@ void appendCurve(std::string& key, const CurveData& c) {
 
 // Everything the filtered oscillators are made of: the oscillators, the
 // generators they can read, the custom wave, samples, tuning, units, rate
-// and the generator state. Called under mutex_ after prepareEngine.
-std::string SessionCore::bankKey(const TimbreRecord& t) const {
+// and the generator state. Called under the session lock after prepareEngine.
+std::string RenderDriver::bankKey(const TimbreRecord& t) const {
     std::string key;
     key.reserve(4096);
     for (const OscillatorRecord& o : t.oscillators) {
@@ -171,7 +163,7 @@ std::string SessionCore::bankKey(const TimbreRecord& t) const {
     appendInts(key, {t.oscillatorsVolume, t.oscillatorsCalm, t.chordActive, t.renderLength, t.realTime});
     key.append(reinterpret_cast<const char*>(t.chord.data()), t.chord.size());
     const Engine& e = engine_;
-    appendInts(key, {e.sampleRate, static_cast<int64_t>(tuning_.scale()), e.random.seed});
+    appendInts(key, {e.sampleRate, static_cast<int64_t>(st_.tuning.scale()), e.random.seed});
     for (const std::vector<int16_t>* d : {&e.sample1Data, &e.sample2Data}) {
         const std::string_view bytes(reinterpret_cast<const char*>(d->data()), d->size() * sizeof(int16_t));
         appendInts(key, {static_cast<int64_t>(d->size()), static_cast<int64_t>(std::hash<std::string_view>{}(bytes))});
@@ -185,16 +177,16 @@ std::string SessionCore::bankKey(const TimbreRecord& t) const {
     appendInts(key, {e.gen.midiValue[0], e.gen.midiValue[1], e.gen.midiSensitivity[0], e.gen.midiSensitivity[1]});
     appendCurve(key, e.gen.graph);
     key.append(reinterpret_cast<const char*>(e.customWave.data()), e.customWave.size() * sizeof(int16_t));
-    for (const SoundUnit* u : {static_cast<const SoundUnit*>(&units_.noteSequencer()),
-                               static_cast<const SoundUnit*>(&units_.frequencySequencer()),
-                               static_cast<const SoundUnit*>(&units_.envelopeSequencer())}) {
+    for (const SoundUnit* u : {static_cast<const SoundUnit*>(&st_.units.noteSequencer()),
+                               static_cast<const SoundUnit*>(&st_.units.frequencySequencer()),
+                               static_cast<const SoundUnit*>(&st_.units.envelopeSequencer())}) {
         const std::vector<uint8_t> b = u->block();
         key.append(b.begin(), b.end());
     }
     return key;
 }
 
-void SessionCore::renderLocked() {
+void RenderDriver::renderOnce() {
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     TimbreRecord timbre;
     int index = 0;
@@ -203,70 +195,107 @@ void SessionCore::renderLocked() {
     int32_t count = 0;
     int32_t rate = 0;
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        renderRequested_ = false;
-        previousCount = playBuffer_.count();
-        renderingLight_ = true;
-        progress_ = 0;
+        Lock lock(st_.mutex);
+        st_.renderRequested = false;
+        previousCount = st_.playBuffer.count();
+        st_.renderingLight = true;
+        st_.progress = 0;
         prepareEngine();
         // An ordinary render starts from rest and reads no live MIDI, as in
         // a freshly started program: its sound follows from the state alone.
         engine_.midiQueue = nullptr;
         engine_.resetRunningState();
-        count = static_cast<int32_t>(std::clamp<int64_t>(int64_t{panel_.length} * 1024, 0, engine_.capacity()));
-        progress_ = 1;
-        TimbreRecord& cur = timbres_[static_cast<size_t>(currentTimbre_)];
+        count = static_cast<int32_t>(std::clamp<int64_t>(int64_t{st_.panel.length} * 1024, 0, engine_.capacity()));
+        st_.progress = 1;
+        TimbreRecord& cur = st_.current();
         for (auto& o : cur.oscillators) o.resetState();
         cur.renderLength = count;
-        changed = oscillatorsChanged_;
-        oscillatorsChanged_ = false;
+        changed = st_.oscillatorsChanged;
+        st_.oscillatorsChanged = false;
         timbre = cur;
         timbre.realTime = 0;  // the live mode never turns an offline render into a stream block
-        index = currentTimbre_;
+        index = st_.currentTimbre;
         rate = engine_.sampleRate;
         engine_.bankKey = bankKey(timbre);
     }
-    notify(Change::RenderStarted);
+    st_.notify(Change::RenderStarted);
     // The chain overwrites every sample it renders; only the size must follow the capacity.
     if (renderBuffer_.size() != static_cast<size_t>(engine_.capacity()))
         renderBuffer_.assign(static_cast<size_t>(engine_.capacity()), 0);
     SoundBuffer target{count, renderBuffer_.data()};
     engine_.progress = [this](int p) {
-        progress_ = p;
-        notify(Notification{Change::RenderProgress, ParamId::Count, static_cast<long double>(p)});
+        st_.progress = p;
+        st_.notify(Notification{Change::RenderProgress, ParamId::Count, static_cast<long double>(p)});
     };
     engine_.renderTimbre(target, timbre, changed);
     PlaybackControl* playback = nullptr;
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        writeBackOscillatorState(timbres_[static_cast<size_t>(index)], timbre);
-        random_ = engine_.random;
-        lastError_ = engine_.lastUnitError;
-        playback = playback_;
+        Lock lock(st_.mutex);
+        writeBackOscillatorState(st_.timbres[static_cast<size_t>(index)], timbre);
+        st_.random = engine_.random;
+        st_.lastError = engine_.lastUnitError;
+        playback = st_.playback;
     }
     bool restart = false;
-    if ((target.count != previousCount || rate != playBuffer_.rate()) && playback) {
+    if ((target.count != previousCount || rate != st_.playBuffer.rate()) && playback) {
         restart = playback->playing();
         playback->stopClick();
     }
-    playBuffer_.assign(target.samples, target.count, rate);
+    st_.playBuffer.assign(target.samples, target.count, rate);
     if (restart) playback->playClick();
     OverdriveCheck od = checkIfOverdriven(target.samples, target.count);
-    clip_ = od.clip;
-    meterLevel_ = od.level;
-    renderingLight_ = false;
-    notify(Change::RenderFinished);
+    st_.clip = od.clip;
+    st_.meterLevel = od.level;
+    st_.renderingLight = false;
+    st_.notify(Change::RenderFinished);
 }
 
-void SessionCore::setRenderThreads(int threads) {
+void RenderDriver::setRenderThreads(int threads) {
     renderer_.waitIdle();
     std::lock_guard<std::mutex> engineLock(engineMutex_);
     engine_.speed.threads = std::max(threads, 0);
 }
 
-Status SessionCore::lastError() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return lastError_;
+int RenderDriver::progress() const { return st_.progress; }
+bool RenderDriver::renderingLight() const { return st_.renderingLight; }
+bool RenderDriver::clip() const { return st_.clip; }
+int32_t RenderDriver::meterLevel() const { return st_.meterLevel; }
+PlayBuffer& RenderDriver::playBuffer() { return st_.playBuffer; }
+const PlayBuffer& RenderDriver::playBuffer() const { return st_.playBuffer; }
+std::recursive_mutex& RenderDriver::mutex() const { return st_.mutex; }
+
+uint32_t RenderDriver::seed() const {
+    Lock lock(st_.mutex);
+    return st_.random.seed;
+}
+
+void RenderDriver::setSeed(uint32_t seed) {
+    Lock lock(st_.mutex);
+    st_.random.seed = seed;
+}
+
+void RenderDriver::scaleChanged(Scale s) {
+    Lock lock(st_.mutex);
+    if (s != st_.tuning.scale()) s_.history().recordStep("Scale");
+    st_.tuning.build(s);
+    st_.oscillatorsChanged = true;
+    st_.notify(Notification{Change::Param, ParamId::OscFrequency, static_cast<long double>(st_.oscPanel.frequency)});
+    generateSoundBuf();
+}
+
+Scale RenderDriver::scale() const {
+    Lock lock(st_.mutex);
+    return st_.tuning.scale();
+}
+
+NoteTables RenderDriver::tuning() const {
+    Lock lock(st_.mutex);
+    return st_.tuning;
+}
+
+Status RenderDriver::lastError() const {
+    Lock lock(st_.mutex);
+    return st_.lastError;
 }
 
 NormalizeStep normalizeStep(int32_t position, int32_t peak) {
@@ -276,16 +305,16 @@ NormalizeStep normalizeStep(int32_t position, int32_t peak) {
         return {position / 2, true, true};
     }
     if (peak > 0 && peak < 30000)
-        return {std::clamp(roundToInt32(static_cast<long double>(position) * 32767 / peak + 1), 0, 256), true, false};
+        return {std::clamp(roundToInt32(static_cast<long double>(position) * kSampleMax / peak + 1), 0, 256), true, false};
     return {position, false, false};
 }
 
-void SessionCore::normalize() {
-    recordStep("Normalize");
+void RenderDriver::normalize() {
+    s_.history().recordStep("Normalize");
     stopRender();
     for (;;) {
         renderNow();
-        std::vector<int16_t> s = playBuffer_.copy();
+        std::vector<int16_t> s = st_.playBuffer.copy();
         int32_t peak = 0;
         for (int16_t v : s) {
             // Magnitude as a 16-bit value: -32768 stays negative and never counts.
@@ -293,14 +322,14 @@ void SessionCore::normalize() {
             peak = std::max(peak, m);
             if (peak >= 32700) break;
         }
-        std::lock_guard<std::recursive_mutex> lock(mutex_);
-        const NormalizeStep step = normalizeStep(panel_.oscillatorsVolume, peak);
+        Lock lock(st_.mutex);
+        const NormalizeStep step = normalizeStep(st_.panel.oscillatorsVolume, peak);
         if (!step.changed) break;
-        panel_.oscillatorsVolume = step.position;
-        notify(Notification{Change::Param, ParamId::OscillatorsVolume, static_cast<long double>(step.position)});
+        st_.panel.oscillatorsVolume = step.position;
+        st_.notify(Notification{Change::Param, ParamId::OscillatorsVolume, static_cast<long double>(step.position)});
         // The scroll bar's own change handler: the oscillators must be rendered anew.
-        oscillatorsChanged_ = true;
-        captureTimbre(timbres_[static_cast<size_t>(currentTimbre_)]);
+        st_.oscillatorsChanged = true;
+        st_.captureTimbre(st_.current());
         if (!step.again) break;
     }
     generateSoundBuf();

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/curve.h"
 #include "engine/generators.h"
 #include "engine/random.h"
 #include "engine/records.h"
@@ -32,7 +33,7 @@ inline constexpr int kMaxVoices = kMaxLiveVoices;
 struct SoundSnapshot {
     int32_t sampleRate = 22050;
     GeneratorParams gen;                  // with the controller values and sensitivities
-    std::array<int16_t, 1025> customWave{};
+    std::array<int16_t, kCustomWaveSize> customWave{};
     NoteTables tuning;
     Random random;                        // where a voice's generator starts
     TimbreRecord timbre;                  // real-time, oscillator states reset, length from the tempo

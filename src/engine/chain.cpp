@@ -71,9 +71,7 @@ void Engine::resetRunningState() {
 }
 
 void Engine::initCustomWaveForm(const CurveData& wave) {
-    Curve c;
-    c.setData(wave);
-    for (int i = 0; i <= 1024; ++i) customWave[static_cast<size_t>(i)] = wrap16(c.valueAt(i * 16));
+    customWave = customWaveTable(wave);
 }
 
 // The bank's first work for one oscillator: its level, frequency and shape

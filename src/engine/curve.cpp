@@ -4,13 +4,11 @@
 #include <cstdlib>
 #include <utility>
 
+#include "engine/arith.h"
+
 namespace kf {
 
 namespace {
-
-// The lookup formula is 32-bit; damaged points can overflow it, so the
-// arithmetic wraps like the 32-bit machine words it is defined on.
-inline int32_t wrap32(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v))); }
 
 inline int32_t clamp32(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
@@ -42,6 +40,8 @@ void Curve::repairForDrawing() {
     if (repair()) changed();
 }
 
+// The lookup formula is 32-bit; damaged points can overflow it, so the
+// arithmetic wraps like the 32-bit machine words it is defined on.
 int32_t Curve::lookup(const CurveData& d, int32_t p) {
     const CurvePoint* pt = d.points.data();
     for (int j = 1; j < d.count; ++j) {
@@ -66,6 +66,14 @@ int32_t Curve::valueAt(const CurveData& d, int32_t p) {
     CurveData copy = d;
     repair(copy);
     return lookup(copy, p);
+}
+
+std::array<int16_t, kCustomWaveSize> customWaveTable(const CurveData& wave) {
+    Curve c(wave);  // repaired once, at the first lookup
+    std::array<int16_t, kCustomWaveSize> table{};
+    constexpr int32_t step = Curve::kFullX / (kCustomWaveSize - 1);
+    for (size_t i = 0; i < table.size(); ++i) table[i] = wrap16(c.valueAt(static_cast<int32_t>(i) * step));
+    return table;
 }
 
 void Curve::reset() {

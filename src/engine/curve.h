@@ -3,6 +3,8 @@
 // the widget's business; this class only tells it when an edit completed.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -59,5 +61,11 @@ private:
     CurveData data_;
     int selected_ = -1;
 };
+
+// The custom waveform as the oscillators read it: the curve sampled at
+// 1025 evenly spaced points across its X range (the last repeats the end
+// so interpolation needs no wrap), each kept as a 16-bit value.
+constexpr size_t kCustomWaveSize = 1025;
+std::array<int16_t, kCustomWaveSize> customWaveTable(const CurveData& wave);
 
 }  // namespace kf

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/curve.h"
 #include "engine/effects.h"
 #include "engine/filters.h"
 #include "engine/generators.h"
@@ -55,7 +56,7 @@ public:
 
     // --- running state -----------------------------------------------------
     MidiRunState midiRun;
-    std::array<int16_t, 1025> customWave{};
+    std::array<int16_t, kCustomWaveSize> customWave{};
     int32_t renderPosition = 0;
     CutOffState cutOff;
     int32_t resonancePosition = 0, resonanceVelocity = 0;

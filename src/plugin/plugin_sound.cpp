@@ -43,6 +43,6 @@ Status PluginSound::restore(const std::vector<uint8_t>& bytes, const std::string
     return Status::success();
 }
 
-std::shared_ptr<const SoundSnapshot> PluginSound::snapshot() { return session_.params().publishSnapshot(); }
+std::shared_ptr<const SoundSnapshot> PluginSound::snapshot() { return session_.live().publishSnapshot(); }
 
 }  // namespace kf

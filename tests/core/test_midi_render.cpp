@@ -412,7 +412,7 @@ TEST(MidiRender, EveryNoteOffIsHeardWhateverSampleOfTheBlockItFallsOn) {
     const std::vector<std::vector<uint8_t>> enders{{0x80, 69, 0}, {0x90, 69, 0}, {0xB0, 123, 0}, {0xB0, 120, 0}};
     for (size_t k = 0; k < enders.size(); ++k)
         for (int32_t at = 0; at < kBlock; ++at) {
-            VoiceEngine e(s.params().publishSnapshot(), kBlock);
+            VoiceEngine e(s.live().publishSnapshot(), kBlock);
             e.setVoices(2);
             const uint8_t noteOn[] = {0x90, 69, 100};
             e.midi(0, noteOn, 3);
@@ -425,7 +425,7 @@ TEST(MidiRender, EveryNoteOffIsHeardWhateverSampleOfTheBlockItFallsOn) {
                 EXPECT_EQ(end, kBlock + at + 1) << "ender " << k << " at " << at;  // the envelope is 0 the sample after
         }
     // Stopping releases everything: the next start is silent until a note.
-    VoiceEngine e(s.params().publishSnapshot(), kBlock);
+    VoiceEngine e(s.live().publishSnapshot(), kBlock);
     const uint8_t noteOn[] = {0x90, 60, 100};
     e.midi(0, noteOn, 3);
     EXPECT_GT(silentFrom(e, 2), 0);

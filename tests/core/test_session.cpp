@@ -113,7 +113,7 @@ TEST(Session, StreamStartResetsStateAndTakesTheLengthFromTheTempo) {
     s.live().midiQueue().push(5, 0x90u | 60u << 8 | 100u << 16);
     s.live().startStream();
     // 22050 / 112 * 0.000943529744775204 * 16384 * 32 notes.
-    EXPECT_EQ(s.params().publishSnapshot()->timbre.renderLength, 97390);
+    EXPECT_EQ(s.live().publishSnapshot()->timbre.renderLength, 97390);
     EXPECT_EQ(s.live().midiQueue().writeIndex(), 0);
     // A start puts the voices back at rest: the first block again.
     std::vector<int16_t> first(1024), again(1024);

@@ -48,7 +48,7 @@ TEST(VoiceEngineBlocks, NeitherAllocateNorLock) {
         else
             ASSERT_TRUE(s.files().openPreset(std::string(KF_TEST_SOURCE_DIR) + "/" + preset).ok);
         s.render().waitForRender();
-        VoiceEngine e(s.params().publishSnapshot(), 1024);
+        VoiceEngine e(s.live().publishSnapshot(), 1024);
         e.setVoices(16);
         std::vector<int16_t> out(1024);
         auto note = [&](int32_t at, int n, int v) { e.midi(at, 0x90u | uint32_t(n) << 8 | uint32_t(v) << 16); };
@@ -56,7 +56,7 @@ TEST(VoiceEngineBlocks, NeitherAllocateNorLock) {
         e.render(out.data(), 1024);
         // An edit published from this thread between blocks is swapped in by the next.
         s.params().set(ParamId::CutOff, s.params().get(ParamId::CutOff) + 1);
-        const auto next = s.params().publishSnapshot();
+        const auto next = s.live().publishSnapshot();
         e.publish(next);
         g_allocations = 0;
         g_locks = 0;

@@ -1,0 +1,277 @@
+// The session's parameters: get/set by id, the reactions a change sets off,
+// the timbres and oscillators on display, curves, chord, units and the
+// notifications' delivery.
+#include <algorithm>
+
+#include "core/session.h"
+#include "core/session_state.h"
+#include "core/sound_length.h"
+
+namespace kf {
+
+using Lock = SessionState::Lock;
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+int ParamStore::subscribe(Listener l) {
+    std::lock_guard<std::mutex> lock(st_.notifyMutex);
+    st_.listeners.emplace_back(st_.nextListener, std::move(l));
+    return st_.nextListener++;
+}
+
+void ParamStore::unsubscribe(int id) {
+    std::lock_guard<std::mutex> lock(st_.notifyMutex);
+    std::erase_if(st_.listeners, [id](const auto& p) { return p.first == id; });
+}
+
+void ParamStore::setWakeup(std::function<void()> wakeup) {
+    std::lock_guard<std::mutex> lock(st_.notifyMutex);
+    st_.wakeup = std::move(wakeup);
+}
+
+void ParamStore::drainNotifications() {
+    for (;;) {
+        std::deque<Notification> batch;
+        std::vector<Listener> ls;
+        {
+            std::lock_guard<std::mutex> lock(st_.notifyMutex);
+            if (st_.pending.empty()) return;
+            batch.swap(st_.pending);
+            for (auto& p : st_.listeners) ls.push_back(p.second);
+        }
+        for (const Notification& n : batch)
+            for (auto& l : ls) l(n);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Parameters by id
+
+long double ParamStore::value(ParamId id) const {
+    Lock lock(st_.mutex);
+    return st_.readParam(id);
+}
+
+std::string ParamStore::label(ParamId id) const {
+    Lock lock(st_.mutex);
+    return paramLabel(id, st_.readParam(id), &st_.tuning, st_.sampleRate());
+}
+
+Status ParamStore::set(ParamId id, long double v) {
+    const ParamInfo& p = paramInfo(id);
+    const long double c = clampParam(id, v);
+    if (p.type == ParamType::Choice && c != v) return Status::success();  // no item stands for it
+    if (id == ParamId::Length)
+        if (Status st = checkSoundLength(static_cast<int64_t>(c)); !st) return st;
+    if (value(id) == c) return Status::success();
+    {
+        Lock lock(st_.mutex);
+        std::string run = "param " + std::to_string(static_cast<int>(id)) + " timbre " +
+                          std::to_string(st_.currentTimbre);
+        if (p.scope == ParamScope::Oscillator) run += " oscillator " + std::to_string(st_.selectedOscillator);
+        s_.history().recordStep(p.caption.empty() ? stepNameFromKey(p.key) : std::string(p.caption), run);
+    }
+    // The length and silence reactions reallocate; they store the value
+    // themselves once playback and the render have stopped.
+    const bool resizes = p.reaction == Reaction::Length || p.reaction == Reaction::Silence;
+    if (!resizes) {
+        {
+            Lock lock(st_.mutex);
+            if (!st_.writeParam(id, c)) return Status::success();
+        }
+        st_.notify(Notification{Change::Param, id, c});
+    }
+    react(id, c);
+    return Status::success();
+}
+
+void ParamStore::react(ParamId id, long double v) {
+    RenderDriver& render = s_.render();
+    switch (paramInfo(id).reaction) {
+        case Reaction::Render: render.generateSoundBuf(); break;
+        case Reaction::Oscillator:
+        case Reaction::OscillatorLight: oscillatorControlChanged(); break;
+        case Reaction::OscillatorsRender:
+        // The rate is part of the sound: render it; playback moves to the
+        // new rate when the new samples arrive.
+        case Reaction::SampleRate: {
+            Lock lock(st_.mutex);
+            st_.oscillatorsChanged = true;
+            render.generateSoundBuf();
+            break;
+        }
+        case Reaction::Length:
+        case Reaction::Silence: render.resizeSound(id, v); break;
+        case Reaction::SampleStart: sampleStartChanged(id == ParamId::Sample2StartPos ? 2 : 1); break;
+        case Reaction::RedrawRender:
+            if (!s_.live().realTimeMark() && !(st_.playback && st_.playback->playing())) st_.notify(Change::Redraw);
+            render.generateSoundBuf();
+            break;
+        case Reaction::FeedBackActive: {
+            render.generateSoundBuf();
+            bool restart = false;
+            {
+                Lock lock(st_.mutex);
+                restart = st_.playback && st_.playback->playing() && st_.panel.additionalSilence != 0;
+            }
+            if (restart) st_.playback->playClick();
+            break;
+        }
+        case Reaction::Units: unitsChanged(); break;
+        case Reaction::Tempo: tempoChanged(); break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Reactions
+
+void ParamStore::oscillatorControlChanged() {
+    Lock lock(st_.mutex);
+    st_.oscillatorsChanged = true;
+    if (st_.loadingCount > 0) return;
+    st_.getOscillatorParams();
+    s_.render().generateSoundBuf();
+}
+
+void ParamStore::sampleStartChanged(int slot) {
+    Lock lock(st_.mutex);
+    st_.sample(slot).reload(slot == 2 ? st_.panel.sample2StartPos : st_.panel.sample1StartPos);
+    st_.oscillatorsChanged = true;
+    st_.notify(Change::Samples);
+    s_.render().generateSoundBuf();
+}
+
+void ParamStore::unitsChanged() {
+    st_.notify(Change::Units);
+    s_.render().generateSoundBuf();
+}
+
+void ParamStore::tempoChanged() {
+    Lock lock(st_.mutex);
+    st_.current().renderLength = st_.tempoRenderLength();
+}
+
+void ParamStore::editUnits(const std::function<void(SoundScheme&)>& f) {
+    s_.history().recordStep("Sequencer", "units");
+    {
+        Lock lock(st_.mutex);
+        f(st_.units);
+    }
+    unitsChanged();
+}
+
+void ParamStore::readUnits(const std::function<void(const SoundScheme&)>& f) const {
+    Lock lock(st_.mutex);
+    f(st_.units);
+}
+
+// ---------------------------------------------------------------------------
+// Timbres and oscillators
+
+void ParamStore::setTimbre(const TimbreRecord& rec) {
+    st_.fillControls(rec);
+    s_.render().generateSoundBuf();
+}
+
+void ParamStore::replaceTimbre(const TimbreRecord& rec) {
+    {
+        Lock lock(st_.mutex);
+        st_.current() = rec;
+        st_.fillControls(rec);
+        st_.oscillatorsChanged = true;
+    }
+    s_.render().generateSoundBuf();
+}
+
+TimbreRecord ParamStore::timbre() {
+    Lock lock(st_.mutex);
+    TimbreRecord& cur = st_.current();
+    st_.captureTimbre(cur);  // the record holds what the controls show, as before a render
+    return cur;
+}
+
+TimbreRecord ParamStore::timbre(int index) const {
+    Lock lock(st_.mutex);
+    return st_.timbres[static_cast<size_t>(std::clamp(index, 0, 1))];
+}
+
+int ParamStore::selectedOscillator() const {
+    Lock lock(st_.mutex);
+    return st_.selectedOscillator;
+}
+
+void ParamStore::selectOscillator(int k) {
+    Lock lock(st_.mutex);
+    if (k < 0 || k > 9) return;
+    st_.getOscillatorParams();
+    st_.selectedOscillator = k;
+    st_.setOscillatorParams();
+}
+
+int ParamStore::currentTimbre() const {
+    Lock lock(st_.mutex);
+    return st_.currentTimbre;
+}
+
+void ParamStore::selectTimbre(int t) {
+    Lock lock(st_.mutex);
+    if (t < 0 || t > 1) return;
+    if (t != st_.currentTimbre) s_.history().recordStep("Timbre " + std::to_string(t + 1));
+    st_.captureTimbre(st_.current());
+    st_.currentTimbre = t;
+    st_.oscillatorsChanged = true;  // the cached oscillators belong to the other timbre
+    setTimbre(st_.current());
+}
+
+// ---------------------------------------------------------------------------
+// Curves and chord
+
+CurveData ParamStore::envelopeGraph() const {
+    Lock lock(st_.mutex);
+    return st_.envelopeGraph.data();
+}
+
+void ParamStore::setEnvelopeGraph(const CurveData& c) {
+    s_.history().recordStep("GraphEnv", "curve graph");
+    {
+        Lock lock(st_.mutex);
+        st_.envelopeGraph.setData(c);
+    }
+    st_.notify(Change::Curves);
+    s_.render().generateSoundBuf();
+}
+
+CurveData ParamStore::waveFormGraph() const {
+    Lock lock(st_.mutex);
+    return st_.waveFormGraph.data();
+}
+
+// The custom waveform is rebuilt from the curve at the next render.
+void ParamStore::setWaveFormGraph(const CurveData& c) {
+    s_.history().recordStep("Waveform", "curve wave");
+    {
+        Lock lock(st_.mutex);
+        st_.waveFormGraph.setData(c);
+        st_.oscillatorsChanged = true;
+    }
+    st_.notify(Change::Curves);
+    s_.render().generateSoundBuf();
+}
+
+std::string ParamStore::chordText() const {
+    Lock lock(st_.mutex);
+    return st_.chordEdit;
+}
+
+void ParamStore::setChordText(const std::string& text) {
+    if (text.substr(0, 30) == chordText()) return;
+    s_.history().recordStep("Chord", "chord text");
+    {
+        Lock lock(st_.mutex);
+        st_.chordEdit = text.substr(0, 30);
+    }
+    s_.render().generateSoundBuf();
+}
+
+}  // namespace kf

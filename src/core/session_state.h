@@ -1,0 +1,129 @@
+// What the session's parts share: the sound being designed (both timbres,
+// the controls that edit the current one, curves, units, samples, rate),
+// the notification queue, and the few operations on that state that more
+// than one part needs (records <-> controls, the generator settings, the
+// live voices' snapshot). Only the session's own files include this; the
+// window and the command line reach the state through the parts.
+//
+// One lock guards it all. It is recursive because a change sets off its
+// reaction on the same thread (a parameter's reaction asks for a render,
+// which captures the controls under the lock the change already holds);
+// the render itself works on a copy and holds it only to take that copy.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/history.h"
+#include "core/session.h"
+#include "core/timbre_tools.h"
+#include "core/voice_engine.h"
+#include "engine/curve.h"
+#include "engine/generators.h"
+#include "engine/midi_state.h"
+#include "engine/play_buffer.h"
+#include "engine/playback_control.h"
+#include "engine/random.h"
+#include "engine/records.h"
+#include "engine/status.h"
+#include "engine/tuning.h"
+#include "files/preset.h"
+#include "files/sample.h"
+#include "files/settings.h"
+#include "units/sound_scheme.h"
+
+namespace kf {
+
+// Env1..Env3: attack, sustain, release, amplitude, base, shape, iterations.
+struct EnvelopeBars {
+    std::array<int32_t, 21> bars{0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1, 0, 0, 720, 1024, 0, 256, 1};
+    int32_t& at(int env, int field) { return bars[static_cast<size_t>(env * 7 + field)]; }
+    int32_t at(int env, int field) const { return bars[static_cast<size_t>(env * 7 + field)]; }
+};
+
+struct SessionState {
+    using Lock = std::lock_guard<std::recursive_mutex>;
+
+    explicit SessionState(uint32_t randomSeed);
+
+    // ---- controls <-> records (callers hold `mutex` or take it here) ------
+    TimbreRecord& current() { return timbres[static_cast<size_t>(currentTimbre)]; }
+    SampleSlot& sample(int slot) { return slot == 2 ? sample2 : sample1; }
+    const SampleSlot& sample(int slot) const { return slot == 2 ? sample2 : sample1; }
+    int32_t sampleRate() const { return ratePosition * 5; }
+    void captureTimbre(TimbreRecord& rec);   // the controls into a record
+    void fillControls(const TimbreRecord& rec);  // a record into the controls, no render
+    void getOscillatorParams();              // the selected oscillator's controls into its record
+    void setOscillatorParams();              // ... and back
+    long double readParam(ParamId id) const;
+    bool writeParam(ParamId id, long double v);  // an already clamped value; false: unchanged
+    // The generator settings brought up to the envelope bars and controls.
+    void initEnvelopers();
+    // The render length the tempo and the note count give at this rate.
+    int32_t tempoRenderLength() const;
+    // An immutable copy of everything a live voice reads of the sound.
+    std::shared_ptr<const SoundSnapshot> makeSnapshot();
+
+    // ---- notifications ------------------------------------------------------
+    // Queues `n` (and hands a changed sound to the live voices); the owner
+    // delivers the queue with `drainNotifications`.
+    void notify(const Notification& n);
+    void notify(Change c) { notify(Notification{c}); }
+
+    mutable std::recursive_mutex mutex;
+
+    // The sound: both timbres, and the controls that edit the current one.
+    std::array<TimbreRecord, 2> timbres;
+    int currentTimbre = 0;
+    int selectedOscillator = 0;
+    int loadingCount = 0;         // > 0: controls are being filled, reactions wait
+    TimbreRecord panel;           // timbre-level controls, as the record stores them
+    OscillatorRecord oscPanel;    // the selected oscillator's controls
+    int oscWaveList = 0;          // WaveFormComboBox item
+    std::array<bool, 10> activeLights{};
+    EnvelopeBars envelopeBars;
+    Curve envelopeGraph, waveFormGraph;
+    std::string chordEdit = "C-5,E-5";
+    int32_t ratePosition = 4410;  // FrequencyScrollBar: sample rate / 5
+    bool autoRender = true;
+    std::atomic<bool> realTimeMark{false};
+    bool renderRequested = false;
+    bool oscillatorsChanged = false;
+    NoteTables tuning;
+    GeneratorParams gen;
+    SoundScheme units;
+    SampleSlot sample1, sample2;
+    MidiQueue midiQueue;
+    MidiControllers midi;
+    Random random;
+    std::string presetName = "NoName";
+    std::string caption = "Kestrafon";
+    PresetRecord defaultPreset;
+    Settings settings;
+    FatWizard fatWizard;
+    PlaybackControl* playback = nullptr;
+    std::atomic<VoiceEngine*> live{nullptr};  // the stream's voices, owned by the live part
+
+    // The render's results, read by the window without the lock.
+    PlayBuffer playBuffer;
+    std::atomic<bool> clip{false};
+    std::atomic<int32_t> meterLevel{0};
+    std::atomic<int> progress{0};
+    std::atomic<bool> renderingLight{false};
+    Status lastError;
+
+    std::mutex notifyMutex;  // the queue and listeners only; never held while calling out
+    std::deque<Notification> pending;
+    std::function<void()> wakeup;
+    std::vector<std::pair<int, ParamStore::Listener>> listeners;
+    int nextListener = 1;
+};
+
+}  // namespace kf
