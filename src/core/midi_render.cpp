@@ -91,7 +91,7 @@ Status renderMidiSong(Session& s, const MidiSong& song, const MidiRenderOptions&
         for (int32_t w : wide) peak = std::max<int64_t>(peak, std::abs(int64_t{w}));
         // The one gain that brings the peak to the level, in 1/65536 (held
         // down so that the rounded peak stays at or below it).
-        const long double target = 32767.0L * std::pow(10.0L, static_cast<long double>(options.normalizeDb) / 20.0L);
+        const long double target = kSampleMax * std::pow(10.0L, static_cast<long double>(options.normalizeDb) / 20.0L);
         const int64_t g = peak == 0 ? 65536 : static_cast<int64_t>(std::floor(target * 65536.0L / peak));
         res.gainDb = g > 0 ? 20.0 * std::log10(static_cast<double>(g) / 65536.0) : -96.0;
         for (size_t p = 0; p < wide.size(); p += static_cast<size_t>(b)) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/reference_rate.h"
+
 namespace kf {
 
 int32_t melodicCFrequency(int octave) {
@@ -66,7 +68,7 @@ void applyTb303(TimbreRecord& t, NoteSequencer& notes) {
 
 void applySamplePlayer(TimbreRecord& t) {
     OscillatorRecord& o = t.oscillators[0];
-    o.frequency = 4410;
+    o.frequency = kSampleOwnSpeedHz;
     o.volume = 32768;
     o.waveForm = kWaveSample1;
     o.active = 1;

@@ -50,8 +50,8 @@ uint32_t fatWizardSeed();  // now
 // stay selected beside the added ones.
 void applyTb303(TimbreRecord& t, NoteSequencer& notes);
 
-// "Process sound file": oscillator 1 plays Sample 1 at full volume (at
-// 4410 Hz a 44100 Hz recording plays at its own speed at 44100 Hz output).
+// "Process sound file": oscillator 1 plays Sample 1 at full volume and at
+// its own speed (kSampleOwnSpeedHz).
 void applySamplePlayer(TimbreRecord& t);
 // Sound length (in 1024-sample units) that covers a sample of `count`
 // samples, truncated; at least the length control's minimum of 1 and at

@@ -353,7 +353,7 @@ int32_t VoiceEngine::render(int16_t* out, int32_t frames) {
         const int64_t w = wide_[static_cast<size_t>(j)];
         const int64_t y = g == 65536 ? w : roundShiftHalfEven(w * g, 16);
         const auto c = static_cast<int16_t>(clampSample(y));
-        clipped += (c == 32767 || c == -32767) ? 1 : 0;
+        clipped += (c == kSampleMax || c == -kSampleMax) ? 1 : 0;
         out[j] = c;
     }
     return clipped;

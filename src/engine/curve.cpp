@@ -175,7 +175,7 @@ void Curve::mouseMove(int32_t mx, int32_t my, int32_t w, int32_t h) {
     x = std::min<int64_t>(x, kFullX);
     auto& p = data_.points[static_cast<size_t>(i)];
     p.x = clamp32(x);
-    p.y = static_cast<int32_t>(std::clamp<int64_t>(y, -32767, 32767));
+    p.y = static_cast<int32_t>(std::clamp<int64_t>(y, -kSampleMax, kSampleMax));
     data_.points[0].x = 0;
     data_.points[static_cast<size_t>(last)].x = kFullX;
 }

@@ -103,7 +103,7 @@ struct ReverbRange {
             if (count <= 0) continue;
             int32_t* dst = r.acc + first;
             const int16_t* src = r.s + (first - t.offset);
-            if (t.gain >= -32767 && t.gain <= 32767)
+            if (t.gain >= -kSampleMax && t.gain <= kSampleMax)
                 addTap(dst, src, count, t.gain);
             else
                 addTapWide(dst, src, count, t.gain);

@@ -6,6 +6,7 @@
 
 #include "engine/arith.h"
 #include "engine/harmonic_terms.h"
+#include "engine/reference_rate.h"
 
 namespace kf {
 
@@ -47,7 +48,7 @@ struct WaveState {
 
 inline double sampleValue(const SoundBuffer& s, int32_t j, double x) {
     const int64_t len = s.count;
-    int64_t k = roundHalfEven((static_cast<double>(j) + x) / 4410.0 * 44100.0) % len;
+    int64_t k = roundHalfEven((static_cast<double>(j) + x) / kSampleOwnSpeedHz * kReferenceRate) % len;
     if (k < 0) k += len;
     return -static_cast<double>(s.samples[k]) / 32768.0;
 }

@@ -608,7 +608,7 @@ std::string numberEditText(long double v) {
 
 namespace {
 
-long double usableRate(long double rate) { return rate > 0 ? rate : 44100; }
+long double usableRate(long double rate) { return rate > 0 ? rate : kReferenceRate; }
 
 std::string labelNumber(const ParamLabel& l, long double shown) {
     return l.decimals < 0 ? std::to_string(static_cast<int64_t>(shown)) : formatFixed(shown, l.decimals);

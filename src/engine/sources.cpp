@@ -61,7 +61,7 @@ bool fastEnvelopeValue(long double c, long double f, int32_t amplitude, int32_t 
     const double dz = 4 * kEps * (std::fabs(fd) + std::fabs(z) + 1.0);
     const double err = 2 * ((dz + 4 * kEps) * e * std::fabs(static_cast<double>(amplitude)) + 2 * kEps * std::fabs(v)) + 1e-9;
     if (!decided(v, err)) return false;
-    out = roundToInt32(v > 32767.0 ? 32767.0 : v);
+    out = roundToInt32(std::min<double>(v, kSampleMax));
     return true;
 }
 
@@ -111,7 +111,7 @@ void Engine::envelope(int n, SoundBuffer buf, int32_t start, int32_t length) con
         }
         long double v = c != 0.0L ? std::exp(f * std::log(c)) * p.amplitude : 0.0L;
         v += p.base;
-        if (v > 32767.0L) v = 32767.0L;
+        if (v > kSampleMax) v = kSampleMax;
         buf.samples[i] = wrap16(roundToInt32(v));
     }
 }
