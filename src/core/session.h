@@ -152,6 +152,7 @@ private:
     void sampleStartChanged(int slot);
     void unitsChanged();
     void tempoChanged();
+    void setCurve(Curve& curve, const CurveData& c, const char* step, const char* run);
 
     SessionState& st_;
     Session& s_;

@@ -43,10 +43,7 @@ Status PresetFiles::exportSound(const std::string& fileName, SaveFormat format) 
     return saveSound(fileName, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, format, rate, base);
 }
 
-Settings PresetFiles::settings() const {
-    Lock lock(st_.mutex);
-    return st_.settings;
-}
+Settings PresetFiles::settings() const { return st_.read(st_.settings); }
 
 void PresetFiles::setSettings(const Settings& s) {
     {

@@ -31,10 +31,7 @@ Status LiveStream::liveModeRefusal(const std::string& what) const {
                                 "Switch Realtime off to render.");
 }
 
-void LiveStream::setPlayback(PlaybackControl* p) {
-    Lock lock(st_.mutex);
-    st_.playback = p;
-}
+void LiveStream::setPlayback(PlaybackControl* p) { st_.write(st_.playback, p); }
 
 std::shared_ptr<const SoundSnapshot> LiveStream::publishSnapshot() { return st_.makeSnapshot(); }
 

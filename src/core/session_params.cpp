@@ -196,10 +196,7 @@ TimbreRecord ParamStore::timbre(int index) const {
     return st_.timbres[static_cast<size_t>(std::clamp(index, 0, 1))];
 }
 
-int ParamStore::selectedOscillator() const {
-    Lock lock(st_.mutex);
-    return st_.selectedOscillator;
-}
+int ParamStore::selectedOscillator() const { return st_.read(st_.selectedOscillator); }
 
 void ParamStore::selectOscillator(int k) {
     Lock lock(st_.mutex);
@@ -209,10 +206,7 @@ void ParamStore::selectOscillator(int k) {
     st_.setOscillatorParams();
 }
 
-int ParamStore::currentTimbre() const {
-    Lock lock(st_.mutex);
-    return st_.currentTimbre;
-}
+int ParamStore::currentTimbre() const { return st_.read(st_.currentTimbre); }
 
 void ParamStore::selectTimbre(int t) {
     Lock lock(st_.mutex);
@@ -232,37 +226,29 @@ CurveData ParamStore::envelopeGraph() const {
     return st_.envelopeGraph.data();
 }
 
-void ParamStore::setEnvelopeGraph(const CurveData& c) {
-    s_.history().recordStep("GraphEnv", "curve graph");
-    {
-        Lock lock(st_.mutex);
-        st_.envelopeGraph.setData(c);
-    }
-    st_.notify(Change::Curves);
-    s_.render().generateSoundBuf();
-}
+void ParamStore::setEnvelopeGraph(const CurveData& c) { setCurve(st_.envelopeGraph, c, "GraphEnv", "curve graph"); }
 
 CurveData ParamStore::waveFormGraph() const {
     Lock lock(st_.mutex);
     return st_.waveFormGraph.data();
 }
 
-// The custom waveform is rebuilt from the curve at the next render.
-void ParamStore::setWaveFormGraph(const CurveData& c) {
-    s_.history().recordStep("Waveform", "curve wave");
+void ParamStore::setWaveFormGraph(const CurveData& c) { setCurve(st_.waveFormGraph, c, "Waveform", "curve wave"); }
+
+// A drag on one curve is one step; each edit renders.
+void ParamStore::setCurve(Curve& curve, const CurveData& c, const char* step, const char* run) {
+    s_.history().recordStep(step, run);
     {
         Lock lock(st_.mutex);
-        st_.waveFormGraph.setData(c);
-        st_.oscillatorsChanged = true;
+        curve.setData(c);
+        // The custom waveform is rebuilt from its curve at the next render.
+        if (&curve == &st_.waveFormGraph) st_.oscillatorsChanged = true;
     }
     st_.notify(Change::Curves);
     s_.render().generateSoundBuf();
 }
 
-std::string ParamStore::chordText() const {
-    Lock lock(st_.mutex);
-    return st_.chordEdit;
-}
+std::string ParamStore::chordText() const { return st_.read(st_.chordEdit); }
 
 void ParamStore::setChordText(const std::string& text) {
     if (text.substr(0, 30) == chordText()) return;

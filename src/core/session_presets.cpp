@@ -149,15 +149,9 @@ int32_t PresetFiles::sampleRate() const {
     return st_.sampleRate();
 }
 
-std::string PresetFiles::presetName() const {
-    Lock lock(st_.mutex);
-    return st_.presetName;
-}
+std::string PresetFiles::presetName() const { return st_.read(st_.presetName); }
 
-std::string PresetFiles::caption() const {
-    Lock lock(st_.mutex);
-    return st_.caption;
-}
+std::string PresetFiles::caption() const { return st_.read(st_.caption); }
 
 Status PresetFiles::loadSample(int slot, const std::string& fileName) {
     Lock lock(st_.mutex);

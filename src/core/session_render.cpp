@@ -66,15 +66,9 @@ Status RenderDriver::renderClick() {
     return Status::success();
 }
 
-bool RenderDriver::autoRender() const {
-    Lock lock(st_.mutex);
-    return st_.autoRender;
-}
+bool RenderDriver::autoRender() const { return st_.read(st_.autoRender); }
 
-void RenderDriver::setAutoRender(bool on) {
-    Lock lock(st_.mutex);
-    st_.autoRender = on;
-}
+void RenderDriver::setAutoRender(bool on) { st_.write(st_.autoRender, on); }
 
 void RenderDriver::resizeSound(ParamId id, long double v, bool always) {
     PlaybackControl* playback = st_.playback;
@@ -264,15 +258,9 @@ PlayBuffer& RenderDriver::playBuffer() { return st_.playBuffer; }
 const PlayBuffer& RenderDriver::playBuffer() const { return st_.playBuffer; }
 std::recursive_mutex& RenderDriver::mutex() const { return st_.mutex; }
 
-uint32_t RenderDriver::seed() const {
-    Lock lock(st_.mutex);
-    return st_.random.seed;
-}
+uint32_t RenderDriver::seed() const { return st_.read(st_.random.seed); }
 
-void RenderDriver::setSeed(uint32_t seed) {
-    Lock lock(st_.mutex);
-    st_.random.seed = seed;
-}
+void RenderDriver::setSeed(uint32_t seed) { st_.write(st_.random.seed, seed); }
 
 void RenderDriver::scaleChanged(Scale s) {
     Lock lock(st_.mutex);
@@ -288,15 +276,9 @@ Scale RenderDriver::scale() const {
     return st_.tuning.scale();
 }
 
-NoteTables RenderDriver::tuning() const {
-    Lock lock(st_.mutex);
-    return st_.tuning;
-}
+NoteTables RenderDriver::tuning() const { return st_.read(st_.tuning); }
 
-Status RenderDriver::lastError() const {
-    Lock lock(st_.mutex);
-    return st_.lastError;
-}
+Status RenderDriver::lastError() const { return st_.read(st_.lastError); }
 
 NormalizeStep normalizeStep(int32_t position, int32_t peak) {
     if (peak > 32700) {

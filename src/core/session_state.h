@@ -53,6 +53,19 @@ struct SessionState {
 
     explicit SessionState(uint32_t randomSeed);
 
+    // One field copied, or stored, under the lock: the parts' plain getters
+    // and setters.
+    template <class T>
+    T read(const T& field) const {
+        Lock lock(mutex);
+        return field;
+    }
+    template <class T>
+    void write(T& field, T value) {
+        Lock lock(mutex);
+        field = std::move(value);
+    }
+
     // ---- controls <-> records (callers hold `mutex` or take it here) ------
     TimbreRecord& current() { return timbres[static_cast<size_t>(currentTimbre)]; }
     SampleSlot& sample(int slot) { return slot == 2 ? sample2 : sample1; }

@@ -74,15 +74,9 @@ void SoundTools::rewriteOscillators(const std::function<void(TimbreRecord&)>& ed
     s_.render().generateSoundBuf();
 }
 
-FatWizard SoundTools::fatWizard() const {
-    Lock lock(st_.mutex);
-    return st_.fatWizard;
-}
+FatWizard SoundTools::fatWizard() const { return st_.read(st_.fatWizard); }
 
-void SoundTools::setFatWizard(const FatWizard& w) {
-    Lock lock(st_.mutex);
-    st_.fatWizard = w;
-}
+void SoundTools::setFatWizard(const FatWizard& w) { st_.write(st_.fatWizard, w); }
 
 void SoundTools::melodicOscillatorsToC(int octave) {
     const int32_t hz = melodicCFrequency(octave);
