@@ -14,11 +14,10 @@
 // any thread) that notifications are waiting.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +25,7 @@
 #include "core/history.h"
 #include "core/timbre_tools.h"
 #include "core/utilities.h"
+#include "core/voice_engine.h"
 #include "engine/curve.h"
 #include "engine/engine.h"
 #include "engine/generators.h"
@@ -41,10 +41,8 @@
 #include "engine/tuning.h"
 #include "files/export.h"
 #include "files/preset.h"
-#include "files/sample.h"
 #include "files/settings.h"
 #include "units/sound_scheme.h"
-#include "core/voice_engine.h"
 
 namespace kf {
 
@@ -215,6 +213,13 @@ private:
     std::mutex engineMutex_;  // one render (background or direct) at a time
     Engine engine_;
     std::vector<int16_t> renderBuffer_;
+    // The render's results; the window reads the atomics without the lock.
+    PlayBuffer playBuffer_;
+    std::atomic<bool> clip_{false};
+    std::atomic<int32_t> meterLevel_{0};
+    std::atomic<int> progress_{0};
+    std::atomic<bool> renderingLight_{false};
+    Status lastError_;  // under the session lock
     RenderThread renderer_;  // last: stopped first, before the engine it drives
 };
 
@@ -337,6 +342,7 @@ private:
 
     SessionState& st_;
     Session& s_;
+    FatWizard fatWizard_;  // under the session lock
 };
 
 // Undo and redo, the steps' names, and whether the sound was saved

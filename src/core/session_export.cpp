@@ -16,8 +16,8 @@ Status PresetFiles::saveSoundFile(SaveFormat format, std::string* writtenName) {
         base = st_.presetName.substr(0, st_.presetName.find('.'));
         rate = st_.sampleRate();
     }
-    if (st_.playBuffer.rate() > 0) rate = st_.playBuffer.rate();  // the header says the rate the samples have
-    std::vector<int16_t> sound = st_.playBuffer.copy();
+    if (s_.render().playBuffer().rate() > 0) rate = s_.render().playBuffer().rate();  // the header says the rate the samples have
+    std::vector<int16_t> sound = s_.render().playBuffer().copy();
     Status st = saveSound(name, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, format, rate, base);
     if (st.ok && writtenName) *writtenName = name;
     return st;
@@ -25,8 +25,8 @@ Status PresetFiles::saveSoundFile(SaveFormat format, std::string* writtenName) {
 
 Status PresetFiles::saveSampleAs(const std::string& fileName, int filterIndex) {
     if (Status st = s_.live().liveModeRefusal("Save sample as"); !st) return st;
-    std::vector<int16_t> sound = st_.playBuffer.copy();
-    const int32_t rate = st_.playBuffer.rate() > 0 ? st_.playBuffer.rate() : sampleRate();
+    std::vector<int16_t> sound = s_.render().playBuffer().copy();
+    const int32_t rate = s_.render().playBuffer().rate() > 0 ? s_.render().playBuffer().rate() : sampleRate();
     return kf::saveSampleAs(fileName, filterIndex, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()},
                             rate);
 }
@@ -38,8 +38,8 @@ Status PresetFiles::exportSound(const std::string& fileName, SaveFormat format) 
         Lock lock(st_.mutex);
         base = st_.presetName.substr(0, st_.presetName.find('.'));
     }
-    std::vector<int16_t> sound = st_.playBuffer.copy();
-    const int32_t rate = st_.playBuffer.rate() > 0 ? st_.playBuffer.rate() : sampleRate();
+    std::vector<int16_t> sound = s_.render().playBuffer().copy();
+    const int32_t rate = s_.render().playBuffer().rate() > 0 ? s_.render().playBuffer().rate() : sampleRate();
     return saveSound(fileName, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, format, rate, base);
 }
 

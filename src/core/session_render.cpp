@@ -90,8 +90,8 @@ void RenderDriver::waitForRender() { renderer_.waitIdle(); }
 
 void RenderDriver::stopRender() {
     renderer_.stop();
-    st_.progress = 6;
-    st_.renderingLight = false;
+    progress_ = 6;
+    renderingLight_ = false;
 }
 
 void RenderDriver::renderNow() {
@@ -191,16 +191,16 @@ void RenderDriver::renderOnce() {
     {
         Lock lock(st_.mutex);
         st_.renderRequested = false;
-        previousCount = st_.playBuffer.count();
-        st_.renderingLight = true;
-        st_.progress = 0;
+        previousCount = playBuffer_.count();
+        renderingLight_ = true;
+        progress_ = 0;
         prepareEngine();
         // An ordinary render starts from rest and reads no live MIDI, as in
         // a freshly started program: its sound follows from the state alone.
         engine_.midiQueue = nullptr;
         engine_.resetRunningState();
         count = static_cast<int32_t>(std::clamp<int64_t>(int64_t{st_.panel.length} * 1024, 0, engine_.capacity()));
-        st_.progress = 1;
+        progress_ = 1;
         TimbreRecord& cur = st_.current();
         for (auto& o : cur.oscillators) o.resetState();
         cur.renderLength = count;
@@ -218,7 +218,7 @@ void RenderDriver::renderOnce() {
         renderBuffer_.assign(static_cast<size_t>(engine_.capacity()), 0);
     SoundBuffer target{count, renderBuffer_.data()};
     engine_.progress = [this](int p) {
-        st_.progress = p;
+        progress_ = p;
         st_.notify(Notification{Change::RenderProgress, ParamId::Count, static_cast<long double>(p)});
     };
     engine_.renderTimbre(target, timbre, changed);
@@ -227,20 +227,20 @@ void RenderDriver::renderOnce() {
         Lock lock(st_.mutex);
         writeBackOscillatorState(st_.timbres[static_cast<size_t>(index)], timbre);
         st_.random = engine_.random;
-        st_.lastError = engine_.lastUnitError;
+        lastError_ = engine_.lastUnitError;
         playback = st_.playback;
     }
     bool restart = false;
-    if ((target.count != previousCount || rate != st_.playBuffer.rate()) && playback) {
+    if ((target.count != previousCount || rate != playBuffer_.rate()) && playback) {
         restart = playback->playing();
         playback->stopClick();
     }
-    st_.playBuffer.assign(target.samples, target.count, rate);
+    playBuffer_.assign(target.samples, target.count, rate);
     if (restart) playback->playClick();
     OverdriveCheck od = checkIfOverdriven(target.samples, target.count);
-    st_.clip = od.clip;
-    st_.meterLevel = od.level;
-    st_.renderingLight = false;
+    clip_ = od.clip;
+    meterLevel_ = od.level;
+    renderingLight_ = false;
     st_.notify(Change::RenderFinished);
 }
 
@@ -250,12 +250,12 @@ void RenderDriver::setRenderThreads(int threads) {
     engine_.speed.threads = std::max(threads, 0);
 }
 
-int RenderDriver::progress() const { return st_.progress; }
-bool RenderDriver::renderingLight() const { return st_.renderingLight; }
-bool RenderDriver::clip() const { return st_.clip; }
-int32_t RenderDriver::meterLevel() const { return st_.meterLevel; }
-PlayBuffer& RenderDriver::playBuffer() { return st_.playBuffer; }
-const PlayBuffer& RenderDriver::playBuffer() const { return st_.playBuffer; }
+int RenderDriver::progress() const { return progress_; }
+bool RenderDriver::renderingLight() const { return renderingLight_; }
+bool RenderDriver::clip() const { return clip_; }
+int32_t RenderDriver::meterLevel() const { return meterLevel_; }
+PlayBuffer& RenderDriver::playBuffer() { return playBuffer_; }
+const PlayBuffer& RenderDriver::playBuffer() const { return playBuffer_; }
 std::recursive_mutex& RenderDriver::mutex() const { return st_.mutex; }
 
 uint32_t RenderDriver::seed() const { return st_.read(st_.random.seed); }
@@ -278,7 +278,7 @@ Scale RenderDriver::scale() const {
 
 NoteTables RenderDriver::tuning() const { return st_.read(st_.tuning); }
 
-Status RenderDriver::lastError() const { return st_.read(st_.lastError); }
+Status RenderDriver::lastError() const { return st_.read(lastError_); }
 
 NormalizeStep normalizeStep(int32_t position, int32_t peak) {
     if (peak > 32700) {
@@ -296,7 +296,7 @@ void RenderDriver::normalize() {
     stopRender();
     for (;;) {
         renderNow();
-        std::vector<int16_t> s = st_.playBuffer.copy();
+        std::vector<int16_t> s = playBuffer_.copy();
         int32_t peak = 0;
         for (int16_t v : s) {
             // Magnitude as a 16-bit value: -32768 stays negative and never counts.

@@ -21,14 +21,11 @@
 #include <utility>
 #include <vector>
 
-#include "core/history.h"
 #include "core/session.h"
-#include "core/timbre_tools.h"
 #include "core/voice_engine.h"
 #include "engine/curve.h"
 #include "engine/generators.h"
 #include "engine/midi_state.h"
-#include "engine/play_buffer.h"
 #include "engine/playback_control.h"
 #include "engine/random.h"
 #include "engine/records.h"
@@ -120,17 +117,8 @@ struct SessionState {
     std::string caption = "Kestrafon";
     PresetRecord defaultPreset;
     Settings settings;
-    FatWizard fatWizard;
     PlaybackControl* playback = nullptr;
     std::atomic<VoiceEngine*> live{nullptr};  // the stream's voices, owned by the live part
-
-    // The render's results, read by the window without the lock.
-    PlayBuffer playBuffer;
-    std::atomic<bool> clip{false};
-    std::atomic<int32_t> meterLevel{0};
-    std::atomic<int> progress{0};
-    std::atomic<bool> renderingLight{false};
-    Status lastError;
 
     std::mutex notifyMutex;  // the queue and listeners only; never held while calling out
     std::deque<Notification> pending;

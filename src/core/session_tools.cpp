@@ -74,9 +74,9 @@ void SoundTools::rewriteOscillators(const std::function<void(TimbreRecord&)>& ed
     s_.render().generateSoundBuf();
 }
 
-FatWizard SoundTools::fatWizard() const { return st_.read(st_.fatWizard); }
+FatWizard SoundTools::fatWizard() const { return st_.read(fatWizard_); }
 
-void SoundTools::setFatWizard(const FatWizard& w) { st_.write(st_.fatWizard, w); }
+void SoundTools::setFatWizard(const FatWizard& w) { st_.write(fatWizard_, w); }
 
 void SoundTools::melodicOscillatorsToC(int octave) {
     const int32_t hz = melodicCFrequency(octave);
@@ -94,7 +94,7 @@ void SoundTools::makeFatSound(uint32_t seed) {
     s_.history().recordStep("Fat wizard");
     rewriteOscillators([this, seed](TimbreRecord& t) {
         st_.random.seed = seed;
-        st_.fatWizard.apply(t, st_.random);
+        fatWizard_.apply(t, st_.random);
     });
 }
 
@@ -171,8 +171,8 @@ Status SoundTools::runUtility(int n) {
         command = n == 2 ? st_.settings.util2Path : st_.settings.util1Path;
         rate = st_.sampleRate();
     }
-    std::vector<int16_t> sound = st_.playBuffer.copy();
-    if (st_.playBuffer.rate() > 0) rate = st_.playBuffer.rate();
+    std::vector<int16_t> sound = s_.render().playBuffer().copy();
+    if (s_.render().playBuffer().rate() > 0) rate = s_.render().playBuffer().rate();
     return kf::runUtility(command, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, rate);
 }
 
