@@ -83,6 +83,15 @@ TEST(Curve, ScaleRepairAndDamagedCurves) {
     EXPECT_NO_FATAL_FAILURE(Curve::valueAt(make({{0, 0}, {2147483647, 5}}), 16384));
 }
 
+TEST(Curve, CustomWaveTableSamplesTheRepairedCurveAndWraps) {
+    // Stored at half scale: the table reads the rescaled curve, end repeated.
+    const auto t = customWaveTable(make({{0, 0}, {4096, 40000}, {8192, -16}}));
+    EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(t[512], static_cast<int16_t>(40000 - 65536));  // kept as 16 bits
+    EXPECT_EQ(t[1024], -16);
+    EXPECT_EQ(t[256], 20000);
+}
+
 TEST(Curve, Commands) {
     const CurveData base = make({{0, 100}, {4096, 2000}, {12288, -3000}, {16384, 400}});
     Counting k(base);
