@@ -257,6 +257,11 @@ public:
     // False for a key the map does not know.
     bool keyboardNote(char key, bool down, int32_t stamp);
     MidiControllers& midiControllers();
+    // The control-change number (0..) and sensitivity (1..256) of the
+    // controller that feeds Midi1 (n = 0) or Midi2 (n = 1); the live
+    // voices follow from their next block.
+    void setControllerNumber(int n, int32_t number);
+    void setControllerSensitivity(int n, int32_t sensitivity);
     void setPlayback(PlaybackControl* p);
     // An immutable copy of everything a voice reads of the current sound
     // (taken under the session lock, on the caller's thread).

@@ -58,6 +58,16 @@ MidiQueue& LiveStream::midiQueue() { return st_.midiQueue; }
 MidiControllers& LiveStream::midiControllers() { return st_.midi; }
 VoiceEngine* LiveStream::liveEngine() { return st_.live.load(); }
 
+void LiveStream::setControllerNumber(int n, int32_t number) {
+    st_.midi.number[n == 1 ? 1 : 0].store(std::max(number, 0));
+    st_.publishToLive();
+}
+
+void LiveStream::setControllerSensitivity(int n, int32_t sensitivity) {
+    st_.midi.sensitivity[n == 1 ? 1 : 0].store(std::clamp(sensitivity, 1, 256));
+    st_.publishToLive();
+}
+
 void LiveStream::renderBlock(SoundBuffer block, int32_t renderPosition) {
     VoiceEngine* e = st_.live.load();
     if (!e) return;

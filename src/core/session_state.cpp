@@ -237,6 +237,10 @@ std::shared_ptr<const SoundSnapshot> SessionState::makeSnapshot() {
     return snap;
 }
 
+void SessionState::publishToLive() {
+    if (VoiceEngine* e = live.load(); e && realTimeMark.load()) e->publish(makeSnapshot());
+}
+
 // ---------------------------------------------------------------------------
 // Notifications
 
@@ -244,8 +248,7 @@ void SessionState::notify(const Notification& n) {
     switch (n.change) {
         case Change::Param: case Change::Timbre: case Change::Oscillator: case Change::Units:
         case Change::Curves: case Change::Samples: case Change::Preset:
-            // The live voices hear every change of the sound from their next block.
-            if (VoiceEngine* e = live.load(); e && realTimeMark.load()) e->publish(makeSnapshot());
+            publishToLive();
             break;
         default:
             break;

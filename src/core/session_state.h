@@ -80,6 +80,9 @@ struct SessionState {
     int32_t tempoRenderLength() const;
     // An immutable copy of everything a live voice reads of the sound.
     std::shared_ptr<const SoundSnapshot> makeSnapshot();
+    // While the live mode streams, the voices hear the sound as it is now
+    // from their next block.
+    void publishToLive();
 
     // ---- notifications ------------------------------------------------------
     // Queues `n` (and hands a changed sound to the live voices); the owner

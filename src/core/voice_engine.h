@@ -74,6 +74,7 @@ public:
 
     // ---- any thread -------------------------------------------------------
     void publish(std::shared_ptr<const SoundSnapshot> s) { slot_.publish(std::move(s)); }
+    std::shared_ptr<const SoundSnapshot> latest() const { return slot_.latest(); }  // publisher side
     void setVoices(int n);              // 1..16 (held to the range); 1 is the monophonic instrument
     int voices() const { return voices_.load(std::memory_order_relaxed); }
     // The one gain stage from the voices' wide sum to 16 bits, in dB.

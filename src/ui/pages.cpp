@@ -749,7 +749,7 @@ void MainWindow::buildRealtimeExtras() {
         row->addWidget(new QLabel(QString("Controller %1").arg(n + 1), midi));
         row->addWidget(spin, 1);
         groupLayout(midi)->addLayout(row);
-        connect(spin, &QSpinBox::valueChanged, this, [&mc, n](int v) { mc.number[n] = v; });
+        connect(spin, &QSpinBox::valueChanged, this, [this, n](int v) { session_->live().setControllerNumber(n, v); });
         registerControl("MidiController" + std::to_string(n + 1) + "SpinEdit", spin, {});
         spin->setToolTip(QString("Controller %1: the MIDI control-change number that feeds Midi%1").arg(n + 1));
         auto* sens = new QScrollBar(Qt::Horizontal, midi);
@@ -769,8 +769,8 @@ void MainWindow::buildRealtimeExtras() {
         sensLabel->setMinimumWidth(sensLabel->fontMetrics().horizontalAdvance("Sensitivity: 100.0%"));
         groupLayout(midi)->addWidget(sensLabel);
         groupLayout(midi)->addWidget(sens);
-        connect(sens, &QScrollBar::valueChanged, this, [&mc, n, showSensitivity](int v) {
-            mc.sensitivity[n] = v;
+        connect(sens, &QScrollBar::valueChanged, this, [this, n, showSensitivity](int v) {
+            session_->live().setControllerSensitivity(n, v);
             showSensitivity();
         });
         registerControl("Controller" + std::to_string(n + 1) + "SensetivityScrollBar", sens, {});

@@ -135,6 +135,12 @@ TEST(Session, StreamStartResetsStateAndTakesTheLengthFromTheTempo) {
     s.live().renderBlock(SoundBuffer{512, halves.data() + 512}, 512);
     EXPECT_EQ(whole, halves);
     EXPECT_NE(whole, std::vector<int16_t>(1024, 0));
+
+    // The controllers' numbers and sensitivities reach the streaming voices at once.
+    s.live().setControllerNumber(0, 20);
+    s.live().setControllerSensitivity(1, 128);
+    EXPECT_EQ(s.live().liveEngine()->latest()->controllerNumbers[0], 20);
+    EXPECT_EQ(s.live().liveEngine()->latest()->gen.midiSensitivity[1], 128);
 }
 
 TEST(Session, ConstructionStartsNoRenderAndNotificationsWaitForTheDrain) {
