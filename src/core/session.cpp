@@ -15,18 +15,20 @@ Session::Session(uint32_t randomSeed)
       history_(*state_, *this),
       render_(*state_, *this) {
     SessionState& st = *state_;
-    SessionState::Lock lock(st.mutex);
-    // Build the first timbre from the controls, give it the oscillator
-    // defaults, and start both timbres identical.
-    st.captureTimbre(st.timbres[0]);
-    for (auto& o : st.timbres[0].oscillators) o = OscillatorRecord::defaults();
-    st.timbres[1] = st.timbres[0];
-    st.setOscillatorParams();
-    st.sample1.load(findDefaultSample("16tone3.smp"), st.panel.sample1StartPos);
-    st.sample2.load(findDefaultSample("16tone2.smp"), st.panel.sample2StartPos);
-    st.defaultPreset = files_.getPreset();
-    files_.setPreset(st.defaultPreset);
-    st.fillControls(st.current());
+    {
+        SessionState::Lock lock(st.mutex);
+        // Build the first timbre from the controls, give it the oscillator
+        // defaults, and start both timbres identical.
+        st.captureTimbre(st.timbres[0]);
+        for (auto& o : st.timbres[0].oscillators) o = OscillatorRecord::defaults();
+        st.timbres[1] = st.timbres[0];
+        st.setOscillatorParams();
+        st.sample1.load(findDefaultSample("16tone3.smp"), st.panel.sample1StartPos);
+        st.sample2.load(findDefaultSample("16tone2.smp"), st.panel.sample2StartPos);
+        st.defaultPreset = st.currentPreset();
+        st.applyPreset(st.defaultPreset, true);
+        st.fillControls(st.current());
+    }
     history_.markSaved();
     std::lock_guard<std::mutex> queue(st.notifyMutex);
     st.pending.clear();  // nothing has been shown yet

@@ -197,9 +197,6 @@ public:
     // The generator settings, sample rate, random state and units, with the
     // envelopes brought up to the bars, copied under the lock.
     CurveSources curveSources();
-    // The lock a render's snapshot is taken under; callers outside the
-    // session rarely need it.
-    std::recursive_mutex& mutex() const;
 
 private:
     void renderOnce();

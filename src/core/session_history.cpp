@@ -23,7 +23,7 @@ std::vector<uint8_t> comparableBytes(PresetRecord rec, const SoundScheme& units)
 SessionSnapshot EditHistory::snapshot() {
     Lock lock(st_.mutex);
     SessionSnapshot s;
-    s.preset = s_.files().getPreset();
+    s.preset = st_.currentPreset();
     s.other = st_.timbres[static_cast<size_t>(1 - st_.currentTimbre)];
     s.currentTimbre = st_.currentTimbre;
     s.selectedOscillator = st_.selectedOscillator;
@@ -35,6 +35,7 @@ SessionSnapshot EditHistory::snapshot() {
 }
 
 void EditHistory::restore(const SessionSnapshot& s) {
+    bool restart = false;
     {
         Lock lock(st_.mutex);
         ++st_.loadingCount;
@@ -43,7 +44,7 @@ void EditHistory::restore(const SessionSnapshot& s) {
         st_.selectedOscillator = s.selectedOscillator;
         st_.units = s.units;
         st_.tuning.build(s.scale);
-        s_.files().setPreset(s.preset, false);
+        restart = st_.applyPreset(s.preset, false);
         st_.presetName = s.presetName;
         st_.caption = s.caption;
         // The buffers follow the restored length at the next render's
@@ -51,6 +52,7 @@ void EditHistory::restore(const SessionSnapshot& s) {
         --st_.loadingCount;
         st_.oscillatorsChanged = true;
     }
+    if (restart) st_.playback->playClick();
     st_.notify(Change::Units);
     st_.notify(Change::Curves);
     st_.notify(Change::Preset);
@@ -88,10 +90,11 @@ bool EditHistory::undo() { return stepHistory(false); }
 bool EditHistory::redo() { return stepHistory(true); }
 
 bool EditHistory::stepHistory(bool redo) {
+    SessionSnapshot now = snapshot();
     std::optional<SessionSnapshot> to;
     {
         Lock lock(st_.mutex);
-        to = redo ? history_.redo(snapshot()) : history_.undo(snapshot());
+        to = redo ? history_.redo(std::move(now)) : history_.undo(std::move(now));
     }
     if (!to) return false;
     restore(*to);
@@ -120,14 +123,14 @@ bool EditHistory::canRedo() const {
 
 std::vector<uint8_t> EditHistory::presetBytes() {
     Lock lock(st_.mutex);
-    const auto bytes = presetFileBytes(toStoredForm(s_.files().getPreset()), st_.units);
+    const auto bytes = presetFileBytes(toStoredForm(st_.currentPreset()), st_.units);
     return {bytes.begin(), bytes.end()};
 }
 
 void EditHistory::markSaved() {
     {
         Lock lock(st_.mutex);
-        savedBytes_ = comparableBytes(s_.files().getPreset(), st_.units);
+        savedBytes_ = comparableBytes(st_.currentPreset(), st_.units);
     }
     st_.notify(Change::History);
 }
@@ -136,12 +139,11 @@ bool EditHistory::modified() { return settingsBytes() != savedBytes_; }
 
 std::vector<uint8_t> EditHistory::settingsBytes() {
     Lock lock(st_.mutex);
-    return comparableBytes(s_.files().getPreset(), st_.units);
+    return comparableBytes(st_.currentPreset(), st_.units);
 }
 
 std::string EditHistory::windowTitle() {
-    Lock lock(st_.mutex);
-    std::string title = "Kestrafon - " + st_.presetName;
+    std::string title = "Kestrafon - " + st_.read(st_.presetName);
     if (modified()) title += " *";
     return title;
 }

@@ -33,7 +33,10 @@ Status LiveStream::liveModeRefusal(const std::string& what) const {
 
 void LiveStream::setPlayback(PlaybackControl* p) { st_.write(st_.playback, p); }
 
-std::shared_ptr<const SoundSnapshot> LiveStream::publishSnapshot() { return st_.makeSnapshot(); }
+std::shared_ptr<const SoundSnapshot> LiveStream::publishSnapshot() {
+    Lock lock(st_.mutex);
+    return st_.makeSnapshot();
+}
 
 void LiveStream::startStream() {
     // Everything the voices need is made here, before any block runs.

@@ -64,23 +64,20 @@ Status ParamStore::set(ParamId id, long double v) {
     if (p.type == ParamType::Choice && c != v) return Status::success();  // no item stands for it
     if (id == ParamId::Length)
         if (Status st = checkSoundLength(static_cast<int64_t>(c)); !st) return st;
-    if (value(id) == c) return Status::success();
+    std::string run;
     {
         Lock lock(st_.mutex);
-        std::string run = "param " + std::to_string(static_cast<int>(id)) + " timbre " +
-                          std::to_string(st_.currentTimbre);
+        if (st_.readParam(id) == c) return Status::success();
+        run = "param " + std::to_string(static_cast<int>(id)) + " timbre " + std::to_string(st_.currentTimbre);
         if (p.scope == ParamScope::Oscillator) run += " oscillator " + std::to_string(st_.selectedOscillator);
-        s_.history().recordStep(p.caption.empty() ? stepNameFromKey(p.key) : std::string(p.caption), run);
     }
+    s_.history().recordStep(p.caption.empty() ? stepNameFromKey(p.key) : std::string(p.caption), run);
     // The length and silence reactions reallocate; they store the value
     // themselves once playback and the render have stopped.
-    const bool resizes = p.reaction == Reaction::Length || p.reaction == Reaction::Silence;
-    if (!resizes) {
-        {
-            Lock lock(st_.mutex);
-            if (!st_.writeParam(id, c)) return Status::success();
-        }
-        st_.notify(Notification{Change::Param, id, c});
+    if (p.reaction != Reaction::Length && p.reaction != Reaction::Silence) {
+        Lock lock(st_.mutex);
+        if (!st_.writeParam(id, c)) return Status::success();
+        st_.notifyLocked(Notification{Change::Param, id, c});
     }
     react(id, c);
     return Status::success();
@@ -93,14 +90,10 @@ void ParamStore::react(ParamId id, long double v) {
         case Reaction::Oscillator:
         case Reaction::OscillatorLight: oscillatorControlChanged(); break;
         case Reaction::OscillatorsRender:
-        // The rate is part of the sound: render it; playback moves to the
-        // new rate when the new samples arrive.
-        case Reaction::SampleRate: {
-            Lock lock(st_.mutex);
-            st_.oscillatorsChanged = true;
+        case Reaction::SampleRate:  // playback moves to a new rate when the new samples arrive
+            st_.write(st_.oscillatorsChanged, true);
             render.generateSoundBuf();
             break;
-        }
         case Reaction::Length:
         case Reaction::Silence: render.resizeSound(id, v); break;
         case Reaction::SampleStart: sampleStartChanged(id == ParamId::Sample2StartPos ? 2 : 1); break;
@@ -127,18 +120,22 @@ void ParamStore::react(ParamId id, long double v) {
 // Reactions
 
 void ParamStore::oscillatorControlChanged() {
-    Lock lock(st_.mutex);
-    st_.oscillatorsChanged = true;
-    if (st_.loadingCount > 0) return;
-    st_.getOscillatorParams();
+    {
+        Lock lock(st_.mutex);
+        st_.oscillatorsChanged = true;
+        if (st_.loadingCount > 0) return;
+        st_.getOscillatorParams();
+    }
     s_.render().generateSoundBuf();
 }
 
 void ParamStore::sampleStartChanged(int slot) {
-    Lock lock(st_.mutex);
-    st_.sample(slot).reload(slot == 2 ? st_.panel.sample2StartPos : st_.panel.sample1StartPos);
-    st_.oscillatorsChanged = true;
-    st_.notify(Change::Samples);
+    {
+        Lock lock(st_.mutex);
+        st_.sample(slot).reload(slot == 2 ? st_.panel.sample2StartPos : st_.panel.sample1StartPos);
+        st_.oscillatorsChanged = true;
+        st_.notifyLocked(Change::Samples);
+    }
     s_.render().generateSoundBuf();
 }
 
@@ -152,6 +149,7 @@ void ParamStore::tempoChanged() {
     st_.current().renderLength = st_.tempoRenderLength();
 }
 
+// `f` runs under the lock: it must not call the session.
 void ParamStore::editUnits(const std::function<void(SoundScheme&)>& f) {
     s_.history().recordStep("Sequencer", "units");
     {
@@ -170,7 +168,10 @@ void ParamStore::readUnits(const std::function<void(const SoundScheme&)>& f) con
 // Timbres and oscillators
 
 void ParamStore::setTimbre(const TimbreRecord& rec) {
-    st_.fillControls(rec);
+    {
+        Lock lock(st_.mutex);
+        st_.fillControls(rec);
+    }
     s_.render().generateSoundBuf();
 }
 
@@ -200,22 +201,22 @@ int ParamStore::selectedOscillator() const { return st_.read(st_.selectedOscilla
 
 void ParamStore::selectOscillator(int k) {
     Lock lock(st_.mutex);
-    if (k < 0 || k > 9) return;
-    st_.getOscillatorParams();
-    st_.selectedOscillator = k;
-    st_.setOscillatorParams();
+    st_.selectOscillator(k);
 }
 
 int ParamStore::currentTimbre() const { return st_.read(st_.currentTimbre); }
 
 void ParamStore::selectTimbre(int t) {
-    Lock lock(st_.mutex);
     if (t < 0 || t > 1) return;
-    if (t != st_.currentTimbre) s_.history().recordStep("Timbre " + std::to_string(t + 1));
-    st_.captureTimbre(st_.current());
-    st_.currentTimbre = t;
-    st_.oscillatorsChanged = true;  // the cached oscillators belong to the other timbre
-    setTimbre(st_.current());
+    if (t != currentTimbre()) s_.history().recordStep("Timbre " + std::to_string(t + 1));
+    {
+        Lock lock(st_.mutex);
+        st_.captureTimbre(st_.current());
+        st_.currentTimbre = t;
+        st_.oscillatorsChanged = true;  // the cached oscillators belong to the other timbre
+        st_.fillControls(st_.current());
+    }
+    s_.render().generateSoundBuf();
 }
 
 // ---------------------------------------------------------------------------
@@ -243,8 +244,8 @@ void ParamStore::setCurve(Curve& curve, const CurveData& c, const char* step, co
         curve.setData(c);
         // The custom waveform is rebuilt from its curve at the next render.
         if (&curve == &st_.waveFormGraph) st_.oscillatorsChanged = true;
+        st_.notifyLocked(Change::Curves);
     }
-    st_.notify(Change::Curves);
     s_.render().generateSoundBuf();
 }
 
@@ -253,10 +254,7 @@ std::string ParamStore::chordText() const { return st_.read(st_.chordEdit); }
 void ParamStore::setChordText(const std::string& text) {
     if (text.substr(0, 30) == chordText()) return;
     s_.history().recordStep("Chord", "chord text");
-    {
-        Lock lock(st_.mutex);
-        st_.chordEdit = text.substr(0, 30);
-    }
+    st_.write(st_.chordEdit, text.substr(0, 30));
     s_.render().generateSoundBuf();
 }
 

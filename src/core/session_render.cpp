@@ -16,13 +16,14 @@ using Lock = SessionState::Lock;
 
 RenderDriver::RenderDriver(SessionState& st, Session& s)
     : st_(st), s_(s), renderer_([this] { renderOnce(); }) {
+    Lock lock(st_.mutex);
     engine_.allocate(wantedCapacity());
 }
 
 RenderDriver::~RenderDriver() { renderer_.stop(); }
 
+// The buffers the length and additional silence need (under the lock).
 int32_t RenderDriver::wantedCapacity() const {
-    Lock lock(st_.mutex);
     int64_t units = int64_t{st_.panel.length} + st_.panel.additionalSilence;
     int64_t cap = std::clamp<int64_t>(units * 1024, 16384, (int64_t{kMaxLengthUnits} + 256) * 1024);
     return static_cast<int32_t>(cap);
@@ -40,8 +41,7 @@ CurveSources RenderDriver::curveSources() {
 }
 
 void RenderDriver::startUpRender() {
-    Lock lock(st_.mutex);
-    st_.renderRequested = true;
+    st_.write(st_.renderRequested, true);
     generateSoundBuf();
 }
 
@@ -60,8 +60,7 @@ void RenderDriver::generateSoundBuf() {
 Status RenderDriver::renderClick() {
     if (Status st = s_.live().liveModeRefusal("Render"); !st) return st;
     stopRender();
-    Lock lock(st_.mutex);
-    st_.renderRequested = true;
+    st_.write(st_.renderRequested, true);
     generateSoundBuf();
     return Status::success();
 }
@@ -95,10 +94,7 @@ void RenderDriver::stopRender() {
 }
 
 void RenderDriver::renderNow() {
-    {
-        Lock lock(st_.mutex);
-        st_.renderRequested = false;
-    }
+    st_.write(st_.renderRequested, false);
     renderOnce();
 }
 
@@ -256,18 +252,20 @@ bool RenderDriver::clip() const { return clip_; }
 int32_t RenderDriver::meterLevel() const { return meterLevel_; }
 PlayBuffer& RenderDriver::playBuffer() { return playBuffer_; }
 const PlayBuffer& RenderDriver::playBuffer() const { return playBuffer_; }
-std::recursive_mutex& RenderDriver::mutex() const { return st_.mutex; }
 
 uint32_t RenderDriver::seed() const { return st_.read(st_.random.seed); }
 
 void RenderDriver::setSeed(uint32_t seed) { st_.write(st_.random.seed, seed); }
 
 void RenderDriver::scaleChanged(Scale s) {
-    Lock lock(st_.mutex);
-    if (s != st_.tuning.scale()) s_.history().recordStep("Scale");
-    st_.tuning.build(s);
-    st_.oscillatorsChanged = true;
-    st_.notify(Notification{Change::Param, ParamId::OscFrequency, static_cast<long double>(st_.oscPanel.frequency)});
+    if (s != scale()) s_.history().recordStep("Scale");
+    {
+        Lock lock(st_.mutex);
+        st_.tuning.build(s);
+        st_.oscillatorsChanged = true;
+        st_.notifyLocked(
+            Notification{Change::Param, ParamId::OscFrequency, static_cast<long double>(st_.oscPanel.frequency)});
+    }
     generateSoundBuf();
 }
 
@@ -308,7 +306,8 @@ void RenderDriver::normalize() {
         const NormalizeStep step = normalizeStep(st_.panel.oscillatorsVolume, peak);
         if (!step.changed) break;
         st_.panel.oscillatorsVolume = step.position;
-        st_.notify(Notification{Change::Param, ParamId::OscillatorsVolume, static_cast<long double>(step.position)});
+        st_.notifyLocked(
+            Notification{Change::Param, ParamId::OscillatorsVolume, static_cast<long double>(step.position)});
         // The scroll bar's own change handler: the oscillators must be rendered anew.
         st_.oscillatorsChanged = true;
         st_.captureTimbre(st_.current());

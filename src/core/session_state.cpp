@@ -4,9 +4,12 @@
 #include "core/session_state.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/oscillator.h"
 #include "engine/param_table.h"
+#include "files/preset.h"
 
 namespace kf {
 
@@ -48,6 +51,26 @@ void clampToControls(TimbreRecord& t, const TimbreRecord& before) {
 
 }  // namespace
 
+void StateMutex::lock() {
+    if (owner_.load(std::memory_order_relaxed) == std::this_thread::get_id()) {
+        std::fputs("kestrafon: the session's lock was taken twice on one thread\n", stderr);
+        std::abort();
+    }
+    m_.lock();
+    owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
+void StateMutex::unlock() {
+    owner_.store(std::thread::id{}, std::memory_order_relaxed);
+    m_.unlock();
+}
+
+bool StateMutex::try_lock() {
+    if (!m_.try_lock()) return false;
+    owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    return true;
+}
+
 SessionState::SessionState(uint32_t randomSeed) {
     random.seed = randomSeed;
     tuning.buildTemperedScale();
@@ -57,7 +80,6 @@ SessionState::SessionState(uint32_t randomSeed) {
 // Controls <-> records
 
 void SessionState::captureTimbre(TimbreRecord& rec) {
-    Lock lock(mutex);
     getOscillatorParams();
     panel.waveFormGraph = waveFormGraph.data();
     panel.envelopeGraph = envelopeGraph.data();
@@ -67,7 +89,6 @@ void SessionState::captureTimbre(TimbreRecord& rec) {
 }
 
 void SessionState::fillControls(const TimbreRecord& rec) {
-    Lock lock(mutex);
     ++loadingCount;
     const TimbreRecord before = panel;
     copyControlFields(rec, panel);
@@ -78,11 +99,10 @@ void SessionState::fillControls(const TimbreRecord& rec) {
     // The live mode belongs to the program, not to a timbre or a preset.
     setOscillatorParams();
     --loadingCount;
-    notify(Change::Timbre);
+    notifyLocked(Change::Timbre);
 }
 
 void SessionState::getOscillatorParams() {
-    Lock lock(mutex);
     if (loadingCount > 0) return;
     TimbreRecord& t = current();
     OscillatorRecord& o = t.oscillators[static_cast<size_t>(selectedOscillator)];
@@ -92,7 +112,6 @@ void SessionState::getOscillatorParams() {
 }
 
 void SessionState::setOscillatorParams() {
-    Lock lock(mutex);
     ++loadingCount;
     const TimbreRecord& t = current();
     const OscillatorRecord& o = t.oscillators[static_cast<size_t>(selectedOscillator)];
@@ -101,7 +120,66 @@ void SessionState::setOscillatorParams() {
     for (size_t k = 0; k < 10; ++k) activeLights[k] = t.oscillators[k].active != 0;
     panel.oscillatorsVolume = std::clamp(t.oscillatorsVolume, 0, 256);
     --loadingCount;
-    notify(Change::Oscillator);
+    notifyLocked(Change::Oscillator);
+}
+
+void SessionState::selectOscillator(int k) {
+    if (k < 0 || k > 9) return;
+    getOscillatorParams();
+    selectedOscillator = k;
+    setOscillatorParams();
+}
+
+// ---------------------------------------------------------------------------
+// Presets
+
+PresetRecord SessionState::currentPreset() {
+    getOscillatorParams();
+    TimbreRecord& cur = current();
+    captureTimbre(cur);
+    PresetRecord out;
+    out.timbre = cur;
+    out.envelopeBars = envelopeBars.bars;
+    out.setSamplePath(1, sample1.storedPath());
+    out.setSamplePath(2, sample2.storedPath());
+    out.setByteSwapFlag(1, sample1.swapped());
+    out.setByteSwapFlag(2, sample2.swapped());
+    out.setRatePosition(ratePosition);
+    out.clearCaptureStretch();
+    return out;
+}
+
+bool SessionState::applyPreset(const PresetRecord& rec, bool reloadSamples) {
+    ++loadingCount;
+    const std::array<int32_t, 2> startsBefore{panel.sample1StartPos, panel.sample2StartPos};
+    TimbreRecord& cur = current();
+    cur = rec.timbre;
+    fillControls(cur);
+    for (size_t i = 0; i < envelopeBars.bars.size(); ++i)
+        envelopeBars.bars[i] =
+            static_cast<int32_t>(clampParam(offsetId(ParamId::Env1Attack, static_cast<int>(i)), rec.envelopeBars[i]));
+    auto loadSlot = [&](SampleSlot& slot, int n, int32_t start) {
+        const std::string path = rec.samplePath(n);
+        if (!reloadSamples && slot.storedPath() == path && slot.swapped() == rec.byteSwapFlag(n) &&
+            startsBefore[static_cast<size_t>(n - 1)] == start)
+            return;  // the slot holds exactly this already
+        slot.load(path, start);
+        if (slot.view().count == 0) slot.load(bareSampleName(path), start);
+        // Presets name the shipped samples by their bare names; find those
+        // in the data directory too when they are not in the current one.
+        if (slot.view().count == 0 && !path.empty()) slot.load(findDefaultSample(bareSampleName(path)), start);
+        if (rec.byteSwapFlag(n)) slot.byteSwap();
+        oscillatorsChanged = true;
+    };
+    loadSlot(sample1, 1, panel.sample1StartPos);
+    loadSlot(sample2, 2, panel.sample2StartPos);
+    // The rate control holds positions 200..9600 only; a damaged value
+    // must not turn into a zero sample rate.
+    ratePosition = static_cast<int32_t>(clampParam(ParamId::SampleRate, rec.ratePosition()));
+    --loadingCount;
+    notifyLocked(Change::Samples);
+    notifyLocked(Notification{Change::Param, ParamId::SampleRate, static_cast<long double>(ratePosition)});
+    return playback && playback->playing();
 }
 
 // ---------------------------------------------------------------------------
@@ -168,7 +246,6 @@ bool SessionState::writeParam(ParamId id, long double v) {
 // Generator settings and the live voices' snapshot
 
 void SessionState::initEnvelopers() {
-    Lock lock(mutex);
     for (int e = 0; e < 3; ++e) {
         EnvelopeParams& p = gen.env[static_cast<size_t>(e)];
         p.attack = envelopeBars.at(e, 0);
@@ -207,14 +284,12 @@ void SessionState::initEnvelopers() {
 }
 
 int32_t SessionState::tempoRenderLength() const {
-    Lock lock(mutex);
     return renderLengthFromTempo(sampleRate(), panel.tempo, units.noteSequencer().noteCount);
 }
 
 std::shared_ptr<const SoundSnapshot> SessionState::makeSnapshot() {
     auto snap = std::make_shared<SoundSnapshot>();
     SoundSnapshot& s = *snap;
-    Lock lock(mutex);
     initEnvelopers();
     s.gen = gen;
     for (size_t k = 0; k < 2; ++k) {
@@ -238,21 +313,44 @@ std::shared_ptr<const SoundSnapshot> SessionState::makeSnapshot() {
 }
 
 void SessionState::publishToLive() {
+    Lock lock(mutex);
     if (VoiceEngine* e = live.load(); e && realTimeMark.load()) e->publish(makeSnapshot());
 }
 
 // ---------------------------------------------------------------------------
 // Notifications
 
-void SessionState::notify(const Notification& n) {
-    switch (n.change) {
+namespace {
+
+// The changes of the sound itself, which the live voices hear.
+bool soundChange(Change c) {
+    switch (c) {
         case Change::Param: case Change::Timbre: case Change::Oscillator: case Change::Units:
         case Change::Curves: case Change::Samples: case Change::Preset:
-            publishToLive();
-            break;
+            return true;
         default:
-            break;
+            return false;
     }
+}
+
+}  // namespace
+
+void SessionState::notifyLocked(const Notification& n) {
+    if (soundChange(n.change))
+        if (VoiceEngine* e = live.load(); e && realTimeMark.load()) e->publish(makeSnapshot());
+    queue(n);
+}
+
+void SessionState::notify(const Notification& n) {
+    if (soundChange(n.change)) {
+        Lock lock(mutex);
+        notifyLocked(n);
+    } else {
+        queue(n);
+    }
+}
+
+void SessionState::queue(const Notification& n) {
     std::function<void()> wake;
     {
         std::lock_guard<std::mutex> lock(notifyMutex);

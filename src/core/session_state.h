@@ -5,10 +5,10 @@
 // live voices' snapshot). Only the session's own files include this; the
 // window and the command line reach the state through the parts.
 //
-// One lock guards it all. It is recursive because a change sets off its
-// reaction on the same thread (a parameter's reaction asks for a render,
-// which captures the controls under the lock the change already holds);
-// the render itself works on a copy and holds it only to take that copy.
+// One plain lock guards it all. A part's operation takes it once, does its
+// work on the state through the helpers below (which expect it held), and
+// lets it go before it calls another part or notifies without it; the
+// render works on a copy and holds it only to take that copy.
 #pragma once
 
 #include <array>
@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -45,8 +46,21 @@ struct EnvelopeBars {
     int32_t at(int env, int field) const { return bars[static_cast<size_t>(env * 7 + field)]; }
 };
 
+// A plain mutex that knows which thread holds it: taking it again on that
+// thread stops the program with a message instead of hanging it.
+class StateMutex {
+public:
+    void lock();
+    void unlock();
+    bool try_lock();
+
+private:
+    std::mutex m_;
+    std::atomic<std::thread::id> owner_{};
+};
+
 struct SessionState {
-    using Lock = std::lock_guard<std::recursive_mutex>;
+    using Lock = std::lock_guard<StateMutex>;
 
     explicit SessionState(uint32_t randomSeed);
 
@@ -63,7 +77,7 @@ struct SessionState {
         field = std::move(value);
     }
 
-    // ---- controls <-> records (callers hold `mutex` or take it here) ------
+    // ---- the work on the state (the caller holds `mutex`) --------------------
     TimbreRecord& current() { return timbres[static_cast<size_t>(currentTimbre)]; }
     SampleSlot& sample(int slot) { return slot == 2 ? sample2 : sample1; }
     const SampleSlot& sample(int slot) const { return slot == 2 ? sample2 : sample1; }
@@ -83,14 +97,24 @@ struct SessionState {
     // While the live mode streams, the voices hear the sound as it is now
     // from their next block.
     void publishToLive();
+    // The preset "Save preset..." would write now, the controls captured.
+    PresetRecord currentPreset();
+    // Fills the current timbre, envelope bars, samples and rate from a
+    // preset; `reloadSamples` false keeps a slot that already holds the
+    // named file with the same start. True when playback should restart.
+    bool applyPreset(const PresetRecord& rec, bool reloadSamples);
+    void selectOscillator(int k);            // 0..9
 
     // ---- notifications ------------------------------------------------------
     // Queues `n` (and hands a changed sound to the live voices); the owner
-    // delivers the queue with `drainNotifications`.
+    // delivers the queue with `drainNotifications`. notifyLocked is for a
+    // caller that holds `mutex`, notify for one that does not.
+    void notifyLocked(const Notification& n);
+    void notifyLocked(Change c) { notifyLocked(Notification{c}); }
     void notify(const Notification& n);
     void notify(Change c) { notify(Notification{c}); }
 
-    mutable std::recursive_mutex mutex;
+    mutable StateMutex mutex;
 
     // The sound: both timbres, and the controls that edit the current one.
     std::array<TimbreRecord, 2> timbres;
@@ -128,6 +152,9 @@ struct SessionState {
     std::function<void()> wakeup;
     std::vector<std::pair<int, ParamStore::Listener>> listeners;
     int nextListener = 1;
+
+private:
+    void queue(const Notification& n);
 };
 
 }  // namespace kf

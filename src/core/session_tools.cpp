@@ -63,12 +63,14 @@ void SoundTools::applyHarmonicsPreset(HarmonicsPreset preset) {
 // The common frame of the oscillator rewrites: edit the current record with
 // the controls held still, show the selected oscillator again, and render.
 void SoundTools::rewriteOscillators(const std::function<void(TimbreRecord&)>& edit) {
-    Lock lock(st_.mutex);
-    ++st_.loadingCount;
-    edit(st_.current());
-    st_.setOscillatorParams();
-    --st_.loadingCount;
-    st_.oscillatorsChanged = true;
+    {
+        Lock lock(st_.mutex);
+        ++st_.loadingCount;
+        edit(st_.current());
+        st_.setOscillatorParams();
+        --st_.loadingCount;
+        st_.oscillatorsChanged = true;
+    }
     // Captures the controls again: an oscillator on display above the
     // frequency bar's 11025 Hz keeps only what the bar can hold.
     s_.render().generateSoundBuf();
@@ -106,12 +108,13 @@ uint32_t SoundTools::makeFatSound() {
 
 void SoundTools::tb303Model() {
     s_.history().recordStep("TB-303 model");
+    bool restart = false;
     {
         Lock lock(st_.mutex);
         st_.caption = "Kestrafon";
         st_.presetName = "NoName";
-        s_.files().setPreset(st_.defaultPreset);
-        s_.params().selectOscillator(0);
+        restart = st_.applyPreset(st_.defaultPreset, true);
+        st_.selectOscillator(0);
         ++st_.loadingCount;
         TimbreRecord& cur = st_.current();
         applyTb303(cur, st_.units.noteSequencer());
@@ -121,6 +124,7 @@ void SoundTools::tb303Model() {
         st_.renderRequested = true;
         st_.oscillatorsChanged = true;
     }
+    if (restart) st_.playback->playClick();
     st_.notify(Change::Preset);
     st_.notify(Change::Units);
     s_.render().resizeSound(ParamId::Length, 40, true);
