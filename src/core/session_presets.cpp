@@ -96,9 +96,7 @@ void PresetFiles::newPreset() {
     bool restart = false;
     {
         Lock lock(st_.mutex);
-        st_.caption = "Kestrafon";
-        st_.presetName = "NoName";
-        restart = st_.applyPreset(st_.defaultPreset, true);
+        restart = st_.applyDefaultPreset();
         st_.renderRequested = true;
         st_.oscillatorsChanged = true;
     }

@@ -123,6 +123,12 @@ void SessionState::setOscillatorParams() {
     notifyLocked(Change::Oscillator);
 }
 
+bool SessionState::applyDefaultPreset() {
+    caption = "Kestrafon";
+    presetName = "NoName";
+    return applyPreset(defaultPreset, true);
+}
+
 void SessionState::selectOscillator(int k) {
     if (k < 0 || k > 9) return;
     getOscillatorParams();

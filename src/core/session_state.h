@@ -103,6 +103,7 @@ struct SessionState {
     // preset; `reloadSamples` false keeps a slot that already holds the
     // named file with the same start. True when playback should restart.
     bool applyPreset(const PresetRecord& rec, bool reloadSamples);
+    bool applyDefaultPreset();               // ... the start-up preset, named as at start-up
     void selectOscillator(int k);            // 0..9
 
     // ---- notifications ------------------------------------------------------

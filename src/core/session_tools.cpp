@@ -111,9 +111,7 @@ void SoundTools::tb303Model() {
     bool restart = false;
     {
         Lock lock(st_.mutex);
-        st_.caption = "Kestrafon";
-        st_.presetName = "NoName";
-        restart = st_.applyPreset(st_.defaultPreset, true);
+        restart = st_.applyDefaultPreset();
         st_.selectOscillator(0);
         ++st_.loadingCount;
         TimbreRecord& cur = st_.current();
