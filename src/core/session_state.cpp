@@ -123,12 +123,6 @@ void SessionState::setOscillatorParams() {
     notifyLocked(Change::Oscillator);
 }
 
-bool SessionState::applyDefaultPreset() {
-    caption = "Kestrafon";
-    presetName = "NoName";
-    return applyPreset(defaultPreset, true);
-}
-
 void SessionState::selectOscillator(int k) {
     if (k < 0 || k > 9) return;
     getOscillatorParams();
@@ -140,7 +134,6 @@ void SessionState::selectOscillator(int k) {
 // Presets
 
 PresetRecord SessionState::currentPreset() {
-    getOscillatorParams();
     TimbreRecord& cur = current();
     captureTimbre(cur);
     PresetRecord out;
@@ -186,6 +179,12 @@ bool SessionState::applyPreset(const PresetRecord& rec, bool reloadSamples) {
     notifyLocked(Change::Samples);
     notifyLocked(Notification{Change::Param, ParamId::SampleRate, static_cast<long double>(ratePosition)});
     return playback && playback->playing();
+}
+
+bool SessionState::applyDefaultPreset() {
+    caption = "Kestrafon";
+    presetName = "NoName";
+    return applyPreset(defaultPreset, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -320,6 +319,10 @@ std::shared_ptr<const SoundSnapshot> SessionState::makeSnapshot() {
 
 void SessionState::publishToLive() {
     Lock lock(mutex);
+    publishLocked();
+}
+
+void SessionState::publishLocked() {
     if (VoiceEngine* e = live.load(); e && realTimeMark.load()) e->publish(makeSnapshot());
 }
 
@@ -342,8 +345,7 @@ bool soundChange(Change c) {
 }  // namespace
 
 void SessionState::notifyLocked(const Notification& n) {
-    if (soundChange(n.change))
-        if (VoiceEngine* e = live.load(); e && realTimeMark.load()) e->publish(makeSnapshot());
+    if (soundChange(n.change)) publishLocked();
     queue(n);
 }
 

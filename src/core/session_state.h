@@ -94,9 +94,6 @@ struct SessionState {
     int32_t tempoRenderLength() const;
     // An immutable copy of everything a live voice reads of the sound.
     std::shared_ptr<const SoundSnapshot> makeSnapshot();
-    // While the live mode streams, the voices hear the sound as it is now
-    // from their next block.
-    void publishToLive();
     // The preset "Save preset..." would write now, the controls captured.
     PresetRecord currentPreset();
     // Fills the current timbre, envelope bars, samples and rate from a
@@ -114,6 +111,9 @@ struct SessionState {
     void notifyLocked(Change c) { notifyLocked(Notification{c}); }
     void notify(const Notification& n);
     void notify(Change c) { notify(Notification{c}); }
+    // While the live mode streams, the voices hear the sound as it is now
+    // from their next block (a caller that does not hold `mutex`).
+    void publishToLive();
 
     mutable StateMutex mutex;
 
@@ -155,6 +155,7 @@ struct SessionState {
     int nextListener = 1;
 
 private:
+    void publishLocked();
     void queue(const Notification& n);
 };
 
