@@ -375,4 +375,10 @@ void SessionState::queue(const Notification& n) {
     if (wake) wake();
 }
 
+RenderedSound renderedSound(const PlayBuffer& played, int32_t fallbackRate) {
+    RenderedSound r{played.copy(), played.rate()};
+    if (r.rate <= 0) r.rate = fallbackRate;
+    return r;
+}
+
 }  // namespace kf

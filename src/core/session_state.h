@@ -159,4 +159,13 @@ private:
     void queue(const Notification& n);
 };
 
+// The finished sound as the files and utilities take it: a copy of the
+// play buffer, at the rate its samples have (`fallbackRate` before any render).
+struct RenderedSound {
+    std::vector<int16_t> samples;
+    int32_t rate = 0;
+    SoundBuffer view() { return SoundBuffer{static_cast<int32_t>(samples.size()), samples.data()}; }
+};
+RenderedSound renderedSound(const PlayBuffer& played, int32_t fallbackRate);
+
 }  // namespace kf

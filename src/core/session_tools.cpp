@@ -173,9 +173,8 @@ Status SoundTools::runUtility(int n) {
         command = n == 2 ? st_.settings.util2Path : st_.settings.util1Path;
         rate = st_.sampleRate();
     }
-    std::vector<int16_t> sound = s_.render().playBuffer().copy();
-    if (s_.render().playBuffer().rate() > 0) rate = s_.render().playBuffer().rate();
-    return kf::runUtility(command, SoundBuffer{static_cast<int32_t>(sound.size()), sound.data()}, rate);
+    RenderedSound sound = renderedSound(s_.render().playBuffer(), rate);
+    return kf::runUtility(command, sound.view(), sound.rate);
 }
 
 }  // namespace kf
